@@ -1,0 +1,155 @@
+#include "config/parameter.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "numeric/fatal.h"
+
+namespace parameter {
+namespace {
+
+const std::string* Find(const parameter_map& pars, const std::string& key) {
+  auto it = pars.find(key);
+  return it == pars.end() ? nullptr : &it->second;
+}
+
+std::string DoubleText(double value) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%g", value);
+  return buf;
+}
+
+// Numbers of one line of text, up to the first token that is not a number.
+std::vector<double> NumbersOf(const std::string& text) {
+  std::vector<double> numbers;
+  std::istringstream in(text);
+  double x;
+  while (in >> x) numbers.push_back(x);
+  return numbers;
+}
+
+// A parameter line holds at most 99 characters; longer lines end the file.
+constexpr std::size_t kMaxLineLength = 99;
+// Lines of this many characters or fewer cannot hold "type key value".
+constexpr std::size_t kMinLineLength = 4;
+
+}  // namespace
+
+double getD(const parameter_map& pars, const std::string& key, double def) {
+  const std::string* v = Find(pars, key);
+  return v ? std::atof(v->c_str()) : def;
+}
+
+int getI(const parameter_map& pars, const std::string& key, int def) {
+  const std::string* v = Find(pars, key);
+  return v ? std::atoi(v->c_str()) : def;
+}
+
+bool getB(const parameter_map& pars, const std::string& key, bool def) {
+  const std::string* v = Find(pars, key);
+  return v ? std::atoi(v->c_str()) != 0 : def;
+}
+
+std::string getS(const parameter_map& pars, const std::string& key, const std::string& def) {
+  const std::string* v = Find(pars, key);
+  return v ? *v : def;
+}
+
+std::vector<double> getV(const parameter_map& pars, const std::string& key, double def) {
+  const std::string* v = Find(pars, key);
+  return v ? NumbersOf(*v) : std::vector<double>{def};
+}
+
+std::vector<std::string> getVS(const parameter_map& pars, const std::string& key,
+                               const std::string& def) {
+  const std::string* v = Find(pars, key);
+  if (!v) return {def};
+  std::vector<std::string> tokens;
+  std::istringstream in(*v);
+  std::string token;
+  while (in >> token) tokens.push_back(token);
+  return tokens;
+}
+
+std::vector<std::vector<double>> getM(const parameter_map& pars, const std::string& key,
+                                      double def) {
+  const std::string* v = Find(pars, key);
+  if (!v) return {{def}};
+  std::vector<std::vector<double>> rows;
+  std::istringstream in(*v);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::vector<double> row = NumbersOf(line);
+    if (!row.empty()) rows.push_back(row);
+  }
+  return rows;
+}
+
+void set(parameter_map& pars, const std::string& key, const std::string& val) { pars[key] = val; }
+
+void set(parameter_map& pars, const std::string& key, const char* val) { pars[key] = val; }
+
+void set(parameter_map& pars, const std::string& key, double val) { pars[key] = DoubleText(val); }
+
+void set(parameter_map& pars, const std::string& key, int val) { pars[key] = std::to_string(val); }
+
+void set(parameter_map& pars, const std::string& key, bool val) { pars[key] = val ? "1" : "0"; }
+
+void set(parameter_map& pars, const std::string& key, const std::vector<double>& val) {
+  std::string text;
+  for (double x : val) text += "    " + DoubleText(x) + "\n";
+  pars[key] = text;
+}
+
+void set(parameter_map& pars, const std::string& key, const std::vector<std::string>& val) {
+  std::string text;
+  for (const std::string& s : val) text += "    " + s + "\n";
+  pars[key] = text;
+}
+
+void set(parameter_map& pars, const std::string& key,
+         const std::vector<std::vector<double>>& val) {
+  std::string text;
+  for (const std::vector<double>& row : val) {
+    text += "    ";
+    for (double x : row) text += DoubleText(x) + " ";
+    text += "\n";
+  }
+  pars[key] = text;
+}
+
+void PrintPars(const parameter_map& pars) {
+  for (const auto& [key, value] : pars) std::cout << key << " = " << value << "\n";
+  std::cout.flush();
+}
+
+void ReadParsFromFile(parameter_map& pars, const std::string& filename) {
+  std::ifstream in(filename);
+  if (!in) femtokit::Fatal("attempting to read non-existent parameter file %s\n", filename.c_str());
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.size() > kMaxLineLength) break;
+    if (line.size() <= kMinLineLength || line[0] == '#') continue;
+    std::istringstream tokens(line);
+    std::string type, key, value;
+    if (!(tokens >> type >> key >> value)) continue;
+    if (type == "int") {
+      set(pars, key, std::atoi(value.c_str()));
+    } else if (type == "double") {
+      set(pars, key, std::atof(value.c_str()));
+    } else if (type == "bool") {
+      set(pars, key, std::atoi(value.c_str()) != 0);
+    } else if (type == "string") {
+      set(pars, key, value);
+    }
+  }
+}
+
+void ReadParsFromFile(parameter_map& pars, const char* filename) {
+  ReadParsFromFile(pars, std::string(filename));
+}
+
+}  // namespace parameter

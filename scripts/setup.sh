@@ -1,0 +1,29 @@
+# Shared by scripts/test and scripts/demo: installs the Debian packages femtokit
+# needs when they are missing, then configures and builds build/.
+# Sourced, not run; sets FEMTOKIT_ROOT and FEMTOKIT_BUILD.
+
+FEMTOKIT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+FEMTOKIT_BUILD=${FEMTOKIT_BUILD:-$FEMTOKIT_ROOT/build}
+FEMTOKIT_PACKAGES="cmake g++ make libgsl-dev libgtest-dev libbenchmark-dev pkg-config"
+
+femtokit_install_missing() {
+  local missing=()
+  for pkg in $FEMTOKIT_PACKAGES; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
+      missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "femtokit needs these Debian packages: ${missing[*]}"
+    echo "Install them with:"
+    echo "  sudo apt-get update && sudo apt-get install -y $FEMTOKIT_PACKAGES"
+    return 1
+  fi
+  echo "Installing missing packages: ${missing[*]}"
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+}
+
+femtokit_build() {
+  cmake -S "$FEMTOKIT_ROOT" -B "$FEMTOKIT_BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+    cmake --build "$FEMTOKIT_BUILD" -j "$(nproc)"
+}

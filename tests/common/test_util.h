@@ -1,0 +1,102 @@
+#ifndef FEMTOKIT_TESTS_COMMON_TEST_UTIL_H
+#define FEMTOKIT_TESTS_COMMON_TEST_UTIL_H
+
+// Closeness helpers and named tolerances shared by all femtokit tests, plus a
+// death-test helper for the library's fatal exits (message on standard output,
+// exit status 1). Tests compare through these helpers, never by hand.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace femtokit_test {
+
+// Named tolerances.
+constexpr double kRoundoff = 1e-12;      // exact formulas evaluated in double
+constexpr double kSixDigits = 5e-6;      // values that passed through "%g" text
+constexpr double kQuadrature = 1e-6;     // fine numerical integrals
+
+// |a - b| <= rel * max(|a|, |b|), with abs as a floor for values near zero.
+inline ::testing::AssertionResult IsClose(double a, double b, double rel, double abs = 0.0) {
+  const double diff = std::fabs(a - b);
+  const double scale = std::fmax(std::fabs(a), std::fabs(b));
+  if (diff <= rel * scale || diff <= abs) return ::testing::AssertionSuccess();
+  char buf[256];
+  std::snprintf(buf, sizeof buf, "%.17g vs %.17g: difference %.3g (rel %.3g, abs %.3g allowed)",
+                a, b, diff, rel, abs);
+  return ::testing::AssertionFailure() << buf;
+}
+
+#define EXPECT_CLOSE(a, b, rel) EXPECT_TRUE(::femtokit_test::IsClose((a), (b), (rel)))
+#define EXPECT_CLOSE_ABS(a, b, rel, abs) \
+  EXPECT_TRUE(::femtokit_test::IsClose((a), (b), (rel), (abs)))
+
+// The library prints fatal messages on standard output; death tests read the
+// child's standard error, so the child sends its standard output there first.
+inline void StdoutToStderr() {
+  std::fflush(stdout);
+  dup2(2, 1);
+}
+
+// Expects `statement` to end the process with status 1 after printing text
+// that matches the regular expression `regex`.
+#define EXPECT_FATAL(statement, regex)                                              \
+  EXPECT_EXIT(                                                                      \
+      {                                                                             \
+        ::femtokit_test::StdoutToStderr();                                          \
+        statement;                                                                  \
+      },                                                                            \
+      ::testing::ExitedWithCode(1), regex)
+
+// Captures what `statement` prints on standard output (printf or iostream).
+#define CAPTURE_STDOUT(statement)                                                   \
+  ([&]() {                                                                          \
+    std::fflush(stdout);                                                            \
+    ::testing::internal::CaptureStdout();                                           \
+    statement;                                                                      \
+    std::fflush(stdout);                                                            \
+    return ::testing::internal::GetCapturedStdout();                                \
+  }())
+
+// A fresh scratch directory for one test, removed when it goes out of scope.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = "femtokit_";
+    if (info != nullptr) name += std::string(info->test_suite_name()) + "_" + info->name();
+    for (char& c : name)
+      if (c == '/') c = '_';
+    path_ = std::filesystem::temp_directory_path() / (name + "_" + std::to_string(getpid()));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string str() const { return path_.string(); }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Writes `text` to the file `path` (creating or truncating it).
+inline void WriteTextFile(const std::string& path, const std::string& text) {
+  FILE* f = std::fopen(path.c_str(), "w");
+  ASSERT_NE(f, nullptr) << path;
+  std::fputs(text.c_str(), f);
+  std::fclose(f);
+}
+
+}  // namespace femtokit_test
+
+#endif  // FEMTOKIT_TESTS_COMMON_TEST_UTIL_H
