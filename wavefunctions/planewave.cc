@@ -1,0 +1,105 @@
+#include "wavefunctions/planewave.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "numeric/misc.h"
+#include "wavefunctions/coulwave.h"
+
+namespace {
+constexpr double kHbarc = 197.3269602;  // MeV fm
+}  // namespace
+
+CPlaneWave::CPlaneWave(double eta_set, int q1q2_set, double q_set)
+    : PI(3.141592653589793),
+      ci(0.0, 1.0),
+      delr(0.01),
+      q1q2(q1q2_set),
+      nrmax(1000),
+      coulombnorm(0.0),
+      invgamma_bminusa(0.0),
+      invgamma_a(0.0),
+      seriesratio(),
+      asymcoef1(),
+      asymcoef2(),
+      q(q_set),
+      eta(eta_set),
+      hypertable(nullptr) {
+  // The table reaches x = 30 q / HBARC (r = 30 fm at ctheta = 0), at least
+  // x = 10 where the asymptotic form takes over anyway.
+  const double xmax = 30.0 * q / kHbarc;
+  if (xmax > 10.0) nrmax = static_cast<int>(std::floor(xmax / 0.01 + 1.0));
+  hypertable = new std::complex<double>[nrmax + 1]();
+  if (q1q2 == 0) return;  // the plain plane wave needs no 1F1
+
+  const std::complex<double> a(0.0, -eta);
+  coulombnorm = CoulWave::cgamma(1.0 + ci * eta) * std::exp(-0.5 * eta * PI);
+  // Term k of the b = 1 power series over term k-1: z (a + k - 1) / k^2.
+  for (int k = 1; k <= 40; k++) seriesratio[k] = (a + double(k - 1)) / double(k * k);
+  // (a)_k (1 + a - b)_k / k! and (b - a)_k (1 - a)_k / k! with b = 1.
+  std::complex<double> poch_a(1.0), poch_1ma(1.0);
+  double kfact = 1.0;
+  for (int k = 1; k <= 5; k++) {
+    poch_a *= a + double(k - 1);
+    poch_1ma *= 1.0 - a + double(k - 1);
+    kfact *= k;
+    asymcoef1[k] = poch_a * poch_a / kfact;
+    asymcoef2[k] = poch_1ma * poch_1ma / kfact;
+  }
+  invgamma_bminusa = 1.0 / CoulWave::cgamma(1.0 - a);
+  invgamma_a = 1.0 / CoulWave::cgamma(a);
+
+  for (int i = 0; i <= nrmax; i++) hypertable[i] = hyper(a, 1.0, ci * ((i + 0.5) * delr));
+}
+
+CPlaneWave::~CPlaneWave() { delete[] hypertable; }
+
+std::complex<double> CPlaneWave::hyper(std::complex<double> a, std::complex<double> b,
+                                       std::complex<double> z) {
+  if (std::abs(z) < 10.0) {
+    // Below |z| = 10 the power series converges within 40 terms to 1e-5.
+    std::complex<double> term(1.0), sum(1.0);
+    for (int k = 1; k <= 40; k++) {
+      term *= z * seriesratio[k];
+      sum += term;
+      if (std::abs(term) < 1.0e-5) return sum;
+    }
+    std::printf("hyper not coverging!.\n");
+    return sum;
+  }
+  // From |z| = 10 on the series would need too many terms and lose digits to
+  // cancellation; use the asymptotic expansion (Abramowitz & Stegun 13.5.1)
+  //   1F1 ~ Gamma(b)/Gamma(b-a) (-z)^{-a} S1 + Gamma(b)/Gamma(a) e^z z^{a-b} S2
+  // with Gamma(b) = 1 for b = 1.
+  std::complex<double> s1(1.0), s2(1.0), mzpow(1.0), zpow(1.0);
+  for (int k = 1; k <= 5; k++) {
+    mzpow *= -z;
+    zpow *= z;
+    s1 += asymcoef1[k] / mzpow;
+    s2 += asymcoef2[k] / zpow;
+  }
+  // Subtracting whole turns keeps the phase of e^z small.
+  const double n = std::floor(z.imag() / (2.0 * PI));
+  const std::complex<double> ez =
+      Misc::cexp(std::complex<double>(z.real(), z.imag() - 2.0 * PI * n));
+  return invgamma_bminusa * s1 * Misc::cpow(-z, -a) + invgamma_a * s2 * Misc::cpow(z, a - b) * ez;
+}
+
+std::complex<double> CPlaneWave::planewave(double r, double ctheta) {
+  if (q1q2 == 0) return Misc::ceiphi(q * r * ctheta / kHbarc);
+  const double x = q * r * (1.0 + ctheta) / kHbarc;
+  const double u = x / delr;
+  std::complex<double> F;
+  // Table points sit at (i + 0.5) delr: interpolate where two neighbours
+  // exist, evaluate 1F1 directly next to x = 0 and beyond the table.
+  if (x > delr && u - 0.5 < nrmax) {
+    const int ix = static_cast<int>(std::floor(u - 0.5));
+    F = (ix + 1.5 - u) * hypertable[ix] + (u - ix - 0.5) * hypertable[ix + 1];
+  } else {
+    F = hyper(std::complex<double>(0.0, -eta), 1.0, ci * x);
+  }
+  const std::complex<double> c = coulombnorm * F;
+  double phase = -q * r * ctheta / kHbarc;
+  phase -= 2.0 * PI * std::floor(phase / (2.0 * PI));
+  return std::conj(Misc::ceiphi(phase) * c);
+}
