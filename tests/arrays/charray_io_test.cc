@@ -1,0 +1,189 @@
+// CCHArray text interfaces: parameter-file construction, component directories, summary table
+// and printouts.
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "arrays/charray.h"
+#include "common/test_util.h"
+
+namespace {
+
+using femtokit_test::kSixDigits;
+using femtokit_test::ScratchDir;
+using femtokit_test::WriteTextFile;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+long CountFiles(const std::string& dir) {
+  return std::distance(std::filesystem::directory_iterator(dir),
+                       std::filesystem::directory_iterator());
+}
+
+TEST(CCHArrayFileTest, ParameterFileConstruction) {
+  ScratchDir dir;
+  WriteTextFile(dir / "identical.par", "bool IDENTICAL 1\n");
+  CCHArray a((dir / "identical.par").c_str());
+  EXPECT_TRUE(a.GetLMAX() == 4 && a.GetNRADIAL() == 25 && a.GetRADSTEP() == 1.0);
+  EXPECT_TRUE(a.GetXSYM() && a.GetYSYM() && a.GetZSYM());
+  EXPECT_EQ(a.dlx * a.dly * a.dlz, 8);
+  // IDENTICAL overrides what the file says about the single symmetries.
+  WriteTextFile(dir / "mixed.par",
+                "int LMAX 6\nint NRADIAL 12\ndouble RADSTEP 0.25\nbool YSYM 1\n");
+  CCHArray b((dir / "mixed.par").c_str());
+  EXPECT_TRUE(b.GetLMAX() == 6 && b.GetNRADIAL() == 12 && b.GetRADSTEP() == 0.25);
+  EXPECT_TRUE(!b.GetXSYM() && b.GetYSYM() && !b.GetZSYM());
+  b.SetElement(0, 2, 3, 11, 1.0);  // storage is built
+  WriteTextFile(dir / "override.par", "bool IDENTICAL 1\nbool XSYM 0\n");
+  EXPECT_TRUE(CCHArray((dir / "override.par").c_str()).GetXSYM());
+  WriteTextFile(dir / "huge.par", "int LMAX 60\n");
+  EXPECT_FATAL(CCHArray((dir / "huge.par").c_str()), "LMAX=60, NRADIAL=25 out of range");
+}
+
+TEST(CCHArrayFileTest, WriteAXReadAXRoundTrip) {
+  ScratchDir dir;
+  for (bool xsym : {false, true}) {
+    CCHArray a(4, 5, 0.5, xsym, false, false), b(4, 5, 0.5, xsym, false, false);
+    a.RandomInit(3);
+    a.RandomizeA(10.0);
+    const std::string out = dir / (xsym ? "ax_xsym" : "ax");
+    a.WriteAX(out.c_str());
+    // Only lx in {0,1} files (lx = 0 alone with XSYM): 15 + 10, resp. 15.
+    EXPECT_EQ(CountFiles(out), xsym ? 15 : 25);
+    EXPECT_TRUE(std::filesystem::exists(out + "/lx0_ly2_lz1.tmp"));
+    EXPECT_EQ(std::filesystem::exists(out + "/lx1_ly0_lz3.tmp"), !xsym);
+    EXPECT_EQ(ReadFile(out + "/lx0_ly0_lz0.tmp").substr(0, 6), "5 0.5\n");
+    b.ReadAX(out.c_str());
+    for (int lx = 0; lx <= 4; lx += a.dlx)
+      for (int ly = 0; ly <= 4 - lx; ++ly)
+        for (int lz = 0; lz <= 4 - lx - ly; ++lz)
+          for (int ir = 0; ir < 5; ++ir)
+            EXPECT_CLOSE_ABS(b.GetElement(lx, ly, lz, ir), a.GetElement(lx, ly, lz, ir), kSixDigits,
+                             1e-4);
+  }
+}
+
+TEST(CCHArrayFileTest, WriteAllAReadAllARoundTrip) {
+  ScratchDir dir;
+  CCHArray a(3, 4, 2.0, false, false, true), b(3, 4, 2.0, false, false, true);
+  a.RandomInit(4);
+  a.RandomizeA(1.0);
+  a.WriteAllA(dir.str().c_str());
+  EXPECT_EQ(CountFiles(dir.str()), 13);  // every stored component: 10 with lz = 0, 3 with lz = 2
+  const std::string text = ReadFile(dir / "lx2_ly1_lz0.tmp");
+  char expect[64];
+  snprintf(expect, sizeof expect, "4 2\n%16.10e\n", a.GetElement(2, 1, 0, 0));
+  EXPECT_EQ(text.substr(0, std::string(expect).size()), expect);
+  b.ReadAllA(dir.str().c_str());
+  for (int lx = 0; lx <= 3; ++lx)
+    for (int ly = 0; ly <= 3 - lx; ++ly)
+      for (int lz = 0; lz <= 3 - lx - ly; lz += 2)
+        for (int ir = 0; ir < 4; ++ir)
+          EXPECT_NEAR(b.GetElement(lx, ly, lz, ir), a.GetElement(lx, ly, lz, ir), 1e-9);
+  // Non-traceless lx >= 2 content read back is replaced by the trace fill.
+  a.SetElement(2, 0, 0, 0, 100.0);
+  a.WriteAllA(dir.str().c_str());
+  b.ReadAllA(dir.str().c_str());
+  EXPECT_NEAR(b.GetElement(2, 0, 0, 0), -a.GetElement(0, 2, 0, 0) - a.GetElement(0, 0, 2, 0), 1e-9);
+}
+
+TEST(CCHArrayFileTest, BinWidthBeyondSixDigitsStillRoundTrips) {
+  ScratchDir dir;
+  const double step = 0.123456789;  // "%g" would write 0.123457, 2.1e-7 off
+  CCHArray a(1, 2, step), b(1, 2, step);
+  a.SetElement(0, 0, 1, 1, 4.0);
+  a.WriteAX(dir.str().c_str());
+  EXPECT_EQ(ReadFile(dir / "lx0_ly0_lz0.tmp").substr(0, 14), "2 0.123456789\n");
+  b.ReadAX(dir.str().c_str());
+  EXPECT_EQ(b.GetElement(0, 0, 1, 1), 4.0);
+}
+
+TEST(CCHArrayFileTest, MeshMismatchAndMissingFilesAreFatal) {
+  ScratchDir dir;
+  CCHArray a(2, 3, 1.0);
+  a.WriteAX(dir.str().c_str());
+  CCHArray wrong_step(2, 3, 1.5), wrong_n(2, 4, 1.0);
+  const std::string first = dir / "lx0_ly0_lz0.tmp";
+  EXPECT_FATAL(wrong_step.ReadAX(dir.str().c_str()),
+               "^Mesh in " + first + " out of whack: RADSTEP=1.5 =\\? 1, NRADIAL=3=\\?3\n$");
+  EXPECT_FATAL(wrong_n.ReadAX(dir.str().c_str()), "RADSTEP=1 =\\? 1, NRADIAL=4=\\?3\n$");
+  // A missing component ends the reading instead of leaving it empty.
+  std::filesystem::remove(dir / "lx1_ly0_lz0.tmp");
+  CCHArray b(2, 3, 1.0);
+  EXPECT_FATAL(b.ReadAX(dir.str().c_str()),
+               "^Reading Error: " + dir.str() + "/lx1_ly0_lz0.tmp, does not exist\n$");
+  // Truncated and headerless files.
+  WriteTextFile(dir / "lx1_ly0_lz0.tmp", "3 1\n0.5\n");
+  EXPECT_FATAL(b.ReadAX(dir.str().c_str()), "lx1_ly0_lz0.tmp, value 2 of 3 missing\n$");
+  WriteTextFile(dir / "lx1_ly0_lz0.tmp", "mesh\n");
+  EXPECT_FATAL(b.ReadAX(dir.str().c_str()), "lx1_ly0_lz0.tmp, no mesh header\n$");
+  // Writing where a directory cannot be made, or into a path that is a file.
+  WriteTextFile(dir / "plainfile", "x\n");
+  const std::string bad = dir / "plainfile/sub";
+  EXPECT_FATAL(a.WriteAllA(bad.c_str()), "^Cannot create directory " + bad + "\n$");
+  EXPECT_FATAL(a.WriteShort((dir / "nodir/short.dat").c_str(), 2),
+               "^Cannot open " + dir.str() + "/nodir/short.dat for writing\n$");
+}
+
+TEST(CCHArrayFileTest, WriteShortTable) {
+  ScratchDir dir;
+  CCHArray a(3, 2, 0.5, true, false, false);
+  a.SetElement(0, 0, 0, 0, 1.0);
+  a.SetElement(0, 1, 1, 1, -0.25);
+  a.WriteShort((dir / "short.dat").c_str(), 9);  // lowered to LMAX 3
+  // With XSYM only lx = 0 triples, rank by rank.
+  std::string header = "!       ";
+  for (const char* t : {"(0,0,0)", "(0,0,1)", "(0,1,0)", "(0,0,2)", "(0,1,1)", "(0,2,0)", "(0,0,3)",
+                        "(0,1,2)", "(0,2,1)", "(0,3,0)"})
+    header += std::string("  ") + t + "  ";
+  std::string row0 = "   0.25 ", row1 = "   0.75 ";
+  for (int k = 0; k < 10; ++k) {
+    row0 += k == 0 ? "  1.00e+00 " : "  0.00e+00 ";
+    row1 += k == 4 ? " -2.50e-01 " : "  0.00e+00 ";
+  }
+  EXPECT_EQ(ReadFile(dir / "short.dat"), header + "\n" + row0 + "\n" + row1 + "\n");
+  a.WriteShort((dir / "short1.dat").c_str(), 0);
+  EXPECT_EQ(ReadFile(dir / "short1.dat"),
+            "!         (0,0,0)  \n   0.25   1.00e+00 \n   0.75   0.00e+00 \n");
+}
+
+TEST(CCHArrayFileTest, Printouts) {
+  CCHArray a(2, 3, 0.125, false, true, false);
+  EXPECT_EQ(CAPTURE_STDOUT(a.PrintPars()),
+            "XSYM=0, YSYM=1, ZSYM=0\nLMAX=2, NRADIAL=3, RADSTEP=0.125\n");
+
+  CCHArray b(2, 2, 1.0, false, false, true);
+  b.SetElement(0, 0, 0, 1, 1.5);
+  b.SetElement(1, 1, 0, 1, -2.0);
+  const std::string line = "_________________________________________\n";
+  const std::string expect =
+      std::string("\n______________________________________________________\n") +
+      "     L=0\n lx\\ly:    0       \n   0   1.500e+00 \n" + line +
+      "     L=1\n lx\\ly:    0           1       \n"
+      "   0  0.000e+00   0.000e+00 \n   1   0.000e+00 \n" +
+      line +
+      "     L=2\n lx\\ly:    0           1           2       \n"
+      "   0   0.000e+00  0.000e+00   0.000e+00 \n"
+      "   1  0.000e+00  -2.000e+00 \n   2   0.000e+00 \n" +
+      line;
+  EXPECT_EQ(CAPTURE_STDOUT(b.PrintArrayFixedIR(1)), expect);
+  // All three symmetries: even ranks only.
+  CCHArray c(5, 1, 1.0, true, true, true);
+  const std::string out = CAPTURE_STDOUT(c.PrintArrayFixedIR(0));
+  EXPECT_NE(out.find("     L=4\n"), std::string::npos);
+  EXPECT_EQ(out.find("     L=1\n"), std::string::npos);
+  EXPECT_EQ(out.find("     L=3\n"), std::string::npos);
+  EXPECT_EQ(out.find("WARNING"), std::string::npos);
+}
+
+}  // namespace
