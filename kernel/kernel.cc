@@ -1,0 +1,318 @@
+#include "kernel/kernel.h"
+
+#include <gsl/gsl_sf_bessel.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "config/parameter.h"
+#include "numeric/fatal.h"
+#include "numeric/gslerror.h"
+
+namespace {
+
+constexpr double kHbarC = 197.3269602;  // MeV fm
+
+// "<dir>/ell%d_q%07.2f.tmp": the file of one ell and one q point.
+std::string KernelFileName(const char* dir, int ell, double q) {
+  const int n = snprintf(nullptr, 0, "%s/ell%d_q%07.2f.tmp", dir, ell, q);
+  std::vector<char> buf(n + 1);
+  snprintf(buf.data(), buf.size(), "%s/ell%d_q%07.2f.tmp", dir, ell, q);
+  return std::string(buf.data());
+}
+
+// Read accepts a header spacing within 1e-8 fm of delr. "%g" keeps six
+// significant digits, which is not enough for spacings such as 1/3 fm: add
+// digits until the text reads back within that tolerance.
+std::string SpacingText(double delr) {
+  char buf[64];
+  snprintf(buf, sizeof buf, "%g", delr);
+  for (int digits = 7; digits <= 17 && fabs(atof(buf) - delr) > 1e-8; digits++)
+    snprintf(buf, sizeof buf, "%.*g", digits, delr);
+  return std::string(buf);
+}
+
+// Bilinear-interpolation partner and weights along one axis of bin centres
+// (i + 0.5) del, i < n: x lies between centres i1 and i2 with weights w1, w2.
+// Below the first centre and from the last one on, both partners are the end
+// point (flat continuation).
+void AxisWeights(double x, double del, int n, int& i, int& i1, int& i2, double& w1, double& w2) {
+  i = static_cast<int>(floor(x / del));
+  const double xc = (i + 0.5) * del;
+  if (x < xc) {
+    i1 = std::max(i - 1, 0);
+    i2 = std::min(i, n - 1);
+    w2 = std::min(fabs(del - fabs(xc - x)) / del, 1.0);
+    w1 = 1.0 - w2;
+  } else {
+    i1 = std::min(i, n - 1);
+    i2 = std::min(i + 1, n - 1);
+    w1 = std::min(fabs(del - fabs(x - xc)) / del, 1.0);
+    w2 = 1.0 - w1;
+  }
+}
+
+}  // namespace
+
+CKernel::CKernel(const char* parsfilename) {
+  ParsInit(parsfilename);
+  // Sizes that would make the tables meaningless (or the allocation undefined).
+  if (nqmax < 1 || nrmax < 1 || LMAX < 0 || !(delq > 0.0) || !(delr > 0.0))
+    femtokit::Fatal(
+        "CKernel: %s must give NQMAX >= 1, NRMAX >= 1, KLMAX >= 0, DELQ > 0 and DELR > 0\n",
+        parsfilename);
+  const int step = IDENTICAL ? 2 : 1;
+  kernel = new double**[LMAX + 1];
+  for (int ell = 0; ell <= LMAX; ell++) {
+    if (ell % step != 0) {
+      kernel[ell] = nullptr;
+      continue;
+    }
+    kernel[ell] = new double*[nqmax];
+    for (int iq = 0; iq < nqmax; iq++) kernel[ell][iq] = new double[nrmax]();
+  }
+  P = new double[std::max(LMAX + 1, 2)]();
+}
+
+CKernel::~CKernel() {
+  for (int ell = 0; ell <= LMAX; ell++) {
+    if (kernel[ell] == nullptr) continue;
+    for (int iq = 0; iq < nqmax; iq++) delete[] kernel[ell][iq];
+    delete[] kernel[ell];
+  }
+  delete[] kernel;
+  delete[] P;
+  printf("kernel object deleted\n");
+}
+
+void CKernel::ParsInit(const char* parsfilename) {
+  parameter_map pars;
+  parameter::ReadParsFromFile(pars, parsfilename);
+  nqmax = parameter::getI(pars, "NQMAX", 25);
+  nrmax = parameter::getI(pars, "NRMAX", 120);
+  LMAX = parameter::getI(pars, "KLMAX", 24);
+  delq = parameter::getD(pars, "DELQ", 4.0);
+  delr = parameter::getD(pars, "DELR", 0.5);
+  IDENTICAL = parameter::getB(pars, "IDENTICAL", false);
+  printf("reading from %s\n", parsfilename);
+  printf("  _________ PARAMETERS FOR KERNEL ________\n");
+  printf("delq set to %g\n", delq);
+  printf("nqmax set to %d\n", nqmax);
+  printf("delr set to %g\n", delr);
+  printf("nrmax set to %d\n", nrmax);
+  printf("KLMAX=%d\n", LMAX);
+  printf("IDENTICAL set to %d\n", IDENTICAL ? 1 : 0);
+  printf("__________________________________________\n");
+}
+
+void CKernel::Read(const char* datadir) {
+  const int step = IDENTICAL ? 2 : 1;
+  for (int ell = 0; ell <= LMAX; ell += step) {
+    for (int iq = 0; iq < nqmax; iq++) {
+      const std::string name = KernelFileName(datadir, ell, (iq + 0.5) * delq);
+      FILE* f = fopen(name.c_str(), "r");
+      if (f == nullptr)
+        femtokit::Fatal("CKernel::Read: cannot open kernel file %s\n", name.c_str());
+      int nrmaxread = 0;
+      double delrread = 0.0;
+      if (fscanf(f, "%d %lf", &nrmaxread, &delrread) != 2) {
+        fclose(f);
+        femtokit::Fatal("CKernel::Read: kernel file %s has no header \"nrmax delr\"\n",
+                        name.c_str());
+      }
+      if (nrmax > nrmaxread || fabs(delr - delrread) > 1e-8) {
+        fclose(f);
+        femtokit::Fatal("Inconsistent values for nrmax or delr in data files!\n");
+      }
+      for (int ir = 0; ir < nrmax; ir++) {
+        if (fscanf(f, "%lf", &kernel[ell][iq][ir]) != 1) {
+          fclose(f);
+          femtokit::Fatal("CKernel::Read: kernel file %s ends after %d of %d values\n",
+                          name.c_str(), ir, nrmax);
+        }
+      }
+      fclose(f);
+    }
+  }
+}
+
+void CKernel::Write(const char* datadir) {
+  std::error_code ec;
+  std::filesystem::create_directories(datadir, ec);
+  if (!std::filesystem::is_directory(datadir, ec))
+    femtokit::Fatal("CKernel::Write: cannot create directory %s\n", datadir);
+  const std::string header = std::to_string(nrmax) + " " + SpacingText(delr) + "\n";
+  const int step = IDENTICAL ? 2 : 1;
+  for (int ell = 0; ell <= LMAX; ell += step) {
+    for (int iq = 0; iq < nqmax; iq++) {
+      const double q = (iq + 0.5) * delq;
+      const std::string name = KernelFileName(datadir, ell, q);
+      printf("For q=%g, Will write to %s\n", q, name.c_str());
+      FILE* f = fopen(name.c_str(), "w");
+      if (f == nullptr)
+        femtokit::Fatal("CKernel::Write: cannot open kernel file %s\n", name.c_str());
+      fputs(header.c_str(), f);
+      for (int ir = 0; ir < nrmax; ir++) fprintf(f, "%17.10e\n", kernel[ell][iq][ir]);
+      if (fclose(f) != 0)
+        femtokit::Fatal("CKernel::Write: error writing kernel file %s\n", name.c_str());
+    }
+  }
+}
+
+void CKernel::Print() {
+  const int step = IDENTICAL ? 2 : 1;
+  printf("ellmax=%d, nqmax=%d, nrmax=%d\n", LMAX, nqmax, nrmax);
+  for (int iq = 0; iq < nqmax; iq++) {
+    printf("______________ q=%g MeV/c____________________\n", (iq + 0.5) * delq);
+    for (int ir = 0; ir < nrmax; ir++) {
+      printf("%6.2f ", (ir + 0.5) * delr);
+      for (int ell = 0; ell <= LMAX; ell += step) printf("%10.3e ", kernel[ell][iq][ir]);
+      printf("\n");
+    }
+  }
+}
+
+// The symmetrised plane wave of two identical non-interacting bosons with
+// relative momentum 2q: |psi|^2 = 1 + cos(2 q.r / hbar c). The Rayleigh
+// expansion cos(x cos theta) = sum_{ell even} (2 ell + 1) (-1)^(ell/2) j_ell(x)
+// P_ell(cos theta) gives K_ell = (-1)^(ell/2) j_ell(2 q r / hbar c), odd ell 0.
+void CKernel::Calc_PureHBT() {
+  // j_ell for every ell at once by Steed's method (GSL): the upward recurrence
+  // from j_0, j_1 is unstable once ell exceeds x, which the small-q r corner of
+  // the grid reaches for any KLMAX above a few.
+  std::vector<double> jl(LMAX + 1);
+  for (int iq = 0; iq < nqmax; iq++) {
+    const double q = (iq + 0.5) * delq;
+    for (int ir = 0; ir < nrmax; ir++) {
+      const double r = (ir + 0.5) * delr;
+      const double x = 2.0 * q * r / kHbarC;
+      gsl_sf_bessel_jl_steed_array(LMAX, x, jl.data());
+      for (int ell = 0; ell <= LMAX; ell++) {
+        if (kernel[ell] == nullptr) continue;
+        if (ell % 2 != 0) {
+          kernel[ell][iq][ir] = 0.0;
+        } else {
+          kernel[ell][iq][ir] = ((ell / 2) % 2 == 0 ? 1.0 : -1.0) * jl[ell];
+        }
+      }
+    }
+  }
+}
+
+void CKernel::Calc_ClassCoul(double ma, double mb, int q1q2) {
+  constexpr int kNpoints = 512;
+  for (int ell = 0; ell <= LMAX; ell++) {
+    if (kernel[ell] == nullptr) continue;
+    for (int iq = 0; iq < nqmax; iq++)
+      for (int ir = 0; ir < nrmax; ir++) kernel[ell][iq][ir] = 0.0;
+  }
+  for (int iq = 0; iq < nqmax; iq++) {
+    const double q = (iq + 0.5) * delq;
+    const double Ea = sqrt(ma * ma + q * q);
+    const double Eb = sqrt(mb * mb + q * q);
+    for (int ir = 0; ir < nrmax; ir++) {
+      const double r = (ir + 0.5) * delr;
+      // x = V(r) / (q^2 / 2 mu): Coulomb energy at r over the relative kinetic
+      // energy, with 2 mu = 2 Ea Eb / (Ea + Eb) (197.327 = hbar c, 137.036 = 1/alpha).
+      const double x = 2.0 * Ea * Eb * q1q2 * 197.327 / (137.036 * r * q * q * (Ea + Eb));
+      // x >= 1: the pair cannot reach r classically, the density vanishes.
+      if (x < 1.0) {
+        // Midpoint sum over u; cos theta = sqrt(u^2 + x^2) + x - 1 runs from
+        // 2x - 1 (or -1 for x < 0) to 1, and the weights sum to sqrt(1 - x).
+        const double U = 2.0 * sqrt(1.0 - x);
+        const double du = U / kNpoints;
+        for (int k = 0; k < kNpoints; k++) {
+          const double u = (k + 0.5) * du;
+          CalcP(sqrt(u * u + x * x) + x - 1.0);
+          for (int ell = 0; ell <= LMAX; ell++)
+            if (kernel[ell] != nullptr) kernel[ell][iq][ir] += 0.5 * du * P[ell];
+        }
+        printf("q=%g, r=%g, kernel0=%g =? %g\n", q, r, kernel[0][iq][ir], sqrt(1.0 - x));
+      }
+      kernel[0][iq][ir] -= 1.0;
+    }
+  }
+}
+
+double CKernel::GetValue(int ell, int iq, int ir) {
+  if (ell < 0 || ell > LMAX || kernel[ell] == nullptr) return 0.0;
+  if (iq < 0 || iq >= nqmax || ir < 0 || ir >= nrmax) return 0.0;
+  return kernel[ell][iq][ir];
+}
+
+double CKernel::GetValue(int ell, double q, double r) {
+  if (IDENTICAL && ell % 2 != 0) return 0.0;
+  if (q > nqmax * delq || r > nrmax * delr) return 0.0;
+  int iq, iq1, iq2, ir, ir1, ir2;
+  double wq1, wq2, wr1, wr2;
+  AxisWeights(q, delq, nqmax, iq, iq1, iq2, wq1, wq2);
+  AxisWeights(r, delr, nrmax, ir, ir1, ir2, wr1, wr2);
+  if (fabs(wr1 + wr2 - 1.0) > 1e-8 || fabs(wq1 + wq2 - 1.0) > 1e-6)
+    femtokit::Fatal("weights do not add up in GetValue(ell,q,r)\n");
+  const double answer = wq1 * wr1 * GetValue(ell, iq1, ir1) + wq1 * wr2 * GetValue(ell, iq1, ir2) +
+                        wq2 * wr1 * GetValue(ell, iq2, ir1) + wq2 * wr2 * GetValue(ell, iq2, ir2);
+  if (ell == 0 && r > 1.0 && answer < -1.0)
+    printf("answer below -1, =%g, q=%g, r=%g, iq=%d, ir=%d, nrmax=%d\n", answer, q, r, iq, ir,
+           nrmax);
+  return answer;
+}
+
+void CKernel::CalcP(double x) {
+  P[0] = 1.0;
+  P[1] = x;
+  for (int ell = 1; ell < LMAX; ell++)
+    P[ell + 1] = ((2 * ell + 1) * x * P[ell] - ell * P[ell - 1]) / (ell + 1);
+}
+
+double CKernel::CalcPsiSquared(int iq, int ir, double /*ctheta*/) {
+  if (iq < 0 || ir < 0 || ir >= nrmax || iq >= nqmax) return 1.0;
+  const int step = IDENTICAL ? 2 : 1;
+  double psisquared = 1.0;
+  int nsmall = 0;
+  for (int ell = 0; ell <= LMAX; ell += step) {
+    const double term = (2 * ell + 1) * kernel[ell][iq][ir] * P[ell];
+    psisquared += term;
+    // Five consecutive negligible terms: the projections have died out.
+    nsmall = fabs(term) < 1e-4 ? nsmall + 1 : 0;
+    if (nsmall > 4) break;
+  }
+  return psisquared;
+}
+
+double CKernel::CalcPsiSquared(int iq, double r, double ctheta) {
+  const int ir = std::max(static_cast<int>(floor(r / delr - 0.5)), 0);
+  const double p0 = CalcPsiSquared(iq, ir, ctheta);
+  const double p1 = CalcPsiSquared(iq, ir + 1, ctheta);
+  const double w1 = (r - (ir + 0.5) * delr) / delr;
+  const double w0 = ((ir + 1.5) * delr - r) / delr;
+  return w0 * p0 + w1 * p1;
+}
+
+double CKernel::GetPsiSquared(int iq, int ir, double ctheta) {
+  if (iq >= nqmax || ir >= nrmax) return 1.0;
+  CalcP(ctheta);
+  return CalcPsiSquared(iq, ir, ctheta);
+}
+
+double CKernel::GetPsiSquared(int iq, double r, double ctheta) {
+  if (iq >= nqmax) return 1.0;
+  CalcP(ctheta);
+  return CalcPsiSquared(iq, r, ctheta);
+}
+
+double CKernel::GetPsiSquared(double q, double r, double ctheta) {
+  CalcP(ctheta);
+  // A single q point has no neighbour to interpolate with.
+  if (nqmax == 1) return CalcPsiSquared(0, r, ctheta);
+  int iq = std::max(static_cast<int>(floor(q / delq - 0.5)), 0);
+  if (iq + 1 >= nqmax) iq = nqmax - 2;
+  const double p0 = CalcPsiSquared(iq, r, ctheta);
+  const double p1 = CalcPsiSquared(iq + 1, r, ctheta);
+  const double w1 = (q - (iq + 0.5) * delq) / delq;
+  const double w0 = ((iq + 1.5) * delq - q) / delq;
+  return w0 * p0 + w1 * p1;
+}

@@ -1,0 +1,106 @@
+#include "kernel/s2cf.h"
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "arrays/charray.h"
+#include "kernel/kernel.h"
+#include "numeric/fatal.h"
+
+namespace {
+
+// The checks shared by both Cartesian-harmonic transforms, in their fixed
+// order. Returns whether the kernel's table can be read directly (same grids).
+bool CheckArrays(CCHArray* S, CKernel* kernel, CCHArray* CF) {
+  const int kL = kernel->GetLMAX();
+  if (kL > CF->GetLMAX() || kL > S->GetLMAX())
+    femtokit::Fatal("FATAL: Kernel LMAX=%d larger than either S LMAX=%d or CF LMAX=%d\n", kL,
+                    S->GetLMAX(), CF->GetLMAX());
+  if (kL != CF->GetLMAX()) {
+    printf("WARNING: Array parameters for kernel calculations don't match\n");
+    printf("___ CORRELATION FUNCTION PARAMETERS ___\n");
+    CF->PrintPars();
+    printf("_____ SOURCE FUNCTION PARAMETERS _____\n");
+    S->PrintPars();
+    printf("For kernel, LMAX=%d\n", kL);
+  }
+  if (kernel->GetIDENTICAL() && !(CF->GetXSYM() && CF->GetYSYM() && CF->GetZSYM()))
+    femtokit::Fatal(
+        "FATAL: kernel has no odd L components, but CF wants them\n"
+        "Make sure CF array has XSYM=YSYM=ZSYM='true'\n");
+  return fabs(S->GetRADSTEP() - kernel->GetDELR()) < 1e-5 &&
+         fabs(CF->GetRADSTEP() - kernel->GetDELQ()) < 1e-5 &&
+         S->GetNRADIAL() == kernel->GetNRMAX() && CF->GetNRADIAL() == kernel->GetNQMAX();
+}
+
+// Adds sum_ir 4 pi r^2 dr K_L(q_iq, r_ir) S_(lx,ly,lz)(r_ir) to bin iq of
+// component (lx, ly, lz) of CF. `weights` holds 4 pi r^2 dr per source bin.
+void AddComponent(int lx, int ly, int lz, int iq, bool table, const std::vector<double>& weights,
+                  CCHArray* S, CKernel* kernel, CCHArray* CF) {
+  const int L = lx + ly + lz;
+  const double dr = S->GetRADSTEP();
+  const double q = (iq + 0.5) * CF->GetRADSTEP();
+  const int nr = S->GetNRADIAL();
+  double sum = 0.0;
+  if (table) {
+    for (int ir = 0; ir < nr; ir++)
+      sum += weights[ir] * kernel->GetValue(L, iq, ir) * S->GetElement(lx, ly, lz, ir);
+  } else {
+    for (int ir = 0; ir < nr; ir++) {
+      const double r = (ir + 0.5) * dr;
+      sum += weights[ir] * kernel->GetValue(L, q, r) * S->GetElement(lx, ly, lz, r);
+    }
+  }
+  CF->IncrementElement(lx, ly, lz, iq, sum);
+}
+
+std::vector<double> BinWeights(CCHArray* S) {
+  const double dr = S->GetRADSTEP();
+  std::vector<double> weights(S->GetNRADIAL());
+  for (int ir = 0; ir < S->GetNRADIAL(); ir++) {
+    const double r = (ir + 0.5) * dr;
+    weights[ir] = 4.0 * M_PI * r * r * dr;
+  }
+  return weights;
+}
+
+}  // namespace
+
+namespace S2CF {
+
+void s2c(CCHArray* S, CKernel* kernel, CCHArray* CF) {
+  const bool table = CheckArrays(S, kernel, CF);
+  CF->ZeroArray();
+  const std::vector<double> weights = BinWeights(S);
+  const int kL = kernel->GetLMAX();
+  const int dlx = CF->GetXSYM() ? 2 : 1;
+  const int dly = CF->GetYSYM() ? 2 : 1;
+  const int dlz = CF->GetZSYM() ? 2 : 1;
+  for (int iq = 0; iq < CF->GetNRADIAL(); iq++)
+    // Only lx = 0, 1 are independent; lx >= 2 follows by tracelessness.
+    for (int lx = 0; lx <= 1 && lx <= kL; lx += dlx)
+      for (int ly = 0; ly <= kL - lx; ly += dly)
+        for (int lz = 0; lz <= kL - lx - ly; lz += dlz)
+          AddComponent(lx, ly, lz, iq, table, weights, S, kernel, CF);
+}
+
+void s2c(int lx, int ly, int lz, CCHArray* S, CKernel* kernel, CCHArray* CF) {
+  const bool table = CheckArrays(S, kernel, CF);
+  // Zeroing a component CF does not store would write outside its storage.
+  const int dlx = CF->GetXSYM() ? 2 : 1;
+  const int dly = CF->GetYSYM() ? 2 : 1;
+  const int dlz = CF->GetZSYM() ? 2 : 1;
+  if (lx < 0 || ly < 0 || lz < 0 || lx + ly + lz > CF->GetLMAX() || lx % dlx != 0 ||
+      ly % dly != 0 || lz % dlz != 0)
+    femtokit::Fatal("FATAL: S2CF::s2c asked for component l=(%d,%d,%d) that CF does not store\n",
+                    lx, ly, lz);
+  CF->ZeroArray(lx, ly, lz);
+  // Ranks above the kernel's LMAX have no kernel table: the component stays zero.
+  if (lx + ly + lz > kernel->GetLMAX()) return;
+  const std::vector<double> weights = BinWeights(S);
+  for (int iq = 0; iq < CF->GetNRADIAL(); iq++)
+    AddComponent(lx, ly, lz, iq, table, weights, S, kernel, CF);
+}
+
+}  // namespace S2CF
