@@ -4,6 +4,7 @@
 # every .h is installed under include/femtokit/<folder>/.  Headers are
 # included as "<folder>/<name>.h" both in the tree and after installation.
 set(FEMTOKIT_LIBRARIES "" CACHE INTERNAL "")
+set(FEMTOKIT_PROGRAMS "" CACHE INTERNAL "")
 set(FEMTOKIT_WARNINGS -Wall -Wextra)
 set(FEMTOKIT_BIN_DIR ${PROJECT_BINARY_DIR}/bin)
 
@@ -52,5 +53,7 @@ function(femtokit_add_program name)
   target_compile_options(${name} PRIVATE ${FEMTOKIT_WARNINGS})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${FEMTOKIT_BIN_DIR})
+  target_compile_definitions(${name} PRIVATE FEMTOKIT_VERSION="${PROJECT_VERSION}")
+  set(FEMTOKIT_PROGRAMS ${FEMTOKIT_PROGRAMS} ${name} CACHE INTERNAL "")
   install(TARGETS ${name} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endfunction()

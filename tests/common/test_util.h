@@ -52,12 +52,13 @@ inline void StdoutToStderr() {
       },                                                                            \
       ::testing::ExitedWithCode(1), regex)
 
-// Captures what `statement` prints on standard output (printf or iostream).
-#define CAPTURE_STDOUT(statement)                                                   \
+// Captures what the statement prints on standard output (printf or iostream).
+// Variadic so that statements with top-level commas need no extra parentheses.
+#define CAPTURE_STDOUT(...)                                                         \
   ([&]() {                                                                          \
     std::fflush(stdout);                                                            \
     ::testing::internal::CaptureStdout();                                           \
-    statement;                                                                      \
+    __VA_ARGS__;                                                                    \
     std::fflush(stdout);                                                            \
     return ::testing::internal::GetCapturedStdout();                                \
   }())
