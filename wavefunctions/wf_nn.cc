@@ -1,0 +1,75 @@
+#include "wavefunctions/wf_nn.h"
+
+#include <cmath>
+#include <complex>
+#include <cstdio>
+
+#include "numeric/fatal.h"
+#include "numeric/misc.h"
+#include "numeric/spherharmonics.h"
+#include "wavefunctions/phaseshift_tables.h"
+#include "wavefunctions/phaseshift_wf.h"
+
+CWaveFunction_nn::CWaveFunction_nn(const char* parsfilename) : CWaveFunction() {
+  ParsInit(parsfilename);
+  m1 = m2 = MNEUTRON;
+  q1q2 = 0;
+  ellmax = 1;
+  nchannels = 4;
+  InitArrays();
+  std::printf("Arrays Initialized\n");
+  channelell[0] = 0;
+  channelell[1] = 1;
+  channelell[2] = 1;
+  channelell[3] = 1;
+  InitWaves();
+  std::printf("Partial Waves Initialized\n");
+  channelweight[0] = 0.5;
+  channelweight[1] = 0.5;
+  channelweight[2] = 1.5;
+  channelweight[3] = 2.5;
+  read_phaseshifts();
+  std::printf("que pasa?\n");
+  // eta is 0 at every grid point (no Coulomb), so both closed forms are the free ones.
+  for (int c = 0; c < nchannels; c++)
+    for (int iq = 0; iq < nqmax; iq++) PhaseShiftWF::SetShortRangeWeight(this, c, iq);
+  std::printf("hola que tal?\n");
+  std::printf("Initialization finished\n");
+}
+
+void CWaveFunction_nn::read_phaseshifts() {
+  using namespace PhaseShiftTables;
+  PhaseShiftWF::ReadTable(this, kDeltaNN, kDDeltaDqNN, kNTabNN, 0);
+}
+
+double CWaveFunction_nn::CalcPsiSquared(int iq, double r, double ctheta) {
+  using cdouble = std::complex<double>;
+  if (iq >= nqmax) femtokit::Fatal("iq too large!\n");
+  const cdouble pplus = planewave[iq]->planewave(r, ctheta);
+  const cdouble pminus = planewave[iq]->planewave(r, -ctheta);
+  const cdouble s = (pplus + pminus) / std::sqrt(2.0);
+  const cdouble a = (pplus - pminus) / std::sqrt(2.0);
+  if (!STRONG) return 0.25 * std::norm(s) + 0.75 * std::norm(a);
+  if (r < epsilon)
+    return 0.25 * std::norm(s) + 0.75 * std::norm(a) + PhaseShiftWF::ShortRangeSum(this, iq);
+
+  const double q = qarray[iq];
+  const double x = q * r / HBARC;
+  const double theta = std::acos(std::fmax(-1.0, std::fmin(1.0, ctheta)));
+  const cdouble r0 = partwave[0][iq]->GetPhiIncoming(r) / x;
+  const cdouble r1 = partwave[1][iq]->GetPhiIncoming(r) / x;
+  const cdouble e1s0 = Misc::ceiphi(-2.0 * delta[0][iq]);
+  const cdouble e3p0 = Misc::ceiphi(-2.0 * delta[1][iq]);
+  const cdouble e3p1 = Misc::ceiphi(-2.0 * delta[2][iq]);
+  const cdouble e3p2 = Misc::ceiphi(-2.0 * delta[3][iq]);
+  const cdouble w = std::sqrt(2.0 * PI) * SpherHarmonics::Ylm(0, 0, theta, 0.0);
+  const cdouble p10 = r1 * ci * std::sqrt(6.0 * PI) * SpherHarmonics::Ylm(1, 0, theta, 0.0);
+  const cdouble p11 = r1 * ci * std::sqrt(6.0 * PI) * SpherHarmonics::Ylm(1, 1, theta, 0.0);
+  const cdouble t0 = s + r0 * w * (e1s0 - 1.0);
+  const cdouble t1 = a + p10 * (0.5 * e3p1 + 0.5 * e3p2 - 1.0);
+  const cdouble t2 = p11 * (e3p1 - e3p2) / 2.0;
+  const cdouble t3 = a + p10 * (2.0 * e3p2 / 3.0 + e3p0 / 3.0 - 1.0);
+  const cdouble t4 = p11 * (e3p2 - e3p0) / 3.0;
+  return 0.25 * std::norm(t0) + 0.5 * (std::norm(t1) + std::norm(t2)) +
+         0.25 * (std::norm(t3) + 2.0 * std::norm(t4));
+}

@@ -1,0 +1,139 @@
+#include "wavefunctions/wf_pipluspiminus.h"
+
+#include <cmath>
+#include <complex>
+#include <cstdio>
+
+#include "numeric/fatal.h"
+#include "numeric/misc.h"
+#include "numeric/spherharmonics.h"
+#include "wavefunctions/coulwave.h"
+#include "wavefunctions/phaseshift_wf.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kHbarc = 197.3269602;
+
+// Phase of the rho(770) Breit-Wigner with p-wave width Gamma (q/q_r)^3 M / sqrt(s).
+double RhoPhase(double q) {
+  const double s = 4.0 * (q * q + 19482.5764);  // 19482.5764 = MPI^2
+  const double qr = q / 359.39703128990925;
+  return std::atan2(115048.12 * qr * qr * qr * 771.1 / std::sqrt(s), 594595.2100000001 - s);
+}
+
+}  // namespace
+
+void getphaseshift_pipi(int I, int ell, double q, double* delta, double* ddeltadq) {
+  if ((I + ell) % 2 != 0)
+    femtokit::Fatal("pipi phase shift: bad (ell,I) comb, ell=%d, I=%d\n", ell, I);
+  if (I < 0 || I > 2) return;
+  // tq = t/q, written so that q = 0 needs no division.
+  if (I == 0 && ell == 0) {
+    const double d = 1.0 - q / 290.0 + (q / 625.0) * (q / 625.0);
+    const double tq = 0.0014615274394612406 / d;
+    const double t = tq * q;
+    *delta = std::atan(t);
+    if (*delta < 0.0) *delta += kPi;  // past the zero of d the phase continues above PI/2
+    const double c = std::cos(*delta);
+    *ddeltadq = c * c * tq * (1.0 - q * q / 390625.0) / d;
+  } else if (I == 0 && ell == 2) {
+    const double f = 1.0 + q * q / 1000000.0;
+    const double u = q / f;
+    const double tq = 6.164724745553792e-15 * u * u * u * u / f;
+    *delta = std::atan(tq * q);
+    const double c = std::cos(*delta);
+    *ddeltadq = c * c * tq * 5.0 * (1.0 - q * q / 1000000.0) / f;
+  } else if (I == 1 && ell == 1) {
+    if (q <= 0.0) {
+      // The phase rises as q^3: the average and the difference quotient are both 0 here.
+      *delta = 0.0;
+      *ddeltadq = 0.0;
+      return;
+    }
+    // Centred average and difference over dq: 1 MeV/c, shrunk to q/20 near threshold so that
+    // q - dq/2 stays positive.
+    const double dq = (q < 20.0) ? q / 20.0 : 1.0;
+    const double lo = RhoPhase(q - 0.5 * dq), hi = RhoPhase(q + 0.5 * dq);
+    *delta = 0.5 * (lo + hi);
+    *ddeltadq = (hi - lo) / dq;
+  } else if (I == 2 && ell == 0) {
+    const double b = 0.25495097567963926 * q / kHbarc;
+    const double y = b * b;
+    const double tq = -0.0006588050607389837 / (1.0 + y);
+    *delta = std::atan(tq * q);
+    const double c = std::cos(*delta);
+    *ddeltadq = c * c * tq * (1.0 - y) / (1.0 + y);
+  } else if (I == 2 && ell == 2) {
+    const double b = 0.5 * q / kHbarc;
+    const double y = b * b;
+    const double u = 1.0 / (1.0 + y);
+    const double tq = -8.400000000000001e-15 * q * q * q * q * u * u * u * u * u;
+    *delta = std::atan(tq * q);
+    const double c = std::cos(*delta);
+    *ddeltadq = c * c * tq * 5.0 * (1.0 - y) / (1.0 + y);
+  } else {
+    // Higher partial waves are taken as free.
+    *delta = 0.0;
+    *ddeltadq = 0.0;
+  }
+}
+
+CWaveFunction_pipluspiminus::CWaveFunction_pipluspiminus(const char* parsfilename)
+    : CWaveFunction() {
+  ParsInit(parsfilename);
+  q1q2 = -1;
+  nchannels = 5;
+  ellmax = 2;
+  m1 = m2 = MPI;
+  InitArrays();
+  const int ell[5] = {0, 2, 1, 0, 2};
+  const int isospin[5] = {0, 0, 1, 2, 2};
+  for (int c = 0; c < nchannels; c++) channelell[c] = ell[c];
+  InitWaves();
+  channelweight[0] = 2.0 / 3.0;
+  channelweight[1] = 10.0 / 3.0;
+  channelweight[2] = 3.0;
+  channelweight[3] = 1.0 / 3.0;
+  channelweight[4] = 5.0 / 3.0;
+  for (int c = 0; c < nchannels; c++) {
+    for (int iq = 0; iq < nqmax; iq++) {
+      const double q = qarray[iq];
+      getphaseshift_pipi(isospin[c], ell[c], q, &delta[c][iq], &ddeltadq[c][iq]);
+      CoulWave::phaseshift_CoulombCorrect(ell[c], q, eta[iq], delta[c][iq], ddeltadq[c][iq]);
+      PhaseShiftWF::SetShortRangeWeight(this, c, iq);
+    }
+  }
+  std::printf("pipluspiminus wf initialized\n");
+}
+
+double CWaveFunction_pipluspiminus::CalcPsiSquared(int iq, double r, double ctheta) {
+  using cdouble = std::complex<double>;
+  if (iq >= nqmax) return 1.0;
+  if (r < epsilon) {
+    const cdouble p = planewave[iq]->planewave(r, ctheta);
+    double psisquared = std::norm(p);
+    if (STRONG) psisquared += PhaseShiftWF::ShortRangeSum(this, iq);
+    return psisquared;
+  }
+  const cdouble pplus = planewave[iq]->planewave(r, ctheta);
+  const cdouble pminus = planewave[iq]->planewave(r, -ctheta);
+  const double root2 = std::sqrt(2.0);
+  const cdouble s = (pplus + pminus) / root2;
+  const cdouble a = (pplus - pminus) / root2;
+  cdouble t0 = s, t1 = a, t2 = s;
+  if (STRONG) {
+    const double x = qarray[iq] * r / HBARC;
+    const cdouble r0 = partwave[0][iq]->GetPhiIncoming(r) / x;
+    const cdouble r1 = partwave[1][iq]->GetPhiIncoming(r) / x;
+    const cdouble r2 = partwave[2][iq]->GetPhiIncoming(r) / x;
+    cdouble e[5];
+    for (int c = 0; c < 5; c++) e[c] = Misc::ceiphi(-2.0 * delta[c][iq]);
+    const double p1 = SpherHarmonics::legendre(1, ctheta);
+    const double p2 = SpherHarmonics::legendre(2, ctheta);
+    t0 = s + (r0 * (e[0] - 1.0) - 5.0 * p2 * r2 * (e[1] - 1.0)) / root2;
+    t1 = a + (3.0 * ci / root2) * p1 * r1 * (e[2] - 1.0);
+    t2 = s + (r0 * (e[3] - 1.0) - 5.0 * p2 * r2 * (e[4] - 1.0)) / root2;
+  }
+  return std::norm(t0) / 3.0 + std::norm(t1) / 2.0 + std::norm(t2) / 6.0;
+}

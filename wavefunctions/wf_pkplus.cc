@@ -1,0 +1,50 @@
+#include "wavefunctions/wf_pkplus.h"
+
+#include <cstdio>
+
+#include "numeric/fatal.h"
+#include "wavefunctions/phaseshift_tables.h"
+#include "wavefunctions/phaseshift_wf.h"
+
+CWaveFunction_pkplus::CWaveFunction_pkplus(const char* parsfilename) : CWaveFunction() {
+  ParsInit(parsfilename);
+  m1 = MPROTON;
+  m2 = MKAON;
+  q1q2 = COULOMB ? 1 : 0;
+  ellmax = 1;
+  nchannels = 3;
+  InitArrays();
+  channelell[0] = 0;
+  channelell[1] = 1;
+  channelell[2] = 1;
+  InitWaves();
+  channelweight[0] = 1.0;
+  channelweight[1] = 1.0;
+  channelweight[2] = 2.0;
+  read_phaseshifts();
+  for (int c = 0; c < nchannels; c++)
+    for (int iq = 0; iq < nqmax; iq++) PhaseShiftWF::SetShortRangeWeight(this, c, iq);
+}
+
+void CWaveFunction_pkplus::read_phaseshifts() {
+  using namespace PhaseShiftTables;
+  PhaseShiftWF::ReadTable(this, kDeltaPKplus, kDDeltaDqPKplus, kNTabPKplus, 1);
+  for (int c = 0; c < nchannels; c++) {
+    delta[c][0] = 0.0;
+    ddeltadq[c][0] = 0.0;
+  }
+  ddeltadq[0][0] = kDeltaPKplus[1] - kDeltaPKplus[0];
+}
+
+double CWaveFunction_pkplus::CalcPsiSquared(int iq, double r, double ctheta) {
+  if (iq >= nqmax) femtokit::Fatal("iq too large!\n");
+  PhaseShiftWF::MesonProtonParts parts;
+  const double psisquared = PhaseShiftWF::MesonProtonPsiSquared(this, iq, r, ctheta, &parts);
+  if (psisquared > 500.0) {
+    std::printf("_____________________________________________\n");
+    std::printf("in CalcPsiSquared, q=%g,r=%g, psisquared=huge=%g\n", qarray[iq], r, psisquared);
+    std::printf("hstar0=(%g,%g), hstar1=(%g,%g),psi=(%g,%g)\n", parts.r0.real(), parts.r0.imag(),
+                parts.r1.real(), parts.r1.imag(), parts.tb.real(), parts.tb.imag());
+  }
+  return psisquared;
+}
