@@ -1,0 +1,198 @@
+// femtokernel: computes the angular kernel K_ell(q, r) of a particle pair and writes it as a
+// kernel directory (one file per ell and q) that femtofit and the other tools read.
+//
+//   femtokernel [options] PAIR WF_PARAMETERS KERNEL_PARAMETERS OUTDIR
+//   femtokernel purehbt KERNEL_PARAMETERS OUTDIR
+//   femtokernel [--ma MASS] [--mb MASS] [--q1q2 N] classcoul KERNEL_PARAMETERS OUTDIR
+//
+// PAIR names a wave function (the table kWaveFunctionPairs below); it is built from its
+// parameter file (q grid, EPSILON, STRONG, COULOMB), then projected on the Legendre polynomials
+// at the kernel's grid points. "purehbt" is the non-interacting identical-particle kernel,
+// "classcoul" the kernel of classical Coulomb trajectories (masses in MeV, default two protons,
+// charge product default 1). Progress: one line per q row, or a progress bar on a terminal.
+// Exit status 0 on success, 1 on a usage error or any fatal condition of the library.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kernel/kernel.h"
+#include "wavefunctions/wavefunction.h"
+#include "wavefunctions/wf_nn.h"
+#include "wavefunctions/wf_pipluspiminus.h"
+#include "wavefunctions/wf_pkplus.h"
+#include "wavefunctions/wf_pp.h"
+#include "wavefunctions/wf_ppiplus.h"
+
+namespace {
+
+// Wave-function pairs: a new pair class adds one line here.
+struct WaveFunctionPair {
+  const char* name;
+  const char* description;
+  CWaveFunction* (*make)(const char* parsfilename);
+};
+
+template <class WaveFunction>
+CWaveFunction* Make(const char* parsfilename) {
+  return new WaveFunction(parsfilename);
+}
+
+const WaveFunctionPair kWaveFunctionPairs[] = {
+    {"pp", "proton-proton: Reid93 potential and Coulomb", Make<CWaveFunction_pp>},
+    {"pkplus", "proton-K+: phase shifts and Coulomb", Make<CWaveFunction_pkplus>},
+    {"ppiplus", "proton-pi+: phase shifts (Delta(1232)) and Coulomb", Make<CWaveFunction_ppiplus>},
+    {"nn", "neutron-neutron: phase shifts", Make<CWaveFunction_nn>},
+    {"pipluspiminus", "pi+ pi-: pion-pion phase shifts and Coulomb",
+     Make<CWaveFunction_pipluspiminus>},
+};
+
+const WaveFunctionPair* FindPair(const std::string& name) {
+  for (const WaveFunctionPair& pair : kWaveFunctionPairs)
+    if (name == pair.name) return &pair;
+  return nullptr;
+}
+
+void PrintUsage(FILE* out) {
+  std::fprintf(out,
+               "usage: femtokernel PAIR WF_PARAMETERS KERNEL_PARAMETERS OUTDIR\n"
+               "       femtokernel purehbt KERNEL_PARAMETERS OUTDIR\n"
+               "       femtokernel [--ma MASS] [--mb MASS] [--q1q2 N] classcoul "
+               "KERNEL_PARAMETERS OUTDIR\n"
+               "Computes the angular kernel K_ell(q, r) and writes it into OUTDIR.\n"
+               "Pairs with a wave function:\n");
+  for (const WaveFunctionPair& pair : kWaveFunctionPairs)
+    std::fprintf(out, "  %-14s %s\n", pair.name, pair.description);
+  std::fprintf(out,
+               "Kernels without a wave function:\n"
+               "  %-14s non-interacting identical particles (symmetrised plane wave)\n"
+               "  %-14s classical Coulomb trajectories; --ma, --mb masses in MeV (default "
+               "938.271),\n"
+               "  %-14s --q1q2 charge product (default 1)\n",
+               "purehbt", "classcoul", "");
+}
+
+int UsageError(const char* format, const char* detail) {
+  std::fprintf(stderr, "femtokernel: ");
+  std::fprintf(stderr, format, detail);
+  std::fprintf(stderr, "\n");
+  PrintUsage(stderr);
+  return 1;
+}
+
+bool ParseDouble(const char* text, double* value) {
+  char* end = nullptr;
+  *value = std::strtod(text, &end);
+  return end != text && *end == '\0';
+}
+
+bool ParseInt(const char* text, int* value) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  *value = static_cast<int>(v);
+  return end != text && *end == '\0';
+}
+
+// Progress of CKernel::Calc: a bar that redraws itself on a terminal, else one line per q.
+const CKernel* g_kernel = nullptr;
+bool g_terminal = false;
+std::chrono::steady_clock::time_point g_start;
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void ReportRow(int iq, int nqmax) {
+  const double q = (iq + 0.5) * g_kernel->GetDELQ();
+  if (g_terminal) {
+    constexpr int kWidth = 40;
+    const int filled = (iq + 1) * kWidth / nqmax;
+    std::printf("\r[%s%s] %d/%d q=%g MeV/c, %.1f s", std::string(filled, '#').c_str(),
+                std::string(kWidth - filled, ' ').c_str(), iq + 1, nqmax, q, SecondsSince(g_start));
+    if (iq + 1 == nqmax) std::printf("\n");
+  } else {
+    std::printf("q=%g MeV/c done (%d/%d), %.1f s\n", q, iq + 1, nqmax, SecondsSince(g_start));
+  }
+  std::fflush(stdout);
+}
+
+// Angular kernel of a wave function. Beyond the wave function's q grid |psi|^2 is taken as 1,
+// which would silently zero the kernel there: say so.
+void CalcFromWaveFunction(CKernel* kernel, CWaveFunction* wf) {
+  const int n = wf->GetNQMAX();
+  const double qlast = wf->GetQ(n - 1);
+  const double reach = n > 1 ? qlast + 0.5 * (qlast - wf->GetQ(n - 2)) : qlast;
+  const double kernel_qmax = (kernel->GetNQMAX() - 0.5) * kernel->GetDELQ();
+  if (kernel_qmax > reach) {
+    std::printf(
+        "femtokernel: warning: kernel q reaches %g MeV/c beyond the wave function's grid (last "
+        "point %g MeV/c); the kernel is zero there\n",
+        kernel_qmax, qlast);
+  }
+  g_kernel = kernel;
+  g_terminal = isatty(STDOUT_FILENO) != 0;
+  g_start = std::chrono::steady_clock::now();
+  kernel->Calc(wf, ReportRow);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  double ma = 938.271, mb = 938.271;
+  int q1q2 = 1;
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; i++) {
+    const std::string arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      PrintUsage(stdout);
+      return 0;
+    }
+    if (arg == "--ma" || arg == "--mb" || arg == "--q1q2") {
+      if (i + 1 >= argc) return UsageError("option %s needs a value", arg.c_str());
+      const char* value = argv[++i];
+      const bool ok =
+          arg == "--q1q2" ? ParseInt(value, &q1q2) : ParseDouble(value, arg == "--ma" ? &ma : &mb);
+      if (!ok) return UsageError("bad number %s", value);
+      continue;
+    }
+    if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option %s", arg.c_str());
+    args.push_back(arg);
+  }
+  if (args.empty()) return UsageError("%s", "missing PAIR");
+
+  const std::string pairname = args[0];
+  const WaveFunctionPair* pair = FindPair(pairname);
+  if (pair == nullptr && pairname != "purehbt" && pairname != "classcoul")
+    return UsageError("unknown pair %s", pairname.c_str());
+  const size_t expected = pair != nullptr ? 4 : 3;
+  if (args.size() != expected) {
+    return UsageError(pair != nullptr ? "%s needs WF_PARAMETERS KERNEL_PARAMETERS OUTDIR"
+                                      : "%s needs KERNEL_PARAMETERS OUTDIR",
+                      pairname.c_str());
+  }
+  const std::string kernelpars = args[expected - 2];
+  const std::string outdir = args[expected - 1];
+
+  const auto start = std::chrono::steady_clock::now();
+  CKernel* kernel = new CKernel(kernelpars.c_str());
+  if (pair != nullptr) {
+    const auto wfstart = std::chrono::steady_clock::now();
+    CWaveFunction* wf = pair->make(args[1].c_str());
+    std::printf("%s wave function built in %.2f s\n", pair->name, SecondsSince(wfstart));
+    CalcFromWaveFunction(kernel, wf);
+    delete wf;
+  } else if (pairname == "purehbt") {
+    kernel->Calc_PureHBT();
+  } else {
+    kernel->Calc_ClassCoul(ma, mb, q1q2);
+  }
+  std::printf("%s kernel computed in %.2f s\n", pairname.c_str(), SecondsSince(start));
+  kernel->Write(outdir.c_str());
+  delete kernel;
+  return 0;
+}

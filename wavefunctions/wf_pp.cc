@@ -1,0 +1,282 @@
+#include "wavefunctions/wf_pp.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "numeric/fatal.h"
+#include "numeric/misc.h"
+#include "wavefunctions/coulwave.h"
+#include "wavefunctions/reid93.h"
+
+namespace {
+
+using cdouble = std::complex<double>;
+
+cdouble* NewZeroed(int n) { return new cdouble[n](); }
+
+// e^{-2i delta} for the phase beta of an integrated wave, delta = beta - PI/2.
+constexpr double kPi = 3.141592653589793;
+cdouble EMinus2iDelta(double beta) { return Misc::ceiphi(-2.0 * (beta - 0.5 * kPi)); }
+
+cdouble** NewTable(int rows, int cols) {
+  cdouble** table = new cdouble*[rows > 0 ? rows : 1];
+  for (int i = 0; i < rows; i++) table[i] = NewZeroed(cols);
+  return table;
+}
+
+void DeleteTable(cdouble** table, int rows) {
+  if (table == nullptr) return;
+  for (int i = 0; i < rows; i++) delete[] table[i];
+  delete[] table;
+}
+
+}  // namespace
+
+CWaveFunction_pp::CWaveFunction_pp(const char* parsfilename) : CWaveFunction() {
+  ParsInit(parsfilename);
+  nrmax = 1000;
+  q1q2 = 1;  // always with Coulomb: COULOMB is not consulted
+  ellmax = 1;
+  strongpotential = STRONG;
+  nchannels = 4;
+  m1 = m2 = MPROTON;
+  rmax = 10.0;
+  // The inner form reads the radial tables at floor(r nrmax / rmax) for r < epsilon: beyond
+  // rmax there is no table.
+  if (epsilon >= rmax)
+    femtokit::Fatal("CWaveFunction_pp: EPSILON=%g fm must lie below rmax=%g fm\n", epsilon, rmax);
+  InitArrays();
+  std::printf("Arrays Initialized\n");
+  channelell[0] = 0;
+  channelell[1] = 1;
+  channelell[2] = 1;
+  channelell[3] = 1;
+  InitWaves();
+  std::printf("Partial Waves Initialized\n");
+  std::strcpy(pottype, "PP");
+  std::strcpy(pname, "");
+
+  const int nr = nrmax + 1;
+  alloc_nqmax_ = nqmax;
+  psi3P0 = NewZeroed(nr);
+  psi3P1 = NewZeroed(nr);
+  psi1S0 = NewZeroed(nr);
+  psi3C2 = NewZeroed(nr);
+  phase1S0 = new double[nqmax]();
+  phase3P0 = new double[nqmax]();
+  phase3P1 = new double[nqmax]();
+  phaseNS = new double[nqmax]();
+  phase3C2 = new double[nqmax]();
+  psiNS = NewZeroed(nr);
+  innerpsi0 = NewTable(nqmax, nr);
+  innerpsi1 = NewTable(nqmax, nr);
+  innerpsi2 = NewTable(nqmax, nr);
+  innerpsi3 = NewTable(nqmax, nr);
+  innerpsi4 = NewTable(nqmax, nr);
+  work = NewZeroed(nr);
+  psiNS0_ = NewZeroed(nr);
+  e1S0_ = NewZeroed(nqmax);
+  e3P0_ = NewZeroed(nqmax);
+  e3P1_ = NewZeroed(nqmax);
+  e3C2_ = NewZeroed(nqmax);
+  Initialize();
+}
+
+CWaveFunction_pp::~CWaveFunction_pp() {
+  delete[] psi3P0;
+  delete[] psi3P1;
+  delete[] psi1S0;
+  delete[] psi3C2;
+  delete[] psiNS;
+  delete[] phase1S0;
+  delete[] phase3P0;
+  delete[] phase3P1;
+  delete[] phaseNS;
+  delete[] phase3C2;
+  DeleteTable(innerpsi0, alloc_nqmax_);
+  DeleteTable(innerpsi1, alloc_nqmax_);
+  DeleteTable(innerpsi2, alloc_nqmax_);
+  DeleteTable(innerpsi3, alloc_nqmax_);
+  DeleteTable(innerpsi4, alloc_nqmax_);
+  delete[] work;
+  delete[] psiNS0_;
+  delete[] e1S0_;
+  delete[] e3P0_;
+  delete[] e3P1_;
+  delete[] e3C2_;
+}
+
+void CWaveFunction_pp::Initialize() {
+  const double delr = rmax / nrmax;
+  for (int iq = 0; iq < nqmax; iq++) {
+    GetPsiNoneCoupledState(iq, 0, "1S0", 3, strongpotential);
+    GetPsiNoneCoupledState(iq, 1, "3P0", 1, strongpotential);
+    GetPsiNoneCoupledState(iq, 1, "3P1", 2, strongpotential);
+    GetPsiNoneCoupledState(iq, 1, "3C2", 5, strongpotential);
+    GetPsiNoneCoupledState(iq, 1, "NS", 4, false);
+    // The singlet needs its own Coulomb-only reference of ell = 0.
+    const double betaNS0 = Integrate(iq, 0, "NS", false);
+    for (int j = 0; j <= nrmax; j++) psiNS0_[j] = work[j];
+
+    // e^{-2i delta} with delta = beta - PI/2: the outer form multiplies the Coulomb partial
+    // waves by e - 1; the inner form turns each standing wave psi = e^{2i delta} u into u.
+    e1S0_[iq] = EMinus2iDelta(phase1S0[iq]);
+    e3P0_[iq] = EMinus2iDelta(phase3P0[iq]);
+    e3P1_[iq] = EMinus2iDelta(phase3P1[iq]);
+    e3C2_[iq] = EMinus2iDelta(phase3C2[iq]);
+    const cdouble eNS1 = EMinus2iDelta(phaseNS[iq]);
+    const cdouble eNS0 = EMinus2iDelta(betaNS0);
+
+    // Inner radial corrections D_X(r) = 2 e^{-i sigma_ell} (u_X(r) - u_Coulomb(r)) / x. Outside
+    // the potential u_X = (H e_X + conj H)/2 and u_Coulomb = F with H = F + iG, so D_X equals
+    // the outer form's R_ell (e_X - 1), R_ell = e^{-i sigma} H / x, and |psi|^2 is continuous
+    // at epsilon. The combinations are the Clebsch-Gordan ones of the outer form.
+    const double q = qarray[iq];
+    const cdouble phase0 = 2.0 * Misc::ceiphi(-partwave[0][iq]->sigma);
+    const cdouble phase1 = 2.0 * Misc::ceiphi(-partwave[1][iq]->sigma);
+    for (int j = nrmax; j >= 1; j--) {
+      const double x = q * j * delr / HBARC;
+      const cdouble d1S0 = phase0 * (e1S0_[iq] * psi1S0[j] - eNS0 * psiNS0_[j]) / x;
+      const cdouble d3P0 = phase1 * (e3P0_[iq] * psi3P0[j] - eNS1 * psiNS[j]) / x;
+      const cdouble d3P1 = phase1 * (e3P1_[iq] * psi3P1[j] - eNS1 * psiNS[j]) / x;
+      const cdouble d3C2 = phase1 * (e3C2_[iq] * psi3C2[j] - eNS1 * psiNS[j]) / x;
+      innerpsi0[iq][j] = (d3C2 - d3P1) / 2.0;
+      innerpsi1[iq][j] = (d3C2 + d3P1) / 2.0;
+      innerpsi2[iq][j] = (d3C2 - d3P0) / 3.0;
+      innerpsi3[iq][j] = (2.0 * d3C2 + d3P0) / 3.0;
+      innerpsi4[iq][j] = d1S0;
+    }
+    // At r = 0, u / x tends to a constant for ell = 0 and to zero for ell = 1.
+    innerpsi0[iq][0] = innerpsi1[iq][0] = innerpsi2[iq][0] = innerpsi3[iq][0] = 0.0;
+    innerpsi4[iq][0] = innerpsi4[iq][1];
+  }
+}
+
+void CWaveFunction_pp::InwardPass(int ell, bool strong, double q, double E, cdouble psi_far,
+                                  cdouble psi_near) {
+  const double delr = rmax / nrmax;
+  const double hbarc2 = HBARC * HBARC;
+  const double centrifugal = ell * (ell + 1) * hbarc2 / (2.0 * E);
+  double v11, v12, v22;
+  // Three-point recursion psi_j = 2 psi_{j+1} - psi_{j+2} + delr^2 (2E U - q^2) psi_{j+1} /
+  // HBARC^2, U evaluated at r = (j + 1) delr, the point of the newest known value.
+  for (int j = nrmax; j >= 0; j--) {
+    const double r = (j + 1) * delr;
+    double u = HBARC / (137.036 * r) + centrifugal / (r * r);
+    if (strong) {
+      creid93(&r, pname, pottype, &v11, &v12, &v22);
+      u += v11;  // diagonal element only: the 3P2-3F2 coupling of "3C2" is left out
+    }
+    const cdouble psi =
+        2.0 * psi_near - psi_far + delr * delr * (2.0 * E * u - q * q) * psi_near / hbarc2;
+    work[j] = psi;
+    psi_far = psi_near;
+    psi_near = psi;
+  }
+}
+
+double CWaveFunction_pp::Integrate(long iq, int ell, const char* wave, bool strong) {
+  std::snprintf(pname, sizeof pname, "%s", wave);
+  const double q = qarray[iq];
+  const double mu = 0.5 * MPROTON;
+  const double E = std::sqrt(mu * mu + q * q);
+  const double etapp = mu / (137.036 * q);
+  const double delr = rmax / nrmax;
+  const double x_far = q * (rmax + 2.0 * delr) / HBARC;
+  const double x_near = q * (rmax + delr) / HBARC;
+
+  // First pass from the incoming Coulomb wave: its phase near the origin fixes the standing wave.
+  const cdouble far = CoulWave::CWincoming(ell, x_far, etapp);
+  const cdouble near = CoulWave::CWincoming(ell, x_near, etapp);
+  InwardPass(ell, strong, q, E, far, near);
+  const double beta = 2.0 * std::arg(work[0]) - std::arg(work[1]);
+
+  // Second pass from the standing wave (psi - e^{2i beta} conj(psi))/2 = i e^{i beta} x (real),
+  // which is regular at the origin.
+  const cdouble e2ibeta = Misc::ceiphi(2.0 * beta);
+  InwardPass(ell, strong, q, E, 0.5 * (far - e2ibeta * std::conj(far)),
+             0.5 * (near - e2ibeta * std::conj(near)));
+  return beta;
+}
+
+void CWaveFunction_pp::GetPsiNoneCoupledState(long iq, short ell, const char* wave, short slot,
+                                              bool strong) {
+  const double beta = Integrate(iq, ell, wave, strong);
+  cdouble* psi = nullptr;
+  double* phase = nullptr;
+  switch (slot) {
+    case 1:
+      psi = psi3P0;
+      phase = phase3P0;
+      break;
+    case 2:
+      psi = psi3P1;
+      phase = phase3P1;
+      break;
+    case 3:
+      psi = psi1S0;
+      phase = phase1S0;
+      break;
+    case 4:
+      psi = psiNS;
+      phase = phaseNS;
+      break;
+    case 5:
+      psi = psi3C2;
+      phase = phase3C2;
+      break;
+    default:
+      return;  // slot 0: nothing kept
+  }
+  for (int j = 0; j <= nrmax; j++) psi[j] = work[j];
+  phase[iq] = beta;
+}
+
+double CWaveFunction_pp::CalcPsiSquared(int iq, double r, double ctheta) {
+  const double q = qarray[iq];
+  const cdouble pplus = planewave[iq]->planewave(r, ctheta);
+  const cdouble pminus = planewave[iq]->planewave(r, -ctheta);
+  const double root2 = std::sqrt(2.0);
+  const cdouble S = (pplus + pminus) / root2;  // spatially symmetric: spin singlet
+  const cdouble A = (pplus - pminus) / root2;  // antisymmetric: spin triplet
+  if (!STRONG) return 0.25 * std::norm(S) + 0.75 * std::norm(A);
+
+  // The three spherical harmonics at (theta, phi = 0) in closed form, Condon-Shortley phase as
+  // SpherHarmonics::Ylm: Y00 = 1/sqrt(4 PI), Y10 = sqrt(3/(4 PI)) cos(theta),
+  // Y11 = -sqrt(3/(8 PI)) sin(theta); they enter as W = sqrt(2 PI) Y00 and
+  // i sqrt(6 PI) Y1m. (GSL's associated Legendre functions cost more than the whole rest.)
+  const double stheta = std::sqrt(std::fmax(0.0, 1.0 - ctheta * ctheta));
+  const double W = 1.0 / std::sqrt(2.0);
+  const cdouble ang10 = ci * (1.5 * std::sqrt(2.0) * ctheta);
+  const cdouble ang11 = ci * (-1.5 * stheta);
+
+  // Strong corrections to the singlet (k0) and to the three triplet projections.
+  cdouble k0, k1, k2, k3, k4;
+  if (r < epsilon) {
+    // Inside epsilon the asymptotic partial waves do not hold: use the integrated radial waves
+    // at the grid point at or below r (no interpolation).
+    const int j = static_cast<int>(r * nrmax / rmax);
+    k0 = W * innerpsi4[iq][j];
+    k1 = ang10 * innerpsi1[iq][j];
+    k2 = ang11 * innerpsi0[iq][j];
+    k3 = ang10 * innerpsi3[iq][j];
+    k4 = ang11 * innerpsi2[iq][j];
+  } else {
+    const double x = q * r / HBARC;
+    const cdouble R0 = partwave[0][iq]->GetPhiIncoming(r) / x;
+    const cdouble R1 = partwave[1][iq]->GetPhiIncoming(r) / x;
+    const cdouble e1S0 = e1S0_[iq], e3P0 = e3P0_[iq], e3P1 = e3P1_[iq], e3C2 = e3C2_[iq];
+    k0 = R0 * W * (e1S0 - 1.0);
+    k1 = R1 * ang10 * (0.5 * e3P1 + 0.5 * e3C2 - 1.0);
+    k2 = R1 * ang11 * (e3P1 - e3C2) / 2.0;
+    k3 = R1 * ang10 * (2.0 * e3C2 / 3.0 + e3P0 / 3.0 - 1.0);
+    k4 = R1 * ang11 * (e3C2 - e3P0) / 3.0;
+  }
+  // Singlet 1/4; triplet 3/4 over its projections with the weights of 3P0, 3P1 and 3P2.
+  const double result = 0.25 * std::norm(S + k0) + 0.5 * (std::norm(A + k1) + std::norm(k2)) +
+                        0.25 * (std::norm(A + k3) + 2.0 * std::norm(k4));
+  if (r > epsilon && result < -0.001)
+    femtokit::Fatal("in CalcPsiSquared psisquared=%g,q=%g,r=%g\n", result, q, r);
+  return result;
+}
