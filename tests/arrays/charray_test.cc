@@ -15,24 +15,9 @@ namespace {
 using femtokit_test::kRoundoff;
 using Triple = std::tuple<int, int, int>;
 
-// Legendre polynomial by Bonnet's recurrence (independent of the Cartesian algebra).
-double Legendre(int L, double x) {
-  double p0 = 1.0, p1 = x;
-  for (int l = 1; l < L; ++l) {
-    const double p2 = ((2 * l + 1) * x * p1 - l * p0) / (l + 1);
-    p0 = p1;
-    p1 = p2;
-  }
-  return L == 0 ? 1.0 : p1;
-}
-
-// A unit vector from two numbers in [0, 1).
-void Direction(double u, double v, double& ex, double& ey, double& ez) {
-  const double c = 1.0 - 2.0 * u, s = std::sqrt(1.0 - c * c), phi = 6.283185307179586 * v;
-  ex = s * std::cos(phi);
-  ey = s * std::sin(phi);
-  ez = c;
-}
+// Three generic unit vectors (no zero component) and sample weights.
+const double kDir[3][3] = {{0.48, -0.6, 0.64}, {0.36, 0.48, -0.8}, {-2.0 / 3, 1.0 / 3, 2.0 / 3}};
+const double kWeight[3] = {0.5, 1.5, 0.8};
 
 std::vector<Triple> StoredTriples(const CCHArray& a) {
   std::vector<Triple> out;
@@ -46,21 +31,22 @@ double Get(const CCHArray& a, const Triple& t, int ir) {
   return a.GetElement(std::get<0>(t), std::get<1>(t), std::get<2>(t), ir);
 }
 
-// Largest violation of the trace condition along any axis in bin ir.
+// Largest violation of A(l) + A(l - 2e_i + 2e_j) + A(l - 2e_i + 2e_k) = 0 in bin ir, any axis i.
 double TraceViolation(const CCHArray& a, int ir) {
   double worst = 0.0;
   for (const Triple& t : StoredTriples(a)) {
-    const int lx = std::get<0>(t), ly = std::get<1>(t), lz = std::get<2>(t);
-    double**** A = a.A;
-    if (lx >= 2)
-      worst = std::fmax(worst, std::fabs(A[lx][ly][lz][ir] + A[lx - 2][ly + 2][lz][ir] +
-                                         A[lx - 2][ly][lz + 2][ir]));
-    if (ly >= 2)
-      worst = std::fmax(worst, std::fabs(A[lx][ly][lz][ir] + A[lx + 2][ly - 2][lz][ir] +
-                                         A[lx][ly - 2][lz + 2][ir]));
-    if (lz >= 2)
-      worst = std::fmax(worst, std::fabs(A[lx][ly][lz][ir] + A[lx + 2][ly][lz - 2][ir] +
-                                         A[lx][ly + 2][lz - 2][ir]));
+    const int l[3] = {std::get<0>(t), std::get<1>(t), std::get<2>(t)};
+    for (int i = 0; i < 3; ++i) {
+      if (l[i] < 2) continue;
+      double sum = a.A[l[0]][l[1]][l[2]][ir];
+      for (int j : {(i + 1) % 3, (i + 2) % 3}) {
+        int m[3] = {l[0], l[1], l[2]};
+        m[i] -= 2;
+        m[j] += 2;
+        sum += a.A[m[0]][m[1]][m[2]][ir];
+      }
+      worst = std::fmax(worst, std::fabs(sum));
+    }
   }
   return worst;
 }
@@ -103,10 +89,7 @@ TEST(CCHArrayTest, ElementAccessAndBadIndices) {
             "WARNING: Tried to get non-existent element in CCHArray\n"
             "LMAX=2, XSYM=1, YSYM=1, ZSYM=1, ir=3\nl=(1,1,0), ir=3\n");
   EXPECT_EQ(value, 0.0);
-  // At r = NRADIAL RADSTEP the bin is past the end; negative indices are outside too.
-  EXPECT_EQ(CAPTURE_STDOUT(value = a.GetElement(0, 0, 0, 2.0)),
-            "WARNING: Tried to get non-existent element in CCHArray\n"
-            "LMAX=2, XSYM=1, YSYM=1, ZSYM=1, ir=4\nl=(0,0,0), ir=4\n");
+  // Negative indices are outside too.
   EXPECT_NE(CAPTURE_STDOUT(a.GetElement(0, -2, 0, 0)), "");
   EXPECT_NE(CAPTURE_STDOUT(a.GetElement(0, 0, 0, -1)), "");
   EXPECT_FATAL(a.SetElement(1, 1, 0, 3, 1.0),
@@ -114,7 +97,6 @@ TEST(CCHArrayTest, ElementAccessAndBadIndices) {
                "LMAX=2, XSYM=1, YSYM=1, ZSYM=1, ir=3\nl=\\(1,1,0\\), ir=3\n$");
   EXPECT_FATAL(a.IncrementElement(0, 2, 2, 0, 1.0),
                "^OUT OF BOUNDS IN INCREMENTELEMENT\nell=\\(0,2,2\\), ir=0\n$");
-  EXPECT_FATAL(a.IncrementElement(0, 0, 0, 2.0, 1.0), "ell=\\(0,0,0\\), ir=4\n$");
   EXPECT_FATAL(a.IncrementAExpArrayFromE(0, 0, 1, 1.0, 4), "ell=\\(0,0,0\\), ir=4\n$");
   EXPECT_FATAL(a.ZeroArray(1, 0, 0), "Tried to set element out of bounds");
   EXPECT_FATAL(a.ScaleArray(2.0, 4), "^CCHArray: bin ir=4 out of range \\(NRADIAL=4\\)\n$");
@@ -133,7 +115,6 @@ TEST(CCHArrayTest, WholeArrayOperationsAndSetLMAX) {
   EXPECT_EQ(a.GetElement(1, 0, 2, 2), 0.0);
   a.ZeroArray_Partial(1, 0);  // zeroes the whole bin, whatever the rank argument
   EXPECT_EQ(a.GetBiggest(0), 0.0);
-  EXPECT_GT(a.GetBiggest(1), 0.0);
   a.ZeroArray(1);
   a.SetElement(2, 0, 1, 1, -3.0);
   EXPECT_EQ(a.GetBiggest(1), 3.0);
@@ -165,7 +146,7 @@ TEST(CCHArrayTest, TraceFillsAlongEachAxis) {
   a.FillRemainderY(1);
   a.FillRemainderZ();
   size_t k = 0;
-  for (const Triple& t : StoredTriples(a)) EXPECT_NEAR(Get(a, t, 1), before[k++], 1e-12);
+  for (const Triple& t : StoredTriples(a)) EXPECT_CLOSE_ABS(Get(a, t, 1), before[k++], 0, 1e-12);
   // Randomize alone is not traceless; FillRemainderX keeps lx in {0,1} and derives the rest.
   a.Randomize(1.0, 0);
   EXPECT_GT(TraceViolation(a, 0), 1e-3);
@@ -174,43 +155,18 @@ TEST(CCHArrayTest, TraceFillsAlongEachAxis) {
   EXPECT_EQ(a.GetElement(1, 2, 3, 0), keep);
   EXPECT_EQ(a.GetElement(2, 1, 0, 0), -a.GetElement(0, 3, 0, 0) - a.GetElement(0, 1, 2, 0));
   EXPECT_LT(TraceViolation(a, 0), 1e-13);
-  // Below rank 2 there is nothing to fill.
-  CCHArray low(1, 1, 1.0);
-  low.SetElement(1, 0, 0, 0, 2.0);
-  low.FillRemainderX();
-  low.FillRemainderY();
-  low.FillRemainderZ();
-  EXPECT_EQ(low.GetElement(1, 0, 0, 0), 2.0);
-}
-
-TEST(CCHArrayTest, SingleSampleNormalisation) {
-  const double w = 1.75;
-  for (int lmax : {0, 1, 4, 7}) {
-    CCHArray a(lmax, 3, 1.0);
-    a.IncrementAExpArrayFromE(0.0, 0.0, 1.0, w, 1);
-    EXPECT_EQ(a.GetElement(0, 0, 0, 1), w);
-    if (lmax >= 1) {
-      EXPECT_CLOSE(a.GetElement(0, 0, 1, 1), 3 * w, kRoundoff);
-      EXPECT_EQ(a.GetElement(1, 0, 0, 1) + a.GetElement(0, 1, 0, 1), 0.0);
-    }
-    EXPECT_CLOSE(a.AExpand(0.0, 0.0, 1.0, 1), w * (lmax + 1) * (lmax + 1), 1e-13);
-    EXPECT_EQ(a.GetBiggest(0), 0.0);  // other bins untouched
-  }
 }
 
 TEST(CCHArrayTest, SamplesExpandTheTruncatedDeltaFunction) {
   // After samples at e_k, AExpand(e') = sum_k w_k sum_L (2L+1) P_L(e_k.e') and the bin is traceless
   // along every axis; with symmetries the stored part is the average over the reflections.
-  double ex, ey, ez, fx, fy, fz, gx, gy, gz;
-  Direction(0.31, 0.77, ex, ey, ez);
-  Direction(0.64, 0.12, fx, fy, fz);
-  Direction(0.9, 0.4, gx, gy, gz);
+  const double *e = kDir[0], *f = kDir[1], *g = kDir[2];
   const int lmax = 8;
   for (int syms = 0; syms < 8; ++syms) {
     const bool xs = syms & 1, ys = syms & 2, zs = syms & 4;
     CCHArray a(lmax, 2, 1.0, xs, ys, zs);
-    a.IncrementAExpArrayFromE(ex, ey, ez, 0.5, 0);
-    a.IncrementAExpArrayFromThetaPhi(std::acos(fz), std::atan2(fy, fx), 1.5, 0);
+    a.IncrementAExpArrayFromE(e[0], e[1], e[2], 0.5, 0);
+    a.IncrementAExpArrayFromThetaPhi(std::acos(f[2]), std::atan2(f[1], f[0]), 1.5, 0);
     EXPECT_LT(TraceViolation(a, 0), 1e-12) << "syms " << syms;
     double expect = 0.0;
     int nrefl = 0;
@@ -220,30 +176,29 @@ TEST(CCHArrayTest, SamplesExpandTheTruncatedDeltaFunction) {
           if ((!xs && sx < 0) || (!ys && sy < 0) || (!zs && sz < 0)) continue;
           ++nrefl;
           for (int L = 0; L <= lmax; ++L)
-            expect += (2 * L + 1) * (0.5 * Legendre(L, sx * ex * gx + sy * ey * gy + sz * ez * gz) +
-                                     1.5 * Legendre(L, sx * fx * gx + sy * fy * gy + sz * fz * gz));
+            expect +=
+                (2 * L + 1) *
+                (0.5 * std::legendre(L, sx * e[0] * g[0] + sy * e[1] * g[1] + sz * e[2] * g[2]) +
+                 1.5 * std::legendre(L, sx * f[0] * g[0] + sy * f[1] * g[1] + sz * f[2] * g[2]));
         }
-    EXPECT_NEAR(a.AExpand(gx, gy, gz, 0), expect / nrefl, 1e-11) << "syms " << syms;
-    EXPECT_NEAR(a.AExpand(std::acos(gz), std::atan2(gy, gx), 0), expect / nrefl, 1e-11);
+    EXPECT_CLOSE_ABS(a.AExpand(g[0], g[1], g[2], 0), expect / nrefl, 0, 1e-11) << "syms " << syms;
+    EXPECT_CLOSE_ABS(a.AExpand(std::acos(g[2]), std::atan2(g[1], g[0]), 0), expect / nrefl, 0,
+                     1e-11);
   }
 }
 
 TEST(CCHArrayTest, AlternativeRecurrenceAgreesWithClosedForm) {
-  CRandom ran(2024);
-  for (int lmax = 0; lmax <= 10; ++lmax) {
+  for (int lmax : {0, 1, 2, 5, 10}) {
     for (int syms : {0, 1, 2, 4, 7}) {
       CCHArray a(lmax, 2, 1.0, syms & 1, syms & 2, syms & 4);
       CCHArray b(lmax, 2, 1.0, syms & 1, syms & 2, syms & 4);
-      for (int sample = 0; sample < 3; ++sample) {
-        double ex, ey, ez;
-        Direction(ran.ran(), ran.ran(), ex, ey, ez);
-        const double w = 0.5 + ran.ran();
-        a.IncrementAExpArrayFromE(ex, ey, ez, w, 1);
-        b.AltIncrementAExpArrayFromE(ex, ey, ez, w, 1);
+      for (int k = 0; k < 3; ++k) {
+        a.IncrementAExpArrayFromE(kDir[k][0], kDir[k][1], kDir[k][2], kWeight[k], 1);
+        b.AltIncrementAExpArrayFromE(kDir[k][0], kDir[k][1], kDir[k][2], kWeight[k], 1);
       }
       b.FillRemainderX(1);
       for (const Triple& t : StoredTriples(a))
-        EXPECT_NEAR(Get(a, t, 1), Get(b, t, 1), 1e-12 * (1.0 + std::fabs(Get(a, t, 1))))
+        EXPECT_CLOSE_ABS(Get(b, t, 1), Get(a, t, 1), 1e-12, 1e-12)
             << "LMAX " << lmax << " syms " << syms;
       EXPECT_EQ(b.GetBiggest(0), 0.0);
     }
@@ -272,26 +227,22 @@ TEST(CCHArrayTest, SamplesByPositionAndTheOrigin) {
 
 TEST(CCHArrayTest, MomentIncrementsAndRandomFills) {
   CCHArray m(4, 2, 1.0, false, true, false);
-  double ex, ey, ez, fx, fy, fz;
-  Direction(0.1, 0.2, ex, ey, ez);
-  Direction(0.7, 0.9, fx, fy, fz);
-  m.IncrementMArrayFromE(ex, ey, ez, 2.0, 1);
-  m.IncrementMArrayFromThetaPhi(std::acos(fz), std::atan2(fy, fx), 3.0, 1);
+  const double *e = kDir[0], *f = kDir[1];
+  m.IncrementMArrayFromE(e[0], e[1], e[2], 2.0, 1);
+  m.IncrementMArrayFromThetaPhi(std::acos(f[2]), std::atan2(f[1], f[0]), 3.0, 1);
   EXPECT_EQ(m.GetElement(0, 0, 0, 1), 5.0);
-  EXPECT_CLOSE(m.GetElement(1, 2, 1, 1), 2.0 * ex * ey * ey * ez + 3.0 * fx * fy * fy * fz, 1e-13);
+  EXPECT_CLOSE(m.GetElement(1, 2, 1, 1),
+               2.0 * e[0] * e[1] * e[1] * e[2] + 3.0 * f[0] * f[1] * f[1] * f[2], 1e-13);
   // Unit directions: a trace of the moments is the moment two ranks lower.
   EXPECT_CLOSE(m.GetElement(2, 0, 1, 1) + m.GetElement(0, 2, 1, 1) + m.GetElement(0, 0, 3, 1),
                m.GetElement(0, 0, 1, 1), 1e-13);
   EXPECT_EQ(m.GetBiggest(0), 0.0);
 
-  CCHArray a(5, 3, 1.0, true, false, false), b(5, 3, 1.0, true, false, false);
+  CCHArray a(5, 3, 1.0, true, false, false);
   a.RandomInit(7);
   a.RandomizeA(0.5);
-  b.RandomInit(7);
-  b.RandomizeA(0.5);
   for (int ir = 0; ir < 3; ++ir) {
     EXPECT_LT(TraceViolation(a, ir), 1e-13);
-    for (const Triple& t : StoredTriples(a)) EXPECT_EQ(Get(a, t, ir), Get(b, t, ir));
     EXPECT_LE(std::fabs(a.GetElement(0, 3, 2, ir)), 0.5);
   }
   a.RandomizeA_Gaussian(2.0);

@@ -3,6 +3,7 @@
 
 // Kernels built from a small parameter file, for the kernel tests.
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -33,6 +34,19 @@ inline std::unique_ptr<CKernel> MakeKernel(const femtokit_test::ScratchDir& dir,
   CKernel* kernel = nullptr;
   CAPTURE_STDOUT(kernel = new CKernel(pars.c_str()));
   return std::unique_ptr<CKernel>(kernel);
+}
+
+// A smooth, sign-changing test value for table slot (ell, iq, ir).
+inline double Pattern(int ell, int iq, int ir) {
+  return 0.01 * (ell + 1) * std::sin(0.7 * iq + 0.3 * ir + ell);
+}
+
+// Fills every stored table slot with Pattern.
+inline void FillPattern(CKernel* k) {
+  for (int ell = 0; ell <= k->LMAX; ell++)
+    if (k->kernel[ell] != nullptr)
+      for (int iq = 0; iq < k->nqmax; iq++)
+        for (int ir = 0; ir < k->nrmax; ir++) k->kernel[ell][iq][ir] = Pattern(ell, iq, ir);
 }
 
 }  // namespace kernel_test

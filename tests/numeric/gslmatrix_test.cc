@@ -13,16 +13,15 @@ namespace {
 using cplx = std::complex<double>;
 constexpr int N = 3;
 
-// Checks A x = y, A v_k = lambda_k v_k and A Ainv = 1 for a solver of type S.
+// Checks A x = y, A v_k = lambda_k v_k, A Ainv = 1 and that A is left unchanged.
 template <typename S, typename T>
 void CheckSolver(const T (&H)[N][N]) {
-  T store[3][N][N] = {}, y[N] = {T(1.0), T(-2.0), T(0.5)}, x[N];
-  T *rows[3][N];
-  for (int m = 0; m < 3; m++)
-    for (int i = 0; i < N; i++) rows[m][i] = store[m][i];
-  for (int i = 0; i < N; i++)
-    for (int j = 0; j < N; j++) store[0][i][j] = H[i][j];
-  T **A = rows[0], **evec = rows[1], **Ainv = rows[2];
+  T a[N][N], v[N][N], inv[N][N], y[N] = {T(1.0), T(-2.0), T(0.5)}, x[N];
+  T *A[N], *evec[N], *Ainv[N];
+  for (int i = 0; i < N; i++) {
+    A[i] = a[i], evec[i] = v[i], Ainv[i] = inv[i];
+    for (int j = 0; j < N; j++) a[i][j] = H[i][j];
+  }
   double eval[N];
   S solver(N);
   solver.SolveLinearEqs(y, A, x);
@@ -40,7 +39,7 @@ void CheckSolver(const T (&H)[N][N]) {
       }
       EXPECT_CLOSE_ABS(std::abs(Av - eval[k] * evec[i][k]), 0.0, 0, 1e-12);
       EXPECT_CLOSE_ABS(std::abs(AAinv - T(i == k ? 1.0 : 0.0)), 0.0, 0, 1e-12);
-      EXPECT_EQ(A[i][k], H[i][k]);  // input untouched
+      EXPECT_EQ(A[i][k], H[i][k]);
     }
   }
 }
@@ -57,16 +56,10 @@ TEST(CGSLMatrix, ComplexHermitianSolveEigenInvert) {
   CheckSolver<CGSLMatrix_Complex>(H);
 }
 
-TEST(CGSLMatrix, InvertDiagonalAndSingular) {
-  double a[2][2] = {{2.0, 0.0}, {0.0, 4.0}}, b[2][2];
+TEST(CGSLMatrix, SingularInverseIsNonFiniteWithoutAbort) {
+  double a[2][2] = {{2.0, 0.0}, {0.0, 0.0}}, b[2][2];
   double *A[2] = {a[0], a[1]}, *Ainv[2] = {b[0], b[1]};
   CGSLMatrix_Real solver(2);
-  solver.Invert(A, Ainv);
-  EXPECT_CLOSE(b[0][0], 0.5, 1e-14);
-  EXPECT_CLOSE(b[1][1], 0.25, 1e-14);
-  EXPECT_EQ(b[0][1], 0.0);
-  // A zero eigenvalue: non-finite entries, and GSL does not abort.
-  a[1][1] = 0.0;
   solver.Invert(A, Ainv);
   EXPECT_FALSE(std::isfinite(b[1][1]));
 }

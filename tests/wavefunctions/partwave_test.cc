@@ -21,18 +21,15 @@ using cd = std::complex<double>;
 constexpr double kHbarc = 197.3269602;
 
 void ExpectComplexClose(cd a, cd b, double rel) {
-  const double floor = rel * std::abs(b);
-  EXPECT_CLOSE_ABS(a.real(), b.real(), rel, floor);
-  EXPECT_CLOSE_ABS(a.imag(), b.imag(), rel, floor);
+  EXPECT_CLOSE_ABS(a.real(), b.real(), rel, rel * std::abs(b));
+  EXPECT_CLOSE_ABS(a.imag(), b.imag(), rel, rel * std::abs(b));
 }
 
-// x h*_ell(x) = x (j_ell - i y_ell) from GSL.
-cd FreeIncoming(int ell, double x) {
-  return x * cd(gsl_sf_bessel_jl(ell, x), -gsl_sf_bessel_yl(ell, x));
-}
-
-// (F + i G) e^{-i sigma} straight from GSL.
-cd CoulombIncoming(int ell, double x, double eta) {
+// The incoming wave straight from GSL: x (j_ell - i y_ell) without Coulomb,
+// (F + i G) e^{-i sigma} with it.
+cd Reference(int ell, double q, double r, double eta, bool coulomb) {
+  const double x = q * r / kHbarc;
+  if (!coulomb) return x * cd(gsl_sf_bessel_jl(ell, x), -gsl_sf_bessel_yl(ell, x));
   double fc[8], gc[8], fe, ge;
   gsl_sf_coulomb_wave_FG_array(0, ell, eta, x, fc, gc, &fe, &ge);
   gsl_sf_result lnr, arg;
@@ -40,35 +37,26 @@ cd CoulombIncoming(int ell, double x, double eta) {
   return cd(fc[ell], gc[ell]) * std::polar(1.0, -arg.val);
 }
 
-TEST(PartWaveTest, FreeTableHoldsRiccatiHankelAtBinCentres) {
-  const double q = 60.0;
-  for (int ell = 0; ell <= 2; ell++) {
-    CPartWave pw(0.0, 0, q, ell, 1.0);
-    EXPECT_EQ(pw.nrmax, 3000);
-    EXPECT_EQ(pw.delr, 0.01);
-    EXPECT_EQ(pw.sigma, 0.0);
-    for (int i : {0, 1, 250, 2999, 3000}) {
-      const double r = (i + 0.5) * pw.delr;
-      ExpectComplexClose(pw.phi[i], FreeIncoming(ell, q * r / kHbarc), 1e-7);
-      EXPECT_EQ(pw.GetPhiIncoming(r), pw.phi[i]);  // on a table point: that point
-    }
-  }
-}
-
-TEST(PartWaveTest, CoulombTableAndPhase) {
+TEST(PartWaveTest, TableHoldsTheWaveAtBinCentresAndBeyondItIsComputedDirectly) {
   const double q = 35.0, eta = 0.6;
-  for (int ell = 0; ell <= 2; ell++) {
-    CPartWave pw(eta, 1, q, ell, 1.0);
-    gsl_sf_result lnr, arg;
-    gsl_sf_lngamma_complex_e(ell + 1.0, eta, &lnr, &arg);
-    EXPECT_CLOSE(pw.sigma, arg.val, kRoundoff);
-    for (int i : {0, 77, 3000}) {
-      ExpectComplexClose(pw.phi[i], CoulombIncoming(ell, q * (i + 0.5) * 0.01 / kHbarc, eta),
-                         1e-12);
+  for (bool coulomb : {false, true}) {
+    for (int ell = 0; ell <= 2; ell++) {
+      CPartWave pw(coulomb ? eta : 0.0, coulomb ? 1 : 0, q, ell, 1.0);  // 3000 steps of 0.01 fm
+      gsl_sf_result lnr, arg;
+      gsl_sf_lngamma_complex_e(ell + 1.0, eta, &lnr, &arg);
+      EXPECT_CLOSE_ABS(pw.sigma, coulomb ? arg.val : 0.0, kRoundoff, 0);
+      for (int i : {0, 77, 2999, 3000}) {
+        const double r = (i + 0.5) * 0.01;
+        ExpectComplexClose(pw.phi[i], Reference(ell, q, r, eta, coulomb), coulomb ? 1e-12 : 1e-7);
+        EXPECT_EQ(pw.GetPhiIncoming(r), pw.phi[i]);  // on a table point: that point
+      }
+      ExpectComplexClose(pw.GetPhiIncoming(31.234), Reference(ell, q, 31.234, eta, coulomb), 1e-9);
     }
-    // Far out (x = 530) |F + i G| -> 1.
-    EXPECT_CLOSE(std::abs(pw.GetPhiIncoming(3000.0)), 1.0, 1e-2);
   }
+  // A short table: 50 steps of 0.1 fm, so r >= 5 fm is evaluated directly.
+  CPartWave coul(0.9, 1, 20.0, 2, 1.0, 50, 0.1);
+  for (double r : {5.0, 5.03, 37.7})
+    ExpectComplexClose(coul.GetPhiIncoming(r), Reference(2, 20.0, r, 0.9, true), 1e-12);
 }
 
 TEST(PartWaveTest, InterpolationIsLinearBetweenNeighbours) {
@@ -80,18 +68,7 @@ TEST(PartWaveTest, InterpolationIsLinearBetweenNeighbours) {
   // Below the first point: extrapolated from points 0 and 1.
   ExpectComplexClose(pw.GetPhiIncoming(0.2 * d), 1.3 * pw.phi[0] - 0.3 * pw.phi[1], 1e-12);
   // The interpolated wave is close to the exact one (step 0.01 fm).
-  const double r = 3.456;
-  ExpectComplexClose(pw.GetPhiIncoming(r), CoulombIncoming(1, 90.0 * r / kHbarc, -0.3), 1e-4);
-}
-
-TEST(PartWaveTest, BeyondTheTableTheWaveIsComputedDirectly) {
-  // A short table: 50 steps of 0.1 fm, so r >= 5 fm is evaluated directly.
-  CPartWave coul(0.9, 1, 20.0, 2, 1.0, 50, 0.1);
-  for (double r : {5.0, 5.03, 37.7}) {
-    ExpectComplexClose(coul.GetPhiIncoming(r), CoulombIncoming(2, 20.0 * r / kHbarc, 0.9), 1e-12);
-  }
-  CPartWave freew(0.0, 0, 20.0, 1, 1.0);
-  ExpectComplexClose(freew.GetPhiIncoming(31.234), FreeIncoming(1, 20.0 * 31.234 / kHbarc), 1e-9);
+  ExpectComplexClose(pw.GetPhiIncoming(3.456), Reference(1, 90.0, 3.456, -0.3, true), 1e-4);
 }
 
 TEST(PartWaveTest, OutgoingIsConjugateWithTwiceTheCoulombPhase) {
