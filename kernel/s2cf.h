@@ -66,8 +66,8 @@ void s2c(int lx, int ly, int lz, CCHArray* S, CKernel* kernel, CCHArray* CF);
 // Prints "beginning big loop in s2c", "nsxyz=(%d,%d,%d), nxyzmax=(%d,%d,%d),
 // nqxyzmax=(%d,%d,%d)" and, at the end, "ending big loop in s2c".
 // Cost: (source cells with S != 0) x (correlation cells) x images lookups, each
-// a handful of table reads (for identical particles with all three
-// symmetries, images r and -r share one lookup).
+// a handful of table reads (with all three symmetries the images r and -r share
+// one lookup in the kernel folded to its even part in cos theta: 4, not 8).
 void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF);
 
 }  // namespace S2CF

@@ -1,0 +1,89 @@
+// Pair loop of the event-file source: every pair of 20,000 identical particles (2x10^8 pairs)
+// histogrammed into a Cartesian-harmonic source array at LMAX 4 and 8, reported as pairs per
+// second (counter "pairs/s"). The per-pair IncrementAExpArrayFromE path it replaces is measured
+// on fewer particles for comparison.
+//
+// Measured on one core of an AMD EPYC (Zen 4) VM, Release build: 86 M pairs/s at LMAX 4 and
+// 58 M pairs/s at LMAX 8 (AVX2 variant; the baseline SSE2 variant gives about 51-57 and 30);
+// the per-pair increments give 12 and 3 M pairs/s.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <vector>
+
+#include "arrays/charray.h"
+#include "numeric/random.h"
+#include "source/sourcecalc_oscar.h"
+
+namespace {
+
+// Points of a Gaussian source of width 5 fm per axis (a typical pion source).
+void MakePoints(int n, std::vector<double>& x, std::vector<double>& y, std::vector<double>& z) {
+  CRandom random(1234);
+  x.resize(n);
+  y.resize(n);
+  z.resize(n);
+  for (int i = 0; i < n; ++i) {
+    x[i] = 5.0 * random.gauss();
+    y[i] = 5.0 * random.gauss();
+    z[i] = 5.0 * random.gauss();
+  }
+}
+
+// Moment accumulation and conversion, as in CSourceCalc_OSCAR::CalcS.
+void BM_PairLoopMoments(benchmark::State& state) {
+  const int lmax = static_cast<int>(state.range(0));
+  const int n = static_cast<int>(state.range(1));
+  std::vector<double> x, y, z;
+  MakePoints(n, x, y, z);
+  CCHArray A(lmax, 40, 1.0);
+  double pairs = 0.0;
+  for (auto _ : state) {
+    CPairSeparationSum sum(&A);
+    for (int ia = 0; ia < n; ++ia)
+      sum.AddPairs(x[ia], y[ia], z[ia], x.data(), y.data(), z.data(), ia);
+    A.ZeroArray();
+    sum.Store(&A);
+    benchmark::DoNotOptimize(A.GetElement(0, 0, 0, 3));
+    pairs += static_cast<double>(sum.npairs);
+  }
+  state.counters["pairs/s"] = benchmark::Counter(pairs, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PairLoopMoments)
+    ->Args({4, 20000})
+    ->Args({8, 20000})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+// The straightforward form: one IncrementAExpArrayFromE per pair.
+void BM_PairLoopPerPairIncrement(benchmark::State& state) {
+  const int lmax = static_cast<int>(state.range(0));
+  const int n = static_cast<int>(state.range(1));
+  std::vector<double> x, y, z;
+  MakePoints(n, x, y, z);
+  CCHArray A(lmax, 40, 1.0);
+  double pairs = 0.0;
+  for (auto _ : state) {
+    A.ZeroArray();
+    for (int ia = 0; ia < n; ++ia)
+      for (int ib = 0; ib < ia; ++ib) {
+        const double dx = x[ia] - x[ib], dy = y[ia] - y[ib], dz = z[ia] - z[ib];
+        const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
+        const int ir = static_cast<int>(r / A.GetRADSTEP());
+        if (ir < A.GetNRADIAL() && r > 0.0)
+          A.IncrementAExpArrayFromE(dx / r, dy / r, dz / r, 1.0, ir);
+      }
+    benchmark::DoNotOptimize(A.GetElement(0, 0, 0, 3));
+    pairs += 0.5 * n * (n - 1.0);
+  }
+  state.counters["pairs/s"] = benchmark::Counter(pairs, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PairLoopPerPairIncrement)
+    ->Args({4, 2000})
+    ->Args({8, 2000})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,227 @@
+// Grid transform: C(q) = int d^3r S(r) |psi(q, r)|^2 on Cartesian grids, through
+// the three-dimensional kernel CKernelWF.
+//
+// The double loop (source cells x correlation cells) runs at every evaluation of
+// a three-dimensional fit, so everything that depends on one cell only is
+// hoisted out of the inner loop: per source cell |r|, its mirror-image unit
+// vectors, S times the cell volume and the r interpolation, folded into one
+// (q, cos theta) table; per correlation cell its unit vector and its q
+// interpolation. The inner loop is then a dot product per image, the cos-theta
+// column position and four table reads. The sums run in the order of the
+// straightforward loop (source cells outer), so the result equals calling
+// kernel->GetPsiSquared(|q|, |r|, cos theta) pair by pair up to rounding.
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "arrays/array3d.h"
+#include "kernel/kernelwf.h"
+#include "kernel/s2cf.h"
+#include "numeric/fatal.h"
+
+namespace {
+
+// Correlation-grid cells in loop order (isqx, iqx, isqy, iqy, isqz, iqz), one
+// array per quantity so the inner loop streams through them.
+struct CFCells {
+  std::vector<double> ex, ey, ez;  // unit vector of the cell centre
+  std::vector<double> wq;          // weight of the upper q row
+  std::vector<int> offa, offb;     // offsets of the lower and upper q rows in the folded table
+};
+
+// Interpolated |psi|^2 - 1 of one image, given u = (1 - cos theta)/delctheta,
+// the column position: rows a and b are the lower and upper q rows of the
+// table already interpolated in r, wq the weight of row b.
+inline double FoldedValue(double u, double top, const double* rowa, const double* rowb, double wq) {
+  // Keep the column pair (ic, ic + 1) inside the table: u < 0 (a cosine rounded
+  // above 1) uses the first pair, u >= nctheta - 1 the last one (w reaches 1 at
+  // the lower end of the table). The comparisons also send a NaN to column 0.
+  double uc = u > 0.0 ? u : 0.0;
+  uc = uc < top ? uc : top;
+  const int ic = static_cast<int>(uc);
+  const double w = u - ic;
+  const double a = rowa[ic] + w * (rowa[ic + 1] - rowa[ic]);
+  const double b = rowb[ic] + w * (rowb[ic + 1] - rowb[ic]);
+  return a + wq * (b - a);
+}
+
+// Adds factor * (ones + sum over the images of the table value) to every
+// correlation cell; ones counts the |psi|^2 = 1 + (|psi|^2 - 1) of every image
+// the sum stands for. (ax, ay, az) is the source direction divided by
+// delctheta; the images flip the x (MX), y (MY), z (MZ) component. FOLD: the
+// table is even in cos theta and read at |cos theta|. The image loops have
+// constant bounds and unroll.
+template <bool MX, bool MY, bool MZ, bool FOLD>
+void AddSourceCell(double ax, double ay, double az, const CFCells& cells, const double* table,
+                   double invdel, double top, double ones, double factor, double* acc) {
+  const int n = static_cast<int>(cells.wq.size());
+  const double* ex = cells.ex.data();
+  const double* ey = cells.ey.data();
+  const double* ez = cells.ez.data();
+  const double* wq = cells.wq.data();
+  const int* offa = cells.offa.data();
+  const int* offb = cells.offb.data();
+  for (int j = 0; j < n; j++) {
+    const double* rowa = table + offa[j];
+    const double* rowb = table + offb[j];
+    const double px = ax * ex[j], py = ay * ey[j], pz = az * ez[j];
+    double sum = ones;
+    for (int mx = 0; mx < (MX ? 2 : 1); mx++)
+      for (int my = 0; my < (MY ? 2 : 1); my++)
+        for (int mz = 0; mz < (MZ ? 2 : 1); mz++) {
+          double c = (mx ? -px : px) + (my ? -py : py) + (mz ? -pz : pz);  // cos theta / del
+          if (FOLD) c = fabs(c);
+          sum += FoldedValue(invdel - c, top, rowa, rowb, wq[j]);
+        }
+    acc[j] += factor * sum;
+  }
+}
+
+using AddFunction = void (*)(double, double, double, const CFCells&, const double*, double, double,
+                             double, double, double*);
+
+template <bool FOLD>
+AddFunction SelectAdd(bool mx, bool my, bool mz) {
+  const int key = (mx ? 4 : 0) + (my ? 2 : 0) + (mz ? 1 : 0);
+  switch (key) {
+    case 0:
+      return AddSourceCell<false, false, false, FOLD>;
+    case 1:
+      return AddSourceCell<false, false, true, FOLD>;
+    case 2:
+      return AddSourceCell<false, true, false, FOLD>;
+    case 3:
+      return AddSourceCell<false, true, true, FOLD>;
+    case 4:
+      return AddSourceCell<true, false, false, FOLD>;
+    case 5:
+      return AddSourceCell<true, false, true, FOLD>;
+    case 6:
+      return AddSourceCell<true, true, false, FOLD>;
+    default:
+      return AddSourceCell<true, true, true, FOLD>;
+  }
+}
+
+}  // namespace
+
+namespace S2CF {
+
+void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
+  const bool xsym = S->GetXSYM(), ysym = S->GetYSYM(), zsym = S->GetZSYM();
+  // The cell loops take their sign halves from one grid; the grids do not test
+  // their indices, so differing symmetries would read or write outside one.
+  if (xsym != CF->GetXSYM() || ysym != CF->GetYSYM() || zsym != CF->GetZSYM()) {
+    femtokit::Fatal(
+        "S2CF::s2c : source grid has XYZSYM=(%d,%d,%d) but correlation-function grid has "
+        "XYZSYM=(%d,%d,%d)\n",
+        xsym, ysym, zsym, CF->GetXSYM(), CF->GetYSYM(), CF->GetZSYM());
+  }
+  const int nxmax = S->GetNXMAX(), nymax = S->GetNYMAX(), nzmax = S->GetNZMAX();
+  const double delx = S->GetDELX(), dely = S->GetDELY(), delz = S->GetDELZ();
+  const int nqxmax = CF->GetNXMAX(), nqymax = CF->GetNYMAX(), nqzmax = CF->GetNZMAX();
+  const double delqx = CF->GetDELX(), delqy = CF->GetDELY(), delqz = CF->GetDELZ();
+  const int nsx = xsym ? 1 : 2, nsy = ysym ? 1 : 2, nsz = zsym ? 1 : 2;
+  // Plain cell volume: a symmetric axis is accounted for by the mirror images.
+  const double volume = delx * dely * delz;
+
+  CF->ZeroArray();
+  printf("beginning big loop in s2c\n");
+  printf("nsxyz=(%d,%d,%d), nxyzmax=(%d,%d,%d), nqxyzmax=(%d,%d,%d)\n", nsx, nsy, nsz, nxmax, nymax,
+         nzmax, nqxmax, nqymax, nqzmax);
+
+  // Folded table for one source cell: row iq (0 ... nqmax) holds
+  // (1 - wr) t[iq][ir][.] + wr t[iq][ir+1][.], the |psi|^2 - 1 of the kernel
+  // interpolated to |r|; points outside the kernel's grid (|psi|^2 = 1) are 0,
+  // and row nqmax, all zeros, stands for every q row past the grid.
+  const int nqk = kernel->GetNQMAX(), nrk = kernel->GetNRMAX(), nct = kernel->GetNCTHETA();
+  const int ncol = nct + 1;
+  std::vector<double> table(static_cast<size_t>(nqk + 1) * ncol, 0.0);
+  const double invdel = 1.0 / kernel->GetDELCTHETA();
+  const double top = nct - 1;
+
+  CFCells cells;
+  for (int isqx = 0; isqx < nsx; isqx++)
+    for (int iqx = 0; iqx < nqxmax; iqx++)
+      for (int isqy = 0; isqy < nsy; isqy++)
+        for (int iqy = 0; iqy < nqymax; iqy++)
+          for (int isqz = 0; isqz < nsz; isqz++)
+            for (int iqz = 0; iqz < nqzmax; iqz++) {
+              const double qx = (isqx == 0 ? 1.0 : -1.0) * (iqx + 0.5) * delqx;
+              const double qy = (isqy == 0 ? 1.0 : -1.0) * (iqy + 0.5) * delqy;
+              const double qz = (isqz == 0 ? 1.0 : -1.0) * (iqz + 0.5) * delqz;
+              const double q = sqrt(qx * qx + qy * qy + qz * qz);
+              cells.ex.push_back(qx / q);
+              cells.ey.push_back(qy / q);
+              cells.ez.push_back(qz / q);
+              int iq;
+              double wq;
+              kernel->QPosition(q, iq, wq);
+              cells.wq.push_back(wq);
+              cells.offa.push_back((iq < nqk ? iq : nqk) * ncol);
+              cells.offb.push_back((iq + 1 < nqk ? iq + 1 : nqk) * ncol);
+            }
+  std::vector<double> acc(cells.wq.size(), 0.0);
+
+  // Mirror images of a source direction: one sign per symmetric axis. With all
+  // three axes symmetric the images come in pairs r, -r, which see cos theta
+  // and -cos theta: the x flips are dropped and the table folded to its even
+  // part, read at |cos theta| -- for identical particles the table is already
+  // even (weight 2), for distinct ones t(c) + t(-c) is stored (the columns
+  // c_ic and c_(nctheta-ic) mirror each other, so the folded interpolation
+  // equals the sum of the two). Four lookups instead of eight.
+  const bool ident = kernel->GetIDENTICAL();
+  const bool paired = xsym && ysym && zsym;
+  const bool fold = ident || paired;
+  const AddFunction add =
+      fold ? SelectAdd<true>(xsym && !paired, ysym, zsym) : SelectAdd<false>(xsym, ysym, zsym);
+  const int nimages = (xsym ? 2 : 1) * (ysym ? 2 : 1) * (zsym ? 2 : 1);
+  const double imageweight = paired && ident ? 2.0 : 1.0;
+  const double ones = nimages / imageweight;  // per unit of factor
+  const bool foldtable = paired && !ident;
+
+  for (int isx = 0; isx < nsx; isx++)
+    for (int ix = 0; ix < nxmax; ix++)
+      for (int isy = 0; isy < nsy; isy++)
+        for (int iy = 0; iy < nymax; iy++)
+          for (int isz = 0; isz < nsz; isz++)
+            for (int iz = 0; iz < nzmax; iz++) {
+              const double s = S->GetElement(isx, ix, isy, iy, isz, iz);
+              if (s == 0.0) continue;  // contributes nothing
+              const double x = (isx == 0 ? 1.0 : -1.0) * (ix + 0.5) * delx;
+              const double y = (isy == 0 ? 1.0 : -1.0) * (iy + 0.5) * dely;
+              const double z = (isz == 0 ? 1.0 : -1.0) * (iz + 0.5) * delz;
+              const double r = sqrt(x * x + y * y + z * z);
+              int ir;
+              double wr;
+              kernel->RPosition(r, ir, wr);
+              for (int iq = 0; iq < nqk; iq++) {
+                const double* t0 = ir < nrk ? kernel->kernel[iq][ir] : nullptr;
+                const double* t1 = ir + 1 < nrk ? kernel->kernel[iq][ir + 1] : nullptr;
+                double* row = &table[static_cast<size_t>(iq) * ncol];
+                for (int ic = 0; ic < ncol; ic++)
+                  row[ic] = (1.0 - wr) * (t0 ? t0[ic] : 0.0) + wr * (t1 ? t1[ic] : 0.0);
+                if (foldtable) {
+                  for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ic] += row[ncol - 1 - ic];
+                  if (nct % 2 == 0) row[nct / 2] *= 2.0;
+                  for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ncol - 1 - ic] = row[ic];
+                }
+              }
+              const double scale = invdel / r;
+              add(x * scale, y * scale, z * scale, cells, table.data(), invdel, top, ones,
+                  imageweight * volume * s, acc.data());
+            }
+
+  size_t j = 0;
+  for (int isqx = 0; isqx < nsx; isqx++)
+    for (int iqx = 0; iqx < nqxmax; iqx++)
+      for (int isqy = 0; isqy < nsy; isqy++)
+        for (int iqy = 0; iqy < nqymax; iqy++)
+          for (int isqz = 0; isqz < nsz; isqz++)
+            for (int iqz = 0; iqz < nqzmax; iqz++)
+              CF->IncrementElement(isqx, iqx, isqy, iqy, isqz, iqz, acc[j++]);
+  printf("ending big loop in s2c\n");
+}
+
+}  // namespace S2CF

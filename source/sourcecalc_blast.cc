@@ -1,0 +1,256 @@
+#include "source/sourcecalc_blast.h"
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "arrays/charray.h"
+#include "config/parameter.h"
+#include "numeric/fatal.h"
+#include "numeric/random.h"
+#include "source/sourcecalc_oscar.h"
+
+namespace {
+
+constexpr double kSqrt2Pi = 2.5066282746310002;
+constexpr double kFourPiOver3 = 4.1887902047863905;
+// Species closer in mass than this (MeV) count as identical: one list of
+// points serves both particles.
+constexpr double kIdenticalMassTolerance = 1.0;
+
+// Keys read by Get_r and by CalcS.
+const char* const kGetRKeys[] = {"EtaG", "R", "T", "Tau", "Beta", "DelTau", "Nsample"};
+const char* const kCalcSKeys[] = {"Nsample", "Ma", "Mb", "lambda", "Pt"};
+
+// N points of four doubles each, in one block, addressed as r[i][0 ... 3].
+class PointList {
+ public:
+  explicit PointList(int n) : data_(4 * static_cast<size_t>(n)), rows_(n) {
+    for (int i = 0; i < n; i++) rows_[i] = &data_[4 * static_cast<size_t>(i)];
+  }
+  double** rows() { return rows_.data(); }
+  const double* point(int i) const { return rows_[i]; }
+
+ private:
+  std::vector<double> data_;
+  std::vector<double*> rows_;
+};
+
+}  // namespace
+
+CSourceCalc_Blast::CSourceCalc_Blast() : randy(nullptr) {
+  InitSPars();
+  randy = new CRandom(-1234);
+}
+
+CSourceCalc_Blast::~CSourceCalc_Blast() { delete randy; }
+
+void CSourceCalc_Blast::InitSPars() {
+  parameter::set(spars, "lambda", 0.5);
+  parameter::set(spars, "R", 13.0);
+  parameter::set(spars, "Tau", 12.0);
+  parameter::set(spars, "DelTau", 3.0);
+  parameter::set(spars, "Beta", 0.7);
+  parameter::set(spars, "T", 110.0);
+  parameter::set(spars, "Pt", 600.0);
+  parameter::set(spars, "Phi", 0.0);
+  parameter::set(spars, "EtaG", 1.5);
+  parameter::set(spars, "Ma", 938.28);
+  parameter::set(spars, "Mb", 139.58);
+  parameter::set(spars, "Nsample", 1000);
+}
+
+void CSourceCalc_Blast::SetSPars(double lambda, double R, double Tau, double DelTau) {
+  InitSPars();
+  parameter::set(spars, "lambda", lambda);
+  parameter::set(spars, "R", R);
+  parameter::set(spars, "Tau", Tau);
+  parameter::set(spars, "DelTau", DelTau);
+}
+
+void CSourceCalc_Blast::SetSPars(double lambda, double R, double Tau, double DelTau, double Beta,
+                                 double T, double Pt, double EtaG, double Ma, double Mb) {
+  InitSPars();
+  parameter::set(spars, "lambda", lambda);
+  parameter::set(spars, "R", R);
+  parameter::set(spars, "Tau", Tau);
+  parameter::set(spars, "Beta", Beta);
+  parameter::set(spars, "DelTau", DelTau);
+  parameter::set(spars, "T", T);
+  parameter::set(spars, "Pt", Pt);
+  parameter::set(spars, "EtaG", EtaG);
+  parameter::set(spars, "Ma", Ma);
+  parameter::set(spars, "Mb", Mb);
+}
+
+void CSourceCalc_Blast::CheckPars(const parameter_map& pars, bool for_calcs) {
+  // A missing key would otherwise read as -999 (or Nsample as 1000 in CalcS
+  // but -999 in Get_r, leaving points unset): refuse it outright.
+  for (const char* key : kGetRKeys)
+    if (pars.count(key) == 0) femtokit::Fatal("CSourceCalc_Blast: parameter %s is missing\n", key);
+  if (for_calcs)
+    for (const char* key : kCalcSKeys)
+      if (pars.count(key) == 0)
+        femtokit::Fatal("CSourceCalc_Blast: parameter %s is missing\n", key);
+
+  const double beta = parameter::getD(pars, "Beta", -999.0);
+  // uTmax = Beta / sqrt(1 - Beta^2) is infinite or undefined at Beta >= 1;
+  // a negative Beta puts the smallest fluid-frame energy at the wrong edge.
+  if (!(beta >= 0.0 && beta < 1.0))
+    femtokit::Fatal("CSourceCalc_Blast: Beta=%g out of range, need 0 <= Beta < 1\n", beta);
+  const double T = parameter::getD(pars, "T", -999.0);
+  if (!(T > 0.0)) femtokit::Fatal("CSourceCalc_Blast: temperature T=%g MeV, need T > 0\n", T);
+  const double tau = parameter::getD(pars, "Tau", -999.0);
+  const double deltau = parameter::getD(pars, "DelTau", -999.0);
+  if (!(tau >= 0.0 && deltau >= 0.0))
+    femtokit::Fatal("CSourceCalc_Blast: Tau=%g, DelTau=%g fm/c, need Tau >= 0 and DelTau >= 0\n",
+                    tau, deltau);
+  if (!for_calcs) return;
+
+  const double ma = parameter::getD(pars, "Ma", -999.0);
+  const double mb = parameter::getD(pars, "Mb", -999.0);
+  if (!(ma > 0.0 && mb > 0.0))
+    femtokit::Fatal("CSourceCalc_Blast: masses Ma=%g, Mb=%g MeV, need both > 0\n", ma, mb);
+  const double pt = parameter::getD(pars, "Pt", -999.0);
+  if (!(pt >= 0.0)) femtokit::Fatal("CSourceCalc_Blast: Pt=%g MeV/c, need Pt >= 0\n", pt);
+  const int nsample = parameter::getI(pars, "Nsample", 1000);
+  // One list serves identical species and a point is never paired with
+  // itself, so a pair needs two points there; the normalisation divides by
+  // N (N - 1) / 2, resp. N^2.
+  const int nmin = (std::fabs(ma - mb) < kIdenticalMassTolerance) ? 2 : 1;
+  if (nsample < nmin)
+    femtokit::Fatal("CSourceCalc_Blast: Nsample=%d, need at least %d points per species\n", nsample,
+                    nmin);
+}
+
+double CSourceCalc_Blast::GetTau(double tau0, double deltau) {
+  if (!(tau0 >= 0.0 && deltau >= 0.0))
+    femtokit::Fatal("CSourceCalc_Blast: Tau=%g, DelTau=%g fm/c, need Tau >= 0 and DelTau >= 0\n",
+                    tau0, deltau);
+  // A zero width is the sharp limit tau = tau0 (P below would be 0/0).
+  if (deltau == 0.0) return tau0;
+  // tau g(tau) = tau0 g(tau) + (tau - tau0) g(tau), g the Gaussian around tau0:
+  // P is the weight of the first term, sqrt(2 pi) deltau tau0, against the
+  // deltau^2 of the second above tau0.
+  const double sd = kSqrt2Pi * deltau * tau0;
+  const double P = sd / (deltau * deltau + sd);
+  while (true) {
+    const double u = randy->ran();
+    if (u < P) {
+      const double tau = tau0 + deltau * randy->gauss();
+      if (tau < 0.0) continue;
+      if (tau >= tau0) return tau;
+      // Below tau0 the first term's Gaussian exceeds the target tau g(tau) by
+      // tau0 / tau: thin it.
+      if (randy->ran() <= tau / tau0) return tau;
+    } else {
+      // (tau - tau0) exp(-(tau - tau0)^2 / (2 deltau^2)) above tau0 is a
+      // Rayleigh density, inverted exactly.
+      return tau0 + deltau * std::sqrt(-2.0 * std::log(randy->ran()));
+    }
+  }
+}
+
+void CSourceCalc_Blast::Get_r(double* p, double** r) {
+  const parameter_map pars = spars;
+  CheckPars(pars, false);
+  const double etaG = parameter::getD(pars, "EtaG", -999.0);
+  const double R = parameter::getD(pars, "R", -999.0);
+  const double T = parameter::getD(pars, "T", -999.0);
+  const double tau0 = parameter::getD(pars, "Tau", -999.0);
+  const double beta = parameter::getD(pars, "Beta", -999.0);
+  const double deltau = parameter::getD(pars, "DelTau", -999.0);
+  const int nsample = parameter::getI(pars, "Nsample", -999);
+
+  const double E = p[0];
+  const double px = p[1];
+  const double mass = std::sqrt(E * E - px * px);
+  const double uTmax = beta / std::sqrt(1.0 - beta * beta);
+  // Lorentz factors of the particle's velocity along x: gamma v and gamma.
+  const double gv = std::fabs(px) / mass;
+  const double g = std::sqrt(1.0 + gv * gv);
+  // Smallest energy of the particle in any reachable fluid cell (eta = 0): at
+  // rest in the fluid when the flow can reach its velocity, else at the edge.
+  const double eumin = (uTmax > gv) ? mass : std::sqrt(1.0 + uTmax * uTmax) * E - uTmax * px;
+
+  for (int i = 0; i < nsample; i++) {
+    double eta, x, y;
+    while (true) {
+      eta = etaG * randy->gauss();
+      do {
+        x = 1.0 - 2.0 * randy->ran();
+        y = 1.0 - 2.0 * randy->ran();
+      } while (x * x + y * y > 1.0);
+      const double ux = x * uTmax;
+      const double sh = std::sinh(eta);
+      const double u0 = std::sqrt(1.0 + ux * ux + sh * sh);
+      const double eu = u0 * E - ux * px;
+      // Cooper-Frye factor cosh(eta) times the Boltzmann factor relative to
+      // its largest value; rejection sampling needs it below 1.
+      const double w = std::cosh(eta) * std::exp(-(eu - eumin) / T);
+      if (w > 1.0)
+        femtokit::Fatal("DISASTER! weight=%g which is > 1.0, eu=%g, eumin=%g\n", w, eu, eumin);
+      if (randy->ran() <= w) break;
+    }
+    const double tau = GetTau(tau0, deltau);
+    const double t = tau * std::cosh(eta);
+    const double z = tau * std::sinh(eta);
+    const double xt = R * x;
+    r[i][0] = g * t - gv * xt;
+    r[i][1] = g * xt - gv * t;
+    r[i][2] = R * y;
+    r[i][3] = z;
+  }
+}
+
+void CSourceCalc_Blast::CalcS(CCHArray* A) {
+  const parameter_map pars = spars;
+  CheckPars(pars, true);
+  const int nsample = parameter::getI(pars, "Nsample", 1000);
+  const double ma = parameter::getD(pars, "Ma", -999.0);
+  const double mb = parameter::getD(pars, "Mb", -999.0);
+  const double lambda = parameter::getD(pars, "lambda", -999.0);
+  const double pt = parameter::getD(pars, "Pt", -999.0);
+
+  // Momentum shared in proportion to the masses: both particles move with the
+  // pair's velocity.
+  const double pa = ma * pt / (ma + mb);
+  const double pb = mb * pt / (ma + mb);
+  double Pa[4] = {std::sqrt(ma * ma + pa * pa), pa, 0.0, 0.0};
+  double Pb[4] = {std::sqrt(mb * mb + pb * pb), pb, 0.0, 0.0};
+  const bool identical = std::fabs(ma - mb) < kIdenticalMassTolerance;
+
+  A->ZeroArray();
+  PointList a(nsample);
+  Get_r(Pa, a.rows());
+  PointList b(identical ? 0 : nsample);
+  if (!identical) Get_r(Pb, b.rows());
+  const PointList& bl = identical ? a : b;
+
+  // Separations as Cartesian moments per bin, converted once to AExp
+  // coefficients: the same values as the per-pair increment of the array.
+  std::vector<double> bx(nsample), by(nsample), bz(nsample);
+  for (int i = 0; i < nsample; i++) {
+    bx[i] = bl.point(i)[1];
+    by[i] = bl.point(i)[2];
+    bz[i] = bl.point(i)[3];
+  }
+  CPairSeparationSum sum(A);
+  for (int ia = identical ? 1 : 0; ia < nsample; ia++) {
+    const double* p = a.point(ia);
+    // Identical species: each unordered pair once, never a point with itself.
+    sum.AddPairs(p[1], p[2], p[3], bx.data(), by.data(), bz.data(), identical ? ia : nsample);
+  }
+  sum.Store(A);
+
+  // Density: lambda per pair over the number of pairs, per exact shell volume.
+  const double n = lambda * (identical ? 2.0 / (static_cast<double>(nsample) * (nsample - 1))
+                                       : 1.0 / (static_cast<double>(nsample) * nsample));
+  const int nradial = A->GetNRADIAL();
+  const double radstep = A->GetRADSTEP();
+  for (int ir = 0; ir < nradial; ir++) {
+    const double shell = kFourPiOver3 * radstep * radstep * radstep *
+                         ((ir + 1.0) * (ir + 1.0) * (ir + 1.0) - 1.0 * ir * ir * ir);
+    A->ScaleArray(n / shell, ir);
+  }
+}

@@ -1,0 +1,144 @@
+#ifndef FEMTOKIT_TESTS_FIT_FIT_TEST_MODEL_H
+#define FEMTOKIT_TESTS_FIT_FIT_TEST_MODEL_H
+
+// A fit problem with a chi-square known in closed form, run through the real
+// pipeline (model map -> CalcS -> S2CF::s2c -> CFCalc::GetChiSquared).
+//
+// The source model puts f(p_i) / (4 pi r_i^2 dr) into bin i of the (0,0,0)
+// source component, so that with a kernel table K_0[iq][ir] = M[iq][ir] the
+// transform gives the model correlation function CF_q = sum_i M[q][i] f(p_i).
+// With f(p) = p the chi-square is the quadratic form
+//
+//   chi^2(p) = sum_q (sum_i M[q][i] p_i - t_q)^2 / sigma_q^2,
+//
+// whose curvature matrix (second derivatives) is 2 M^T diag(1/sigma^2) M.
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "arrays/charray.h"
+#include "common/test_util.h"
+#include "config/parameter.h"
+#include "fit/cf2sfit.h"
+#include "kernel/kernel.h"
+#include "source/sourcecalc.h"
+
+namespace fit_test {
+
+// Parameters "A", "B", ... read from the map; bin i holds f(value of name i).
+class CSourceCalc_Bins : public CSourceCalc {
+ public:
+  using CSourceCalc::CalcS;
+  explicit CSourceCalc_Bins(int n, bool cube = false) : nbins(n), cubic(cube) {}
+  void CalcS(int lx, int ly, int lz, CCHArray* A) override {
+    (void)lx;
+    (void)ly;
+    (void)lz;
+    const double dr = A->GetRADSTEP();
+    for (int ir = 0; ir < nbins; ir++) {
+      const double p = parameter::getD(spars, Name(ir), 0.0);
+      const double r = (ir + 0.5) * dr;
+      const double f = cubic ? p * p * p : p;
+      A->SetElement(0, 0, 0, ir, f / (4.0 * M_PI * r * r * dr));
+    }
+  }
+  static std::string Name(int i) { return std::string(1, static_cast<char>('A' + i)); }
+  int nbins;
+  bool cubic;  // f(p) = p^3 instead of p: a chi^2 that is not quadratic
+};
+
+// A model fit over the n parameters of CSourceCalc_Bins, built the way the
+// library's model fits are: Init, Set from the model's map, diagonal matrices.
+class CCF2SFit_Bins : public CCF2SFit {
+ public:
+  CCF2SFit_Bins(CSourceCalc* sc, CCHArray* cexp, CCHArray* cerr, CCHArray* cth, CCHArray* src,
+                CKernel* k, double error, double xmin, double xmax) {
+    npars = static_cast<CSourceCalc_Bins*>(sc)->nbins;
+    ndim = 1;
+    sourcecalc = sc;
+    cexpCH = cexp;
+    cerrorCH = cerr;
+    ctheoryCH = cth;
+    sourceCH = src;
+    kernel = k;
+    Init();
+    for (int i = 0; i < npars; i++) {
+      const std::string name = CSourceCalc_Bins::Name(i);
+      par[i]->Set(name.c_str(), parameter::getD(sc->spars, name, 0.0), error, xmin, xmax);
+      StepMatrix[i][i] = error;
+      ErrorMatrix[i][i] = error * error;
+    }
+    SetL(0, 0, 0);
+  }
+};
+
+// Everything one problem needs, owned together.
+class BinsProblem {
+ public:
+  // M is n x n, targets t and errors sigma of length n, starting values x0.
+  BinsProblem(const std::vector<std::vector<double>>& M, const std::vector<double>& t,
+              const std::vector<double>& sigma, const std::vector<double>& x0, double error = 0.1,
+              double xmin = -100.0, double xmax = 100.0, bool cubic = false)
+      : n(static_cast<int>(t.size())), source(n, cubic) {
+    const std::string kpars = dir / "kparameters.dat";
+    femtokit_test::WriteTextFile(kpars, "int NQMAX " + std::to_string(n) + "\nint NRMAX " +
+                                            std::to_string(n) +
+                                            "\nint KLMAX 0\ndouble DELQ 1.0\n"
+                                            "double DELR 1.0\n");
+    CAPTURE_STDOUT(kernel = new CKernel(kpars.c_str()));
+    for (int iq = 0; iq < n; iq++)
+      for (int ir = 0; ir < n; ir++) kernel->kernel[0][iq][ir] = M[iq][ir];
+    sourceCH = new CCHArray(0, n, 1.0);
+    cexpCH = new CCHArray(0, n, 1.0);
+    cerrorCH = new CCHArray(0, n, 1.0);
+    ctheoryCH = new CCHArray(0, n, 1.0);
+    for (int i = 0; i < n; i++) {
+      cexpCH->SetElement(0, 0, 0, i, t[i]);
+      cerrorCH->SetElement(0, 0, 0, i, sigma[i]);
+      parameter::set(source.spars, CSourceCalc_Bins::Name(i), x0[i]);
+    }
+    CAPTURE_STDOUT(fit = new CCF2SFit_Bins(&source, cexpCH, cerrorCH, ctheoryCH, sourceCH, kernel,
+                                           error, xmin, xmax));
+  }
+  ~BinsProblem() {
+    delete fit;
+    delete sourceCH;
+    delete cexpCH;
+    delete cerrorCH;
+    delete ctheoryCH;
+    CAPTURE_STDOUT(delete kernel);
+  }
+  BinsProblem(const BinsProblem&) = delete;
+  BinsProblem& operator=(const BinsProblem&) = delete;
+
+  int n;
+  femtokit_test::ScratchDir dir;
+  CSourceCalc_Bins source;
+  CKernel* kernel;
+  CCHArray* sourceCH;
+  CCHArray* cexpCH;
+  CCHArray* cerrorCH;
+  CCHArray* ctheoryCH;
+  CCF2SFit_Bins* fit;
+};
+
+// The identity kernel: parameter i is model bin i.
+inline std::vector<std::vector<double>> Identity(int n) {
+  std::vector<std::vector<double>> M(n, std::vector<double>(n, 0.0));
+  for (int i = 0; i < n; i++) M[i][i] = 1.0;
+  return M;
+}
+
+// Number of (non-overlapping) occurrences of `what` in `text`.
+inline int CountOf(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (size_t pos = text.find(what); pos != std::string::npos;
+       pos = text.find(what, pos + what.size()))
+    count++;
+  return count;
+}
+
+}  // namespace fit_test
+
+#endif  // FEMTOKIT_TESTS_FIT_FIT_TEST_MODEL_H
