@@ -39,7 +39,7 @@ void lorentz(const double* u, const double* p, double* pprime);
 // the radicand is negative (a time-like momentum difference).
 double GetQinv(const double* p1, const double* p2);
 
-// Out-side-long (Bertsch-Pratt) components of q = (pa - pb)/2: qlong in the
+// Out-side-long components of q = (pa - pb)/2: qlong in the
 // longitudinally co-moving frame (P_z = 0), qout along the pair's transverse
 // momentum and boosted to the pair rest frame, qside perpendicular to both.
 //
