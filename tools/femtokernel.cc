@@ -2,6 +2,7 @@
 // kernel directory (one file per ell and q) that femtofit and the other tools read.
 //
 //   femtokernel [options] PAIR WF_PARAMETERS KERNEL_PARAMETERS OUTDIR
+//   femtokernel --table 3d PAIR WF_PARAMETERS KERNEL_PARAMETERS OUTDIR
 //   femtokernel purehbt KERNEL_PARAMETERS OUTDIR
 //   femtokernel [--ma MASS] [--mb MASS] [--q1q2 N] classcoul KERNEL_PARAMETERS OUTDIR
 //
@@ -10,6 +11,10 @@
 // at the kernel's grid points. "purehbt" is the non-interacting identical-particle kernel,
 // "classcoul" the kernel of classical Coulomb trajectories (masses in MeV, default two protons,
 // charge product default 1). Progress: one line per q row, or a progress bar on a terminal.
+// "--table 3d" writes the three-dimensional kernel instead (CKernelWF: |psi|^2 - 1 on the
+// (q, r, cos theta) grid, one file per q; its KERNEL_PARAMETERS keys are NQMAX, NRMAX,
+// NCTHETA, DELQ, DELR, IDENTICAL); it needs a PAIR with a wave function. "--table angular" is
+// the default.
 // Exit status 0 on success, 1 on a usage error or any fatal condition of the library.
 
 #include <unistd.h>
@@ -22,6 +27,7 @@
 #include <vector>
 
 #include "kernel/kernel.h"
+#include "kernel/kernelwf.h"
 #include "wavefunctions/wavefunction.h"
 #include "wavefunctions/wf_nn.h"
 #include "wavefunctions/wf_pipluspiminus.h"
@@ -60,11 +66,13 @@ const WaveFunctionPair* FindPair(const std::string& name) {
 
 void PrintUsage(FILE* out) {
   std::fprintf(out,
-               "usage: femtokernel PAIR WF_PARAMETERS KERNEL_PARAMETERS OUTDIR\n"
+               "usage: femtokernel [--table angular|3d] PAIR WF_PARAMETERS KERNEL_PARAMETERS "
+               "OUTDIR\n"
                "       femtokernel purehbt KERNEL_PARAMETERS OUTDIR\n"
                "       femtokernel [--ma MASS] [--mb MASS] [--q1q2 N] classcoul "
                "KERNEL_PARAMETERS OUTDIR\n"
-               "Computes the angular kernel K_ell(q, r) and writes it into OUTDIR.\n"
+               "Computes the angular kernel K_ell(q, r) and writes it into OUTDIR; with\n"
+               "--table 3d, the three-dimensional kernel |psi(q, r, cos theta)|^2 - 1 instead.\n"
                "Pairs with a wave function:\n");
   for (const WaveFunctionPair& pair : kWaveFunctionPairs)
     std::fprintf(out, "  %-14s %s\n", pair.name, pair.description);
@@ -121,19 +129,24 @@ void ReportRow(int iq, int nqmax) {
   std::fflush(stdout);
 }
 
-// Angular kernel of a wave function. Beyond the wave function's q grid |psi|^2 is taken as 1,
-// which would silently zero the kernel there: say so.
-void CalcFromWaveFunction(CKernel* kernel, CWaveFunction* wf) {
+// Beyond the wave function's q grid |psi|^2 is taken as 1, which would silently zero the
+// kernel there: say so.
+void WarnBeyondWaveFunction(CWaveFunction* wf, int kernel_nqmax, double kernel_delq) {
   const int n = wf->GetNQMAX();
   const double qlast = wf->GetQ(n - 1);
   const double reach = n > 1 ? qlast + 0.5 * (qlast - wf->GetQ(n - 2)) : qlast;
-  const double kernel_qmax = (kernel->GetNQMAX() - 0.5) * kernel->GetDELQ();
+  const double kernel_qmax = (kernel_nqmax - 0.5) * kernel_delq;
   if (kernel_qmax > reach) {
     std::printf(
         "femtokernel: warning: kernel q reaches %g MeV/c beyond the wave function's grid (last "
         "point %g MeV/c); the kernel is zero there\n",
         kernel_qmax, qlast);
   }
+}
+
+// Angular kernel of a wave function.
+void CalcFromWaveFunction(CKernel* kernel, CWaveFunction* wf) {
+  WarnBeyondWaveFunction(wf, kernel->GetNQMAX(), kernel->GetDELQ());
   g_kernel = kernel;
   g_terminal = isatty(STDOUT_FILENO) != 0;
   g_start = std::chrono::steady_clock::now();
@@ -145,6 +158,7 @@ void CalcFromWaveFunction(CKernel* kernel, CWaveFunction* wf) {
 int main(int argc, char** argv) {
   double ma = 938.271, mb = 938.271;
   int q1q2 = 1;
+  bool table3d = false;
   std::vector<std::string> args;
   for (int i = 1; i < argc; i++) {
     const std::string arg = argv[i];
@@ -158,6 +172,14 @@ int main(int argc, char** argv) {
       const bool ok =
           arg == "--q1q2" ? ParseInt(value, &q1q2) : ParseDouble(value, arg == "--ma" ? &ma : &mb);
       if (!ok) return UsageError("bad number %s", value);
+      continue;
+    }
+    if (arg == "--table") {
+      if (i + 1 >= argc) return UsageError("option %s needs a value", arg.c_str());
+      const std::string table = argv[++i];
+      if (table != "angular" && table != "3d")
+        return UsageError("unknown table %s (angular or 3d)", table.c_str());
+      table3d = table == "3d";
       continue;
     }
     if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option %s", arg.c_str());
@@ -177,6 +199,23 @@ int main(int argc, char** argv) {
   }
   const std::string kernelpars = args[expected - 2];
   const std::string outdir = args[expected - 1];
+  if (table3d && pair == nullptr)
+    return UsageError("--table 3d needs a PAIR with a wave function, not %s", pairname.c_str());
+
+  if (table3d) {
+    const auto start = std::chrono::steady_clock::now();
+    CKernelWF* kernelwf = new CKernelWF(kernelpars.c_str());
+    CWaveFunction* wf = pair->make(args[1].c_str());
+    std::printf("%s wave function built in %.2f s\n", pair->name, SecondsSince(start));
+    WarnBeyondWaveFunction(wf, kernelwf->GetNQMAX(), kernelwf->GetDELQ());
+    kernelwf->Calc(wf);
+    delete wf;
+    std::printf("%s three-dimensional kernel computed in %.2f s\n", pair->name,
+                SecondsSince(start));
+    kernelwf->Write(outdir.c_str());
+    delete kernelwf;
+    return 0;
+  }
 
   const auto start = std::chrono::steady_clock::now();
   CKernel* kernel = new CKernel(kernelpars.c_str());
