@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <complex>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,7 +20,6 @@
 namespace {
 
 using cd = std::complex<double>;
-using femtokit_test::kRoundoff;
 
 struct Dir {
   double x, y, z;
@@ -65,15 +63,10 @@ struct SymCase {
   const char *name;
   bool x, y, z;
 };
-void PrintTo(const SymCase &c, std::ostream *os) { *os << c.name; }
 const auto kSymCases =
     ::testing::Values(SymCase{"none", false, false, false}, SymCase{"x", true, false, false},
                       SymCase{"yz", false, true, true}, SymCase{"xyz", true, true, true});
 const auto kSymName = [](const auto &info) { return std::string(info.param.name); };
-
-// ---------------------------------------------------------------------------
-// Moments <-> AExp, Detrace
-// ---------------------------------------------------------------------------
 
 class ArrayCalcMoments : public ::testing::TestWithParam<SymCase> {};
 
@@ -102,7 +95,7 @@ TEST_P(ArrayCalcMoments, BothDirectionsReproduceTheSampleFills) {
 
 INSTANTIATE_TEST_SUITE_P(Symmetries, ArrayCalcMoments, kSymCases, kSymName);
 
-TEST(ArrayCalcDetrace, KeepsTheFunctionAndLeavesTracelessBinsAlone) {
+TEST(ArrayCalcDetrace, KeepsTheFunctionAndMakesItTraceless) {
   for (bool sym : {false, true}) {
     // An arbitrary coefficient set, read with the AExpand rule, is a polynomial on
     // the sphere; its traceless form must give the same values.
@@ -115,27 +108,12 @@ TEST(ArrayCalcDetrace, KeepsTheFunctionAndLeavesTracelessBinsAlone) {
     ArrayCalc::CopyArray(&A, &T);
     T.FillRemainderY(1);  // traceless along y too
     ExpectSameBin(A, 1, T, 1, 1e-10, 1e-10);
-    ArrayCalc::Detrace(&A, &T);  // a traceless bin is unchanged
-    ExpectSameBin(A, 1, T, 1, 1e-10, 1e-10);
-    B.Detrace(0);  // member forms
-    ExpectSameBin(A, 0, B, 0, 1e-12, 1e-12);
-    B.Detrace();
+    B.Detrace();  // member form
     ExpectSameBin(A, 1, B, 1, 1e-12, 1e-12);
   }
 }
 
-// ---------------------------------------------------------------------------
-// Logarithm and exponential
-// ---------------------------------------------------------------------------
-
-TEST(ArrayCalcXExp, ConstantGivesItsLogarithmAfterSevenTerms) {
-  CCHArray A(3, 1, 1.0), X(3, 1, 1.0);
-  A.SetElement(0, 0, 0, 0, 2.5);
-  EXPECT_EQ(CAPTURE_STDOUT(ArrayCalc::CalcXExpArrayFromAExpArray(&A, &X)), "nmax was 7\n");
-  ExpectOnlyMonopole(X, 0, std::log(2.5), 1e-15);
-}
-
-TEST(ArrayCalcXExp, LogThenExpReturnsTheBin) {
+TEST(ArrayCalcXExp, LogThenExpRoundTripAndClosedForms) {
   // 1.7 + traceless parts of size 0.01. Both series truncate every power at rank
   // LMAX in the symmetric representation, so the round trip is exact only to third
   // order in the anisotropy (~2e-7 here; 27 times more at size 0.03).
@@ -147,90 +125,71 @@ TEST(ArrayCalcXExp, LogThenExpReturnsTheBin) {
   CAPTURE_STDOUT(ArrayCalc::CalcXExpArrayFromAExpArray(&A, &X));
   ArrayCalc::CalcAExpArrayFromXExpArray(&X, &B);
   for (int ir = 0; ir < 2; ir++) ExpectSameBin(A, ir, B, ir, 1e-6, 1e-6);
-}
-
-TEST(ArrayCalcXExp, ExponentialOfALinearFunction) {
-  // exp(0.4 + 0.2 ez): the truncation at LMAX = 8 costs ~0.2^9/9!.
-  CCHArray X(8, 1, 1.0), A(8, 1, 1.0);
-  X.SetElement(0, 0, 0, 0, 0.4);
-  X.SetElement(0, 0, 1, 0, 0.2);
-  ArrayCalc::CalcAExpArrayFromXExpArray(&X, &A);
+  // The log of a constant; exp(0.4 + 0.2 ez), whose truncation at LMAX = 8 costs ~0.2^9/9!.
+  CCHArray F(8, 1, 1.0), L(8, 1, 1.0);
+  F.SetElement(0, 0, 0, 0, 2.5);
+  EXPECT_EQ(CAPTURE_STDOUT(ArrayCalc::CalcXExpArrayFromAExpArray(&F, &L)), "nmax was 7\n");
+  ExpectOnlyMonopole(L, 0, std::log(2.5), 1e-15);
+  L.SetElement(0, 0, 0, 0, 0.4);
+  L.SetElement(0, 0, 1, 0, 0.2);
+  ArrayCalc::CalcAExpArrayFromXExpArray(&L, &F);
   for (const Dir &d : Directions(10, 8))
-    EXPECT_CLOSE(A.AExpand(d.x, d.y, d.z, 0), std::exp(0.4 + 0.2 * d.z), 1e-9);
+    EXPECT_CLOSE(F.AExpand(d.x, d.y, d.z, 0), std::exp(0.4 + 0.2 * d.z), 1e-9);
 }
 
-// ---------------------------------------------------------------------------
-// Grids
-// ---------------------------------------------------------------------------
-
-TEST(ArrayCalcGrid, ConstantFillsTheCellsInsideTheRadialRange) {
-  CCHArray A(2, 4, 1.0, true, true, true);  // reaches r = 4
-  for (int ir = 0; ir < 4; ir++) A.SetElement(0, 0, 0, ir, 2.5);
-  C3DArray G(6, 1.0, true, true, true);
-  ArrayCalc::Calc3DArrayFromAExpArray(&A, &G);
-  for (int ix = 0; ix < 6; ix++)
-    for (int iy = 0; iy < 6; iy++)
-      for (int iz = 0; iz < 6; iz++) {
-        const double r = std::hypot(ix + 0.5, iy + 0.5, iz + 0.5);
-        EXPECT_CLOSE(G.GetElement(0, ix, 0, iy, 0, iz), r < 4.0 ? 2.5 : 0.0, 1e-12);
-      }
-}
-
-TEST(ArrayCalcGrid, InterpolatesRadiallyThroughTheOrigin) {
+TEST(ArrayCalcGrid, InterpolatesRadiallyHoldsTheLastBinThenZero) {
   // 1 + z (A001 = r at each bin centre) is linear along every ray and through the
-  // origin, so the radial interpolation reproduces it on both sides of z = 0.
+  // origin; beyond the last centre (2.75) the value there is held up to r = 3.
   CCHArray A(1, 6, 0.5);
   for (int ir = 0; ir < 6; ir++) {
     A.SetElement(0, 0, 0, ir, 1.0);
     A.SetElement(0, 0, 1, ir, (ir + 0.5) * 0.5);
   }
-  C3DArray G(4, 0.3, false, false, false);
+  C3DArray G(8, 0.3, false, false, false);
   ArrayCalc::Calc3DArrayFromAExpArray(&A, &G);
-  for (int isz = 0; isz < 2; isz++)
-    for (int iz = 0; iz < 4; iz++)
-      EXPECT_CLOSE(G.GetElement(1, 0, 0, 0, isz, iz), 1.0 + (isz ? -1 : 1) * (iz + 0.5) * 0.3,
-                   1e-12);
+  for (int ix = 0; ix < 8; ix++)
+    for (int isz = 0; isz < 2; isz++)
+      for (int iz = 0; iz < 8; iz++) {
+        const double x = (ix + 0.5) * 0.3, z = (isz ? -1 : 1) * (iz + 0.5) * 0.3;
+        const double r = std::hypot(x, 0.15, z);
+        const double expect = r < 2.75 ? 1.0 + z : r < 3.0 ? 1.0 + 2.75 * z / r : 0.0;
+        EXPECT_CLOSE_ABS(G.GetElement(1, ix, 0, 0, isz, iz), expect, 1e-12, 1e-12) << x << " " << z;
+      }
 }
-
-class ArrayCalcGridRoundTrip : public ::testing::TestWithParam<SymCase> {};
 
 // AExp -> grid -> AExp of a smooth function keeps the components up to rank 2.
-TEST_P(ArrayCalcGridRoundTrip, KeepsLowComponents) {
-  const bool sym = GetParam().x;
-  const int nrad = 8;
-  CCHArray A(4, nrad, 1.0, sym, sym, sym), B(4, nrad, 1.0, sym, sym, sym);
-  for (int ir = 0; ir < nrad; ir++) {
-    const double r = ir + 0.5;
-    A.SetElement(0, 0, 0, ir, 2.0);
-    if (sym) {  // 2 + 0.3 (ex^2 - ez^2), constant along each ray
-      A.SetElement(2, 0, 0, ir, 0.3);
-      A.SetElement(0, 0, 2, ir, -0.3);
-    } else {  // 2 + 0.2 x - 0.1 y + 0.3 z
-      A.SetElement(1, 0, 0, ir, 0.2 * r);
-      A.SetElement(0, 1, 0, ir, -0.1 * r);
-      A.SetElement(0, 0, 1, ir, 0.3 * r);
+TEST(ArrayCalcGrid, RoundTripKeepsLowComponents) {
+  for (bool sym : {false, true}) {
+    const int nrad = 8;
+    CCHArray A(4, nrad, 1.0, sym, sym, sym), B(4, nrad, 1.0, sym, sym, sym);
+    for (int ir = 0; ir < nrad; ir++) {
+      const double r = ir + 0.5;
+      A.SetElement(0, 0, 0, ir, 2.0);
+      if (sym) {  // 2 + 0.3 (ex^2 - ez^2), constant along each ray
+        A.SetElement(2, 0, 0, ir, 0.3);
+        A.SetElement(0, 0, 2, ir, -0.3);
+      } else {  // 2 + 0.2 x - 0.1 y + 0.3 z
+        A.SetElement(1, 0, 0, ir, 0.2 * r);
+        A.SetElement(0, 1, 0, ir, -0.1 * r);
+        A.SetElement(0, 0, 1, ir, 0.3 * r);
+      }
     }
+    A.FillRemainderX();
+    // The linear function is interpolated exactly; the angular one varies on the
+    // scale r and needs cells well below r.
+    C3DArray G(sym ? 72 : 14, sym ? 0.125 : 0.75, sym, sym, sym);
+    ArrayCalc::Calc3DArrayFromAExpArray(&A, &G);
+    ArrayCalc::CalcAExpArrayFrom3DArray(&G, &B);
+    // Away from the origin (directions unresolved) and from the outer edge (the grid
+    // is 0 beyond NRADIAL*RADSTEP).
+    for (int ir = 3; ir < nrad - 1; ir++)
+      ForEachComponent(A, [&](int lx, int ly, int lz) {
+        if (lx + ly + lz > 2) return;
+        EXPECT_CLOSE_ABS(B.GetElement(lx, ly, lz, ir), A.GetElement(lx, ly, lz, ir), 1e-3, 1e-4)
+            << "sym=" << sym << " ir=" << ir << " l=(" << lx << "," << ly << "," << lz << ")";
+      });
   }
-  A.FillRemainderX();
-  // The linear function is interpolated exactly; the angular one varies on the
-  // scale r and needs cells well below r.
-  C3DArray G(sym ? 72 : 14, sym ? 0.125 : 0.75, sym, sym, sym);
-  ArrayCalc::Calc3DArrayFromAExpArray(&A, &G);
-  ArrayCalc::CalcAExpArrayFrom3DArray(&G, &B);
-  // Away from the origin (directions unresolved) and from the outer edge (the grid
-  // is 0 beyond NRADIAL*RADSTEP).
-  for (int ir = 3; ir < nrad - 1; ir++)
-    ForEachComponent(A, [&](int lx, int ly, int lz) {
-      if (lx + ly + lz > 2) return;
-      EXPECT_CLOSE_ABS(B.GetElement(lx, ly, lz, ir), A.GetElement(lx, ly, lz, ir), 1e-3, 1e-4)
-          << "ir=" << ir << " l=(" << lx << "," << ly << "," << lz << ")";
-    });
 }
-
-INSTANTIATE_TEST_SUITE_P(Symmetries, ArrayCalcGridRoundTrip,
-                         ::testing::Values(SymCase{"none", false, false, false},
-                                           SymCase{"xyz", true, true, true}),
-                         kSymName);
 
 TEST(ArrayCalcGrid, AveragingCoversTheSphereForEverySymmetry) {
   // A constant grid must average to A000 = c whatever the symmetries: a phi range
@@ -244,31 +203,6 @@ TEST(ArrayCalcGrid, AveragingCoversTheSphereForEverySymmetry) {
     ArrayCalc::CalcAExpArrayFrom3DArray(&G, &A);
     for (int ir = 0; ir < 5; ir++) ExpectOnlyMonopole(A, ir, 3.0, 1e-3);
   }
-}
-
-// ---------------------------------------------------------------------------
-// Spherical harmonics
-// ---------------------------------------------------------------------------
-
-TEST(ArrayCalcYlm, DipoleExamplesBothWays) {
-  const double a = 0.7;
-  CCHArray A(1, 1, 1.0), B(1, 1, 1.0);
-  CYlmArray Y(1, 1);
-  A.SetElement(0, 0, 1, 0, a);
-  ArrayCalc::CalcYlmExpArrayFromAExpArray(&A, 0, &Y, 0);
-  EXPECT_CLOSE(Y.GetElement(1, 0, 0).real(), a / std::sqrt(3.0), kRoundoff);
-  EXPECT_EQ(Y.GetElement(1, 1, 0), cd(0.0, 0.0));
-  ArrayCalc::CalcAExpArrayFromYlmExpArray(&Y, 0, &B, 0);
-  EXPECT_CLOSE(B.GetElement(0, 0, 1, 0), a, 1e-12);
-  EXPECT_CLOSE_ABS(B.GetElement(1, 0, 0, 0), 0.0, 0.0, 1e-14);
-
-  A.ZeroArray();
-  A.SetElement(1, 0, 0, 0, a);
-  ArrayCalc::CalcYlmExpArrayFromAExpArray(&A, 0, &Y, 0);
-  EXPECT_CLOSE(Y.GetElement(1, 1, 0).real(), -a / std::sqrt(6.0), kRoundoff);
-  EXPECT_CLOSE_ABS(Y.GetElement(1, 1, 0).imag(), 0.0, 0.0, 1e-15);
-  ArrayCalc::CalcAExpArrayFromYlmExpArray(&Y, 0, &B, 0);
-  EXPECT_CLOSE(B.GetElement(1, 0, 0, 0), a, 1e-12);
 }
 
 class ArrayCalcYlmSym : public ::testing::TestWithParam<SymCase> {};
@@ -320,23 +254,13 @@ TEST(ArrayCalcYlm, StaleAndMissingRanksAreZero) {
   });
 }
 
-TEST(ArrayCalcConvertDeathTest, MismatchesAreFatal) {
-  CCHArray M(3, 2, 1.0), A(4, 2, 1.0), N(3, 3, 1.0), R(3, 2, 1.5);
+TEST(ArrayCalcDeathTest, OneCaseOfEachFatalMessage) {
+  CCHArray M(3, 2, 1.0), A(4, 2, 1.0), N(3, 3, 1.0);
   EXPECT_FATAL(ArrayCalc::CalcAExpArrayFromMArray(&M, 0, &A, 0),
-               "^LMAX from M does not match LMAX from A\n$");
-  EXPECT_FATAL(ArrayCalc::CalcMArrayFromAExpArray(&A, 0, &M, 0),
                "^LMAX from M does not match LMAX from A\n$");
   EXPECT_FATAL(ArrayCalc::CalcAExpArrayFromMArray(&M, &N),
                "^NRADIAL mismatch between CCHArrays!!!\n"
                "fatal error, parameters mismatch in ArrayCalc::CalcAExpArrayFromMArray\n$");
-  EXPECT_FATAL(ArrayCalc::CalcMArrayFromAExpArray(&N, &M),
-               "fatal error, parameters mismatch in ArrayCalc::CalcMArrayFromAExpArray\n$");
-  EXPECT_FATAL(ArrayCalc::Detrace(&M, &R),
-               "^RADSTEP mismatch between CCHArrays!!!\n"
-               "fatal error, parameters mismatch in ArrayCalc::Detrace\n$");
-  EXPECT_FATAL(ArrayCalc::CalcXExpArrayFromAExpArray(&M, &A),
-               "^LMAX mismatch metween CCHArrays!!!\n"
-               "fatal error, parameters mismatch in ArrayCalc::CalcXExpArrayFromAExpArray\n$");
   EXPECT_FATAL(ArrayCalc::CalcAExpArrayFromXExpArray(&A, &M),
                "fatal error, parameters mismatch in  ArrayCalc::CalcAExpArrayFromXExpArray\n$");
   M.SetElement(0, 0, 0, 1, -1.0);  // log of a negative average
@@ -347,11 +271,19 @@ TEST(ArrayCalcConvertDeathTest, MismatchesAreFatal) {
   EXPECT_FATAL(ArrayCalc::Calc3DArrayFromAExpArray(&S, &G),
                "^X: 1=\\?1, Y: 0=\\?1 Z: 1=\\?1\n"
                "Symmetry mismatch between CHArray and 3DArray!!!\n$");
+  CCHArray a(2, 2, 1.0), b(2, 2, 1.0), n3(2, 3, 1.0), ys(2, 2, 1.0, 0, 1, 0);
+  a.SetElement(0, 0, 0, 0, 1.0);
+  b.SetElement(0, 0, 1, 0, 1.0);  // no L = 0 part
+  EXPECT_FATAL(ArrayCalc::DivideArrays(&a, 0, &b, 0, &a, 1),
+               "^FATAL: B\\(0,0,0\\)=0 in ArrayCalc::DivideArrays, cannot divide\n$");
+  EXPECT_FATAL(ArrayCalc::DivideArrays(&a, 0, &a, 0, &ys, 0),
+               "^FATAL: Symmetry mismatch in ArrayCalc::DivdeArrays\n$");
+  EXPECT_FATAL(ArrayCalc::DivideArrays(&a, &a, &n3),
+               "^FATAL: NRADIAL mismatch in ArrayCalc::DivideArrays\n$");
+  // Grids: the comparison's line only.
+  C3DArray g2(2, 1.0, true, true, true), g3(3, 1.0, true, true, true);
+  EXPECT_FATAL(ArrayCalc::DivideArrays(&g3, &g2, &g2), "^NXYZMAX mismatch between 3DArrays!!!\n$");
 }
-
-// ---------------------------------------------------------------------------
-// Arithmetic: comparison, copy, sum
-// ---------------------------------------------------------------------------
 
 // What a comparison prints; `ok` receives its result.
 template <typename X, typename Y>
@@ -361,29 +293,22 @@ std::string CompareOutput(X *x, Y *y, bool *ok) {
 
 TEST(ArrayCalcCompare, FirstDisagreementIsReported) {
   bool ok = false;
-  CCHArray a(3, 5, 1.0), up(3, 5, 1.0 + 2e-10), down(3, 5, 1.0 - 2e-10), near(3, 5, 1.0 + 5e-11);
+  CCHArray a(3, 5, 1.0), down(3, 5, 1.0 - 2e-10), near(3, 5, 1.0 + 5e-11);
   EXPECT_EQ(CompareOutput(&a, &near, &ok), "");
   EXPECT_TRUE(ok);
-  EXPECT_EQ(CompareOutput(&a, &up, &ok), "RADSTEP mismatch between CCHArrays!!!\n");
-  EXPECT_FALSE(ok);
   EXPECT_EQ(CompareOutput(&a, &down, &ok), "RADSTEP mismatch between CCHArrays!!!\n");
-  CCHArray sym(3, 5, 1.0, false, false, true), nrad(3, 6, 2.0), lmax(4, 5, 1.0);
+  // NRADIAL, NXYZMAX and the grid-first symmetry line: see the death tests.
+  CCHArray sym(3, 5, 1.0, false, false, true), lmax(4, 5, 1.0);
   EXPECT_EQ(CompareOutput(&a, &sym, &ok), "Symmetry mismatch between CHArrays!!!\n");
-  EXPECT_EQ(CompareOutput(&a, &nrad, &ok), "NRADIAL mismatch between CCHArrays!!!\n");
   EXPECT_EQ(CompareOutput(&a, &lmax, &ok), "LMAX mismatch metween CCHArrays!!!\n");
   EXPECT_FALSE(ok);
 
   C3DArray g(4, 1.0, 4, 1.0, 4, 1.0, true, false, true);
-  C3DArray nz(4, 1.0, 4, 1.0, 5, 1.0, true, false, true);
   C3DArray del(4, 1.0, 4, 1.0 + 1e-9, 4, 1.0, true, false, true);
   C3DArray gsym(4, 1.0, true, true, true);
-  EXPECT_EQ(CompareOutput(&g, &nz, &ok), "NXYZMAX mismatch between 3DArrays!!!\n");
-  EXPECT_FALSE(ok);
   EXPECT_EQ(CompareOutput(&g, &del, &ok), "DELXYZ mismatch between 3DArrays!!!\n");
   EXPECT_EQ(CompareOutput(&g, &gsym, &ok), "Symmetry mismatch between 3DArrays!!!\n");
   CCHArray s(2, 3, 1.0, true, true, true);
-  EXPECT_EQ(CompareOutput(&g, &s, &ok),
-            "X: 1=?1, Y: 1=?0 Z: 1=?1\nSymmetry mismatch between CHArray and 3DArray!!!\n");
   EXPECT_EQ(CompareOutput(&s, &g, &ok), "Symmetry mismatch between CHArray and 3DArray!!!\n");
   EXPECT_FALSE(ok);
   EXPECT_EQ(CompareOutput(&s, &gsym, &ok), "");
@@ -413,30 +338,19 @@ TEST(ArrayCalcCopyAdd, TargetsGetEveryComponentTheyStore) {
   EXPECT_EQ(c.GetElement(3, 0, 0, 1), c300);  // above min(LMAX of A, B): untouched
 }
 
-// ---------------------------------------------------------------------------
-// Arithmetic: product, quotient, inverse
-// ---------------------------------------------------------------------------
-
-TEST(ArrayCalcMultiply, EzTimesEz) {
-  CCHArray a(2, 1, 1.0), s(2, 1, 1.0), c(2, 1, 1.0);
-  a.SetElement(0, 0, 1, 0, 1.0);
-  s.Randomize(1.0);  // the partial product zeroes its target bin first
-  ArrayCalc::MultiplyArrays_Partial(2, &a, 0, 2, &a, 0, 2, &s, 0);
-  ForEachComponent(s, [&](int lx, int ly, int lz) {
-    EXPECT_EQ(s.GetElement(lx, ly, lz, 0), (lz == 2) ? 1.0 : 0.0);
-  });
-  ArrayCalc::MultiplyArrays(&a, 0, &a, 0, &c, 0);
-  ForEachComponent(c, [&](int lx, int ly, int lz) {
+TEST(ArrayCalcMultiply, EzTimesEzAndProductOfFunctionsOnTheSphere) {
+  CCHArray ez(2, 1, 1.0), p(2, 1, 1.0);
+  ez.SetElement(0, 0, 1, 0, 1.0);
+  p.Randomize(1.0);  // the product zeroes its target bin first
+  ArrayCalc::MultiplyArrays(&ez, 0, &ez, 0, &p, 0);
+  ForEachComponent(p, [&](int lx, int ly, int lz) {
     const double expect = lx + ly + lz == 0      ? 1.0 / 3.0
                           : lz == 2              ? 2.0 / 3.0
                           : (lx == 2 || ly == 2) ? -1.0 / 3.0
                                                  : 0;
-    EXPECT_CLOSE_ABS(c.GetElement(lx, ly, lz, 0), expect, 1e-14, 1e-15);
+    EXPECT_CLOSE_ABS(p.GetElement(lx, ly, lz, 0), expect, 1e-14, 1e-15);
   });
-}
-
-TEST(ArrayCalcMultiply, ProductOfFunctionsOnTheSphere) {
-  // Exact when LMAX of C is at least the sum of the two ranks; constants multiply.
+  // Exact when LMAX of C is at least the sum of the two ranks.
   for (bool sym : {false, true}) {
     CCHArray a(2, 1, 1.0, sym, false, sym), b(3, 1, 1.0, false, false, sym),
         c(5, 1, 1.0, false, false, sym);
@@ -448,15 +362,11 @@ TEST(ArrayCalcMultiply, ProductOfFunctionsOnTheSphere) {
       EXPECT_CLOSE_ABS(c.AExpand(d.x, d.y, d.z, 0),
                        a.AExpand(d.x, d.y, d.z, 0) * b.AExpand(d.x, d.y, d.z, 0), 1e-10, 1e-10);
   }
-  CCHArray p(3, 2, 1.0), q(3, 2, 1.0);
-  for (int ir = 0; ir < 2; ir++) p.SetElement(0, 0, 0, ir, 1.5);
-  ArrayCalc::MultiplyArrays(&p, &p, &q);
-  ExpectOnlyMonopole(q, 1, 2.25, 1e-15);
 }
 
 // The corrections of ranks 1 ... LMAX cancel A exactly and are large; those of
 // ranks LMAX+1 and LMAX+2 vanish, so the series stops after rank LMAX+2.
-TEST(ArrayCalcDivide, ByItselfGivesOne) {
+TEST(ArrayCalcDivide, ByItselfGivesOneAndInvertsAConstant) {
   CCHArray a(4, 2, 1.0), c(4, 2, 1.0);
   a.RandomInit(8);
   a.RandomizeA(0.2);
@@ -465,9 +375,13 @@ TEST(ArrayCalcDivide, ByItselfGivesOne) {
             "INFO: Sum in DivideAExpArrays satisfied convergence criteria at L=6\n"
             "INFO: Sum in DivideAExpArrays satisfied convergence criteria at L=6\n");
   for (int ir = 0; ir < 2; ir++) ExpectOnlyMonopole(c, ir, 1.0, 1e-12);
+  a.ZeroArray();
+  for (int ir = 0; ir < 2; ir++) a.SetElement(0, 0, 0, ir, 2.0);
+  CAPTURE_STDOUT(ArrayCalc::InvertArray(&a, &c));
+  for (int ir = 0; ir < 2; ir++) ExpectOnlyMonopole(c, ir, 0.5, 0.0);
 }
 
-TEST(ArrayCalcDivide, QuotientMatchesOnTheSphere) {
+TEST(ArrayCalcDivide, QuotientMatchesOnTheSphereAlsoForNegativeOrZeroParts) {
   // (1 + 0.2 (ex^2 - ey^2)) / (2 + 0.1 ez): the series converges with ratio 0.05,
   // so at LMAX = 8 the truncated quotient is exact to ~1e-11.
   for (bool sym : {false, true}) {
@@ -483,9 +397,7 @@ TEST(ArrayCalcDivide, QuotientMatchesOnTheSphere) {
       EXPECT_CLOSE(c.AExpand(d.x, d.y, d.z, 0),
                    (1.0 + 0.2 * (d.x * d.x - d.y * d.y)) / (2.0 + 0.1 * d.z), 1e-9);
   }
-}
-
-TEST(ArrayCalcDivide, NegativeDivisorAndZeroNumeratorConverge) {
+  // A negative divisor; a zero numerator converges at once.
   CCHArray a(2, 1, 1.0), b(2, 1, 1.0), c(2, 1, 1.0);
   b.SetElement(0, 0, 0, 0, -2.0);
   b.SetElement(1, 0, 0, 0, 0.1);
@@ -499,41 +411,6 @@ TEST(ArrayCalcDivide, NegativeDivisorAndZeroNumeratorConverge) {
   EXPECT_CLOSE(c.AExpand(1.0, 0.0, 0.0, 0), 1.0 / (-2.0 + 0.1), 1e-4);
 }
 
-TEST(ArrayCalcDivide, InvertConstant) {
-  CCHArray a(3, 2, 1.0, true, false, false), b(3, 2, 1.0, true, false, false);
-  for (int ir = 0; ir < 2; ir++) a.SetElement(0, 0, 0, ir, 2.0);
-  CAPTURE_STDOUT(ArrayCalc::InvertArray(&a, &b));
-  for (int ir = 0; ir < 2; ir++) ExpectOnlyMonopole(b, ir, 0.5, 0.0);
-}
-
-TEST(ArrayCalcArithDeathTest, FatalPaths) {
-  CCHArray a(2, 2, 1.0), b(2, 2, 1.0), n3(2, 3, 1.0), l3(3, 2, 1.0), ys(2, 2, 1.0, 0, 1, 0);
-  EXPECT_FATAL(ArrayCalc::CopyArray(&a, &n3),
-               "^NRADIAL mismatch between CCHArrays!!!\n"
-               "fatal error, parameters mismatch in ArrayCalc::CopyArray\n$");
-  EXPECT_FATAL(ArrayCalc::AddArrays(&a, &a, &l3),
-               "^LMAX mismatch metween CCHArrays!!!\n"
-               "fatal error, parameters mismatch in ArrayCalc::AddArrays\n$");
-  EXPECT_FATAL(ArrayCalc::MultiplyArrays(&a, &n3, &a),
-               "fatal error, parameters mismatch in ArrayCalc::MultiplyArrays\n$");
-  a.SetElement(0, 0, 0, 0, 1.0);
-  b.SetElement(0, 0, 1, 0, 1.0);  // no L = 0 part
-  EXPECT_FATAL(ArrayCalc::DivideArrays(&a, 0, &b, 0, &a, 1),
-               "^FATAL: B\\(0,0,0\\)=0 in ArrayCalc::DivideArrays, cannot divide\n$");
-  EXPECT_FATAL(ArrayCalc::DivideArrays(&a, 0, &a, 0, &ys, 0),
-               "^FATAL: Symmetry mismatch in ArrayCalc::DivdeArrays\n$");
-  EXPECT_FATAL(ArrayCalc::DivideArrays(&a, &a, &n3),
-               "^FATAL: NRADIAL mismatch in ArrayCalc::DivideArrays\n$");
-  EXPECT_FATAL(ArrayCalc::InvertArray(&a, &n3),
-               "^FATAL: NRADIAL mismatch in ArrayCalc::InvertArrays\n$");
-  EXPECT_FATAL(ArrayCalc::InvertArray(&a, 0, &ys, 0),
-               "^FATAL: Symmetry mismatch in ArrayCalc::InvertArray\n$");
-}
-
-// ---------------------------------------------------------------------------
-// Grid arithmetic
-// ---------------------------------------------------------------------------
-
 TEST(ArrayCalcGridArith, CellByCellWithZeroCellsGivingZero) {
   C3DArray a(2, 1.0, false, true, true), b(2, 1.0, false, true, true), c(2, 1.0, false, true, true);
   a.Randomize();
@@ -545,8 +422,8 @@ TEST(ArrayCalcGridArith, CellByCellWithZeroCellsGivingZero) {
   EXPECT_EQ(c.GetElement(1, 1, 0, 0, 0, 1), a1 * b1);
   EXPECT_EQ(CAPTURE_STDOUT(ArrayCalc::DivideArrays(&a, &b, &c)), "");
   EXPECT_EQ(c.GetElement(1, 1, 0, 0, 0, 1), a1 / b1);
-  ArrayCalc::CopyArray(&a, &c);
-  EXPECT_EQ(c.GetElement(1, 1, 0, 0, 0, 1), a1);
+  ArrayCalc::CopyArray(&b, &c);
+  EXPECT_EQ(c.GetElement(1, 1, 0, 0, 0, 1), b1);
 
   b.MakeConstant(2.0);
   b.SetElement(0, 1, 0, 0, 0, 1, 0.0);
@@ -559,14 +436,6 @@ TEST(ArrayCalcGridArith, CellByCellWithZeroCellsGivingZero) {
             "WARNING: 2 zero cells in ArrayCalc::InvertArray set to 0\n");
   EXPECT_EQ(c.GetElement(1, 0, 0, 1, 0, 1), 0.0);
   EXPECT_EQ(c.GetElement(0, 0, 0, 0, 0, 0), 0.5);
-}
-
-TEST(ArrayCalcGridArithDeathTest, MismatchEndsAfterTheComparisonLine) {
-  C3DArray a(2, 1.0, true, true, true), b(3, 1.0, true, true, true);
-  EXPECT_FATAL(ArrayCalc::CopyArray(&a, &b), "^NXYZMAX mismatch between 3DArrays!!!\n$");
-  EXPECT_FATAL(ArrayCalc::AddArrays(&a, &a, &b), "^NXYZMAX mismatch between 3DArrays!!!\n$");
-  EXPECT_FATAL(ArrayCalc::DivideArrays(&b, &a, &a), "^NXYZMAX mismatch between 3DArrays!!!\n$");
-  EXPECT_FATAL(ArrayCalc::InvertArray(&a, &b), "^NXYZMAX mismatch between 3DArrays!!!\n$");
 }
 
 }  // namespace

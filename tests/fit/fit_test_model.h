@@ -14,6 +14,7 @@
 // whose curvature matrix (second derivatives) is 2 M^T diag(1/sigma^2) M.
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,7 @@ class CSourceCalc_Bins : public CSourceCalc {
  public:
   using CSourceCalc::CalcS;
   explicit CSourceCalc_Bins(int n, bool cube = false) : nbins(n), cubic(cube) {}
-  void CalcS(int lx, int ly, int lz, CCHArray* A) override {
-    (void)lx;
-    (void)ly;
-    (void)lz;
+  void CalcS(int, int, int, CCHArray* A) override {
     const double dr = A->GetRADSTEP();
     for (int ir = 0; ir < nbins; ir++) {
       const double p = parameter::getD(spars, Name(ir), 0.0);
@@ -48,32 +46,8 @@ class CSourceCalc_Bins : public CSourceCalc {
   bool cubic;  // f(p) = p^3 instead of p: a chi^2 that is not quadratic
 };
 
-// A model fit over the n parameters of CSourceCalc_Bins, built the way the
-// library's model fits are: Init, Set from the model's map, diagonal matrices.
-class CCF2SFit_Bins : public CCF2SFit {
- public:
-  CCF2SFit_Bins(CSourceCalc* sc, CCHArray* cexp, CCHArray* cerr, CCHArray* cth, CCHArray* src,
-                CKernel* k, double error, double xmin, double xmax) {
-    npars = static_cast<CSourceCalc_Bins*>(sc)->nbins;
-    ndim = 1;
-    sourcecalc = sc;
-    cexpCH = cexp;
-    cerrorCH = cerr;
-    ctheoryCH = cth;
-    sourceCH = src;
-    kernel = k;
-    Init();
-    for (int i = 0; i < npars; i++) {
-      const std::string name = CSourceCalc_Bins::Name(i);
-      par[i]->Set(name.c_str(), parameter::getD(sc->spars, name, 0.0), error, xmin, xmax);
-      StepMatrix[i][i] = error;
-      ErrorMatrix[i][i] = error * error;
-    }
-    SetL(0, 0, 0);
-  }
-};
-
-// Everything one problem needs, owned together.
+// Everything one problem needs, owned together. The fit is built the way the
+// library's model fits are: Init, Set each parameter, diagonal matrices.
 class BinsProblem {
  public:
   // M is n x n, targets t and errors sigma of length n, starting values x0.
@@ -81,46 +55,37 @@ class BinsProblem {
               const std::vector<double>& sigma, const std::vector<double>& x0, double error = 0.1,
               double xmin = -100.0, double xmax = 100.0, bool cubic = false)
       : n(static_cast<int>(t.size())), source(n, cubic) {
-    const std::string kpars = dir / "kparameters.dat";
-    femtokit_test::WriteTextFile(kpars, "int NQMAX " + std::to_string(n) + "\nint NRMAX " +
-                                            std::to_string(n) +
-                                            "\nint KLMAX 0\ndouble DELQ 1.0\n"
-                                            "double DELR 1.0\n");
+    const std::string kpars = dir / "kparameters.dat", sn = std::to_string(n);
+    femtokit_test::WriteTextFile(kpars, "int NQMAX " + sn + "\nint NRMAX " + sn +
+                                            "\nint KLMAX 0\ndouble DELQ 1.0\ndouble DELR 1.0\n");
     CAPTURE_STDOUT(kernel = new CKernel(kpars.c_str()));
     for (int iq = 0; iq < n; iq++)
       for (int ir = 0; ir < n; ir++) kernel->kernel[0][iq][ir] = M[iq][ir];
-    sourceCH = new CCHArray(0, n, 1.0);
-    cexpCH = new CCHArray(0, n, 1.0);
-    cerrorCH = new CCHArray(0, n, 1.0);
-    ctheoryCH = new CCHArray(0, n, 1.0);
     for (int i = 0; i < n; i++) {
-      cexpCH->SetElement(0, 0, 0, i, t[i]);
-      cerrorCH->SetElement(0, 0, 0, i, sigma[i]);
+      cexpCH.SetElement(0, 0, 0, i, t[i]);
+      cerrorCH.SetElement(0, 0, 0, i, sigma[i]);
       parameter::set(source.spars, CSourceCalc_Bins::Name(i), x0[i]);
     }
-    CAPTURE_STDOUT(fit = new CCF2SFit_Bins(&source, cexpCH, cerrorCH, ctheoryCH, sourceCH, kernel,
-                                           error, xmin, xmax));
+    fit->npars = n;
+    fit->ndim = 1;
+    fit->sourcecalc = &source, fit->kernel = kernel, fit->sourceCH = &sourceCH;
+    fit->cexpCH = &cexpCH, fit->cerrorCH = &cerrorCH, fit->ctheoryCH = &ctheoryCH;
+    CAPTURE_STDOUT(fit->Init());
+    for (int i = 0; i < n; i++) {
+      fit->par[i]->Set(CSourceCalc_Bins::Name(i).c_str(), x0[i], error, xmin, xmax);
+      fit->StepMatrix[i][i] = error;
+      fit->ErrorMatrix[i][i] = error * error;
+    }
+    fit->SetL(0, 0, 0);
   }
-  ~BinsProblem() {
-    delete fit;
-    delete sourceCH;
-    delete cexpCH;
-    delete cerrorCH;
-    delete ctheoryCH;
-    CAPTURE_STDOUT(delete kernel);
-  }
-  BinsProblem(const BinsProblem&) = delete;
-  BinsProblem& operator=(const BinsProblem&) = delete;
+  ~BinsProblem() { CAPTURE_STDOUT(delete kernel); }
 
   int n;
   femtokit_test::ScratchDir dir;
   CSourceCalc_Bins source;
   CKernel* kernel;
-  CCHArray* sourceCH;
-  CCHArray* cexpCH;
-  CCHArray* cerrorCH;
-  CCHArray* ctheoryCH;
-  CCF2SFit_Bins* fit;
+  CCHArray sourceCH{0, n, 1.0}, cexpCH{0, n, 1.0}, cerrorCH{0, n, 1.0}, ctheoryCH{0, n, 1.0};
+  std::unique_ptr<CCF2SFit> fit{new CCF2SFit};
 };
 
 // The identity kernel: parameter i is model bin i.

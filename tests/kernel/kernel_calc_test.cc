@@ -1,9 +1,7 @@
-// CKernel::Calc: projections of known angular shapes, the identical-particle storage, and the
-// proton-proton correlation function of a Gaussian source through the kernel against a direct
-// average of |psi|^2 over the source.
+// CKernel::Calc: projections of known angular shapes, the identical-particle storage, and the pp
+// correlation function of a Gaussian source through the kernel against a direct average.
 
 #include <cmath>
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -11,6 +9,7 @@
 #include "common/test_util.h"
 #include "kernel/kernel.h"
 #include "kernel/s2cf.h"
+#include "kernel_test_util.h"
 #include "wavefunctions/wavefunction.h"
 #include "wavefunctions/wf_pp.h"
 
@@ -18,28 +17,16 @@ namespace {
 
 using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
+using kernel_test::MakeKernel;
 
 constexpr double kPi = 3.141592653589793;
-
-std::unique_ptr<CKernel> MakeKernel(const ScratchDir& dir, int nqmax, double delq, int nrmax,
-                                    double delr, int lmax, bool identical) {
-  char text[256];
-  std::snprintf(text, sizeof text,
-                "int NQMAX %d\nint NRMAX %d\nint KLMAX %d\ndouble DELQ %g\ndouble DELR %g\n"
-                "bool IDENTICAL %d\n",
-                nqmax, nrmax, lmax, delq, delr, identical ? 1 : 0);
-  WriteTextFile(dir / "kpars.dat", text);
-  CKernel* kernel = nullptr;
-  CAPTURE_STDOUT(kernel = new CKernel((dir / "kpars.dat").c_str()));
-  return std::unique_ptr<CKernel>(kernel);
-}
 
 // A wave function with |psi|^2 = 1 + a + b P_1(c) + d P_2(c), a = q r / 100, b = 0.3, d = -0.2 r,
 // on a uniform grid of bin centres (the kernel's own, so the base takes grid points directly).
 // Its exact projections are K_0 = a, K_1 = b/3, K_2 = d/5, K_ell = 0 above.
 class LegendreWF : public CWaveFunction {
  public:
-  LegendreWF(int nq, double dq, bool flat = false) : flat_(flat) {
+  LegendreWF(int nq, double dq) {
     nqmax = nq;
     delq = dq;
     qarray = new double[nq];
@@ -47,34 +34,9 @@ class LegendreWF : public CWaveFunction {
   }
   double CalcPsiSquared(int iq, double r, double c) override {
     const double a = qarray[iq] * r / 100.0;
-    if (flat_) return 1.0 + a;
     return 1.0 + a + 0.3 * c - 0.2 * r * 0.5 * (3.0 * c * c - 1.0);
   }
-
- private:
-  bool flat_;
 };
-
-TEST(KernelCalc, ProjectsLegendreShapesOntoTheirOwnEll) {
-  ScratchDir dir;
-  std::unique_ptr<CKernel> k = MakeKernel(dir, 3, 10.0, 4, 0.5, 4, false);
-  LegendreWF wf(3, 10.0);
-  k->Calc(&wf);
-  for (int iq = 0; iq < 3; iq++) {
-    for (int ir = 0; ir < 4; ir++) {
-      const double q = (iq + 0.5) * 10.0, r = (ir + 0.5) * 0.5;
-      // The 720-point midpoint rule integrates a quadratic with error (2/720)^2/24 of its
-      // second derivative.
-      EXPECT_CLOSE_ABS(k->GetValue(0, iq, ir), q * r / 100.0, 1e-12, 2e-6);
-      EXPECT_CLOSE_ABS(k->GetValue(1, iq, ir), 0.1, 1e-12, 2e-6);
-      EXPECT_CLOSE_ABS(k->GetValue(2, iq, ir), -0.2 * r / 5.0, 1e-12, 2e-6);
-      EXPECT_NEAR(k->GetValue(3, iq, ir), 0.0, 2e-6);
-      EXPECT_NEAR(k->GetValue(4, iq, ir), 0.0, 2e-6);
-      // The kernel rebuilds the wave function it came from.
-      EXPECT_NEAR(k->GetPsiSquared(iq, ir, 0.4), wf.CalcPsiSquared(iq, r, 0.4), 2e-5);
-    }
-  }
-}
 
 // Rows reported by the progress callback, in call order.
 std::string g_rows;
@@ -82,48 +44,33 @@ void RecordRow(int iq, int nqmax) {
   g_rows += std::to_string(iq) + "/" + std::to_string(nqmax) + " ";
 }
 
-TEST(KernelCalc, ReportsEachFinishedRowInOrder) {
+// The 720-point midpoint rule integrates a quadratic with error (2/720)^2/24 of its second
+// derivative. The kernel rebuilds the wave function it came from, reports each finished row, and
+// a second Calc overwrites the tables rather than adding to them.
+TEST(KernelCalc, ProjectsLegendreShapesOntoTheirOwnEll) {
   ScratchDir dir;
-  std::unique_ptr<CKernel> k = MakeKernel(dir, 3, 10.0, 2, 0.5, 0, false);
+  std::unique_ptr<CKernel> k = MakeKernel(dir, 3, 10.0, 4, 0.5, 4, false);
   LegendreWF wf(3, 10.0);
   g_rows.clear();
   k->Calc(&wf, RecordRow);
   EXPECT_EQ(g_rows, "0/3 1/3 2/3 ");
-}
-
-TEST(KernelCalc, IdenticalKernelFillsOnlyEvenEll) {
-  ScratchDir dir;
-  std::unique_ptr<CKernel> k = MakeKernel(dir, 2, 10.0, 3, 0.5, 3, true);
-  LegendreWF wf(2, 10.0);
   k->Calc(&wf);
-  EXPECT_EQ(k->kernel[1], nullptr);
-  EXPECT_EQ(k->kernel[3], nullptr);
-  EXPECT_CLOSE_ABS(k->GetValue(2, 1, 2), -0.2 * 1.25 / 5.0, 1e-12, 2e-6);
-}
-
-TEST(KernelCalc, AngleIndependentOrUncorrelatedWaveFillsOnlyKZero) {
-  ScratchDir dir;
-  std::unique_ptr<CKernel> k = MakeKernel(dir, 2, 10.0, 3, 0.5, 6, false);
-  LegendreWF flat(2, 10.0, true);
-  k->Calc(&flat);
-  for (int ir = 0; ir < 3; ir++) {
-    EXPECT_CLOSE(k->GetValue(0, 1, ir), 15.0 * (ir + 0.5) * 0.5 / 100.0, 1e-13);
-    // Odd ell cancel exactly between the symmetric nodes; even ell keep the midpoint rule's
-    // error term, (1/720) sum P_ell(c_i) = -(h^2/48) ell (ell + 1) + O(h^4) with h = 2/720.
-    const double k0 = k->GetValue(0, 1, ir), h = 2.0 / 720.0;
-    for (int ell = 1; ell <= 6; ell += 2) EXPECT_NEAR(k->GetValue(ell, 1, ir), 0.0, 1e-15);
-    for (int ell = 2; ell <= 6; ell += 2)
-      EXPECT_CLOSE(k->GetValue(ell, 1, ir), -k0 * h * h / 48.0 * ell * (ell + 1), 1e-4);
+  for (int iq = 0; iq < 3; iq++) {
+    for (int ir = 0; ir < 4; ir++) {
+      const double q = (iq + 0.5) * 10.0, r = (ir + 0.5) * 0.5;
+      EXPECT_CLOSE_ABS(k->GetValue(0, iq, ir), q * r / 100.0, 1e-12, 2e-6);
+      EXPECT_CLOSE_ABS(k->GetValue(1, iq, ir), 0.1, 1e-12, 2e-6);
+      EXPECT_CLOSE_ABS(k->GetValue(2, iq, ir), -0.2 * r / 5.0, 1e-12, 2e-6);
+      EXPECT_NEAR(k->GetValue(3, iq, ir), 0.0, 2e-6);
+      EXPECT_NEAR(k->GetValue(4, iq, ir), 0.0, 2e-6);
+      EXPECT_NEAR(k->GetPsiSquared(iq, ir, 0.4), wf.CalcPsiSquared(iq, r, 0.4), 2e-5);
+    }
   }
-  // The base wave function is uncorrelated everywhere: an all-zero table, overwriting the old one.
-  CWaveFunction none;
-  none.nqmax = 2;
-  none.delq = 10.0;
-  none.qarray = new double[2]{5.0, 15.0};
-  k->Calc(&none);
-  for (int ell = 0; ell <= 6; ell++)
-    for (int iq = 0; iq < 2; iq++)
-      for (int ir = 0; ir < 3; ir++) EXPECT_EQ(k->GetValue(ell, iq, ir), 0.0);
+  // An identical-particle kernel fills only even ell.
+  k = MakeKernel(dir, 2, 10.0, 3, 0.5, 3, true);
+  k->Calc(&wf);
+  EXPECT_TRUE(k->kernel[1] == nullptr && k->kernel[3] == nullptr);
+  EXPECT_CLOSE_ABS(k->GetValue(2, 1, 2), -0.2 * 1.25 / 5.0, 1e-12, 2e-6);
 }
 
 // The pp correlation function of a Gaussian source, C(q) = int d^3r S(r) |psi(q, r)|^2 with
@@ -133,14 +80,11 @@ TEST(KernelCalc, AngleIndependentOrUncorrelatedWaveFillsOnlyKZero) {
 // [0, 1]; 0.05 fm radial midpoints).
 TEST(KernelCalc, PpCorrelationOfGaussianSourceMatchesDirectAverage) {
   ScratchDir dir;
-  const int nq = 3;
-  const double dq = 20.0;
+  const int nq = 3, nr = 250;
+  const double dq = 20.0, dr = 0.1, R = 3.0;
   WriteTextFile(dir / "wf.dat", "int NQMAX 3\ndouble DELQ 20.0\ndouble EPSILON 1.0\n");
   std::unique_ptr<CWaveFunction_pp> wf;
   CAPTURE_STDOUT(wf = std::make_unique<CWaveFunction_pp>((dir / "wf.dat").c_str()));
-
-  const int nr = 250;
-  const double dr = 0.1, R = 3.0;
   std::unique_ptr<CKernel> k = MakeKernel(dir, nq, dq, nr, dr, 0, true);
   k->Calc(wf.get());
   auto source = [&](double r) {
@@ -159,8 +103,7 @@ TEST(KernelCalc, PpCorrelationOfGaussianSourceMatchesDirectAverage) {
       for (int i = 0; i < 50; i++) average += (wf->GetPsiSquared(q, r, (i + 0.5) / 50) - 1.0) / 50;
       c_minus_1 += 4.0 * kPi * r * r * 0.05 * source(r) * average;
     }
-    SCOPED_TRACE(testing::Message() << "q=" << q);
-    EXPECT_NEAR(CF.GetElement(0, 0, 0, iq), c_minus_1, 1e-3);
+    EXPECT_NEAR(CF.GetElement(0, 0, 0, iq), c_minus_1, 1e-3) << "q=" << q;
   }
   // The 1S0 attraction lifts C above 1 at 30 MeV/c; Coulomb repulsion pushes it below at 10.
   EXPECT_GT(CF.GetElement(0, 0, 0, 1), 0.0);

@@ -1,12 +1,11 @@
-// Kernels of the phase-shift pairs (proton-K+, proton-pi+, neutron-neutron, pi+ pi-) from
-// CKernel::Calc in their interaction-free limits: zero for non-identical pairs, the
-// identical-fermion kernel for two neutrons, and the Coulomb-only symmetrised kernel for
-// pi+ pi- (whose Coulomb interaction cannot be switched off).
+// Kernels of the phase-shift pairs with STRONG and COULOMB false: zero for pK+ and p pi+, the
+// identical-fermion kernel for nn, the Coulomb-only symmetrised kernel for pi+ pi-.
 
 #include <cmath>
 #include <complex>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "common/test_util.h"
 #include "kernel/kernel.h"
@@ -21,60 +20,44 @@ namespace {
 using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
 
-constexpr int kNQ = 3;
-constexpr double kDelQ = 20.0;  // the kernel's q points are the wave function's grid points
-constexpr int kNR = 12;
-constexpr double kDelR = 0.75;
-constexpr int kLMax = 4;
+// The kernel's q points (bin centres of 20 MeV/c) are the wave function's grid points.
+constexpr int kNQ = 3, kNR = 12, kLMax = 4;
+constexpr double kDelQ = 20.0, kDelR = 0.75;
 
+// The free wave function of the pair and its kernel (non-identical storage: every ell).
 template <class WF>
-std::unique_ptr<CWaveFunction> MakeFree(const ScratchDir& dir) {
-  WriteTextFile(dir / "wf.dat", "int NQMAX " + std::to_string(kNQ) + "\ndouble DELQ " +
-                                    std::to_string(kDelQ) +
-                                    "\ndouble EPSILON 1.0\nbool STRONG 0\nbool COULOMB 0\n");
+std::pair<std::unique_ptr<CWaveFunction>, std::unique_ptr<CKernel>> FreeKernel(
+    const ScratchDir& dir) {
+  WriteTextFile(dir / "wf.dat",
+                "int NQMAX 3\ndouble DELQ 20.0\ndouble EPSILON 1.0\n"
+                "bool STRONG 0\nbool COULOMB 0\n");
   std::unique_ptr<CWaveFunction> wf;
-  CAPTURE_STDOUT(wf = std::make_unique<WF>((dir / "wf.dat").c_str()));
-  return wf;
-}
-
-std::unique_ptr<CKernel> CalcKernel(const ScratchDir& dir, CWaveFunction* wf, bool identical) {
-  auto kernel = kernel_test::MakeKernel(dir, kNQ, kDelQ, kNR, kDelR, kLMax, identical);
-  CAPTURE_STDOUT(kernel->Calc(wf));
-  return kernel;
-}
-
-TEST(KernelPairs, NonIdenticalFreePairsHaveZeroKernels) {
-  ScratchDir dir;
-  for (int pair = 0; pair < 2; pair++) {
-    auto wf =
-        pair == 0 ? MakeFree<CWaveFunction_pkplus>(dir) : MakeFree<CWaveFunction_ppiplus>(dir);
-    auto kernel = CalcKernel(dir, wf.get(), false);
-    for (int ell = 0; ell <= kLMax; ell++)
-      for (int iq = 0; iq < kNQ; iq++)
-        for (int ir = 0; ir < kNR; ir++)
-          ASSERT_NEAR(kernel->GetValue(ell, iq, ir), 0.0, 1e-12)
-              << "pair " << pair << " ell " << ell << " iq " << iq << " ir " << ir;
-  }
+  auto kernel = kernel_test::MakeKernel(dir, kNQ, kDelQ, kNR, kDelR, kLMax, false);
+  CAPTURE_STDOUT(wf = std::make_unique<WF>((dir / "wf.dat").c_str()); kernel->Calc(wf.get()));
+  return {std::move(wf), std::move(kernel)};
 }
 
 // Free neutrons: |psi|^2 = 0.25 |S|^2 + 0.75 |A|^2 = 1 - cos(2 q r c / HBARC) / 2, so the
 // kernel is minus half the identical-boson kernel: K_ell = -(-1)^(ell/2) j_ell(2 q r/HBARC) / 2
-// for even ell and 0 for odd ell.
-TEST(KernelPairs, FreeNeutronsGiveTheIdenticalFermionKernel) {
+// for even ell and 0 for odd ell. The free non-identical pairs have no correlation at all.
+TEST(KernelPairs, FreeNeutronsGiveTheIdenticalFermionKernelAndOtherFreePairsNone) {
   ScratchDir dir;
-  auto wf = MakeFree<CWaveFunction_nn>(dir);
-  auto kernel = CalcKernel(dir, wf.get(), false);
+  auto nn = FreeKernel<CWaveFunction_nn>(dir).second;
+  auto pk = FreeKernel<CWaveFunction_pkplus>(dir).second;
+  auto ppi = FreeKernel<CWaveFunction_ppiplus>(dir).second;
   auto hbt = kernel_test::MakeKernel(dir, kNQ, kDelQ, kNR, kDelR, kLMax, false);
   CAPTURE_STDOUT(hbt->Calc_PureHBT());
   for (int ell = 0; ell <= kLMax; ell++)
     for (int iq = 0; iq < kNQ; iq++)
       for (int ir = 0; ir < kNR; ir++) {
+        SCOPED_TRACE(testing::Message() << "ell " << ell << " iq " << iq << " ir " << ir);
         const double expect = (ell % 2 == 0) ? -0.5 * hbt->GetValue(ell, iq, ir) : 0.0;
         // The 720-point angular rule against the closed form.
-        ASSERT_NEAR(kernel->GetValue(ell, iq, ir), expect, 1e-5)
-            << "ell " << ell << " iq " << iq << " ir " << ir;
+        ASSERT_NEAR(nn->GetValue(ell, iq, ir), expect, 1e-5);
+        ASSERT_NEAR(pk->GetValue(ell, iq, ir), 0.0, 1e-12);
+        ASSERT_NEAR(ppi->GetValue(ell, iq, ir), 0.0, 1e-12);
       }
-  EXPECT_LT(kernel->GetValue(0, 0, 0), -0.4);  // Pauli suppression at small q r
+  EXPECT_LT(nn->GetValue(0, 0, 0), -0.4);  // Pauli suppression at small q r
 }
 
 // pi+ pi- keeps its Coulomb interaction (q1q2 = -1 always). Without the strong interaction,
@@ -82,8 +65,7 @@ TEST(KernelPairs, FreeNeutronsGiveTheIdenticalFermionKernel) {
 // the angle average of the Coulomb plane wave minus 1 (Coulomb attraction: positive).
 TEST(KernelPairs, PiPlusPiMinusWithoutStrongIsTheSymmetrisedCoulombKernel) {
   ScratchDir dir;
-  auto wf = MakeFree<CWaveFunction_pipluspiminus>(dir);
-  auto kernel = CalcKernel(dir, wf.get(), false);
+  auto [wf, kernel] = FreeKernel<CWaveFunction_pipluspiminus>(dir);
   for (int iq = 0; iq < kNQ; iq++) {
     for (int ir = 2; ir < kNR; ir++) {  // r >= epsilon = 1 fm
       const double r = (ir + 0.5) * kDelR;

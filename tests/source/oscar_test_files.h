@@ -1,8 +1,8 @@
 #ifndef FEMTOKIT_TESTS_SOURCE_OSCAR_TEST_FILES_H
 #define FEMTOKIT_TESTS_SOURCE_OSCAR_TEST_FILES_H
 
-// Hand-made OSCAR event files for the event-file source tests, and a runner of ReadR that returns
-// the kept points.
+// Hand-made OSCAR event files for the event-file source tests, a runner of ReadR that returns
+// the kept points, and a fixture reading a file of a scratch directory.
 
 #include <array>
 #include <cmath>
@@ -15,8 +15,6 @@
 #include "source/sourcecalc_oscar.h"
 
 namespace oscar_test {
-
-constexpr double kPionMass = 139.58;  // MeV, as the source takes it
 
 // Five header lines.
 inline std::string Header() {
@@ -40,47 +38,42 @@ inline std::string Event(const std::vector<std::string>& records) {
   return s + "end of event\nnot a record line\n0 0\n";
 }
 
-// Point lists of NMAX points each, as CalcS allocates them.
-struct PointLists {
-  explicit PointLists(int nmax) : a(nmax), b(nmax), pa(nmax), pb(nmax) {
-    for (int i = 0; i < nmax; ++i) {
-      pa[i] = a[i].data();
-      pb[i] = b[i].data();
-    }
-  }
-  std::vector<std::array<double, 4>> a, b;
-  std::vector<double*> pa, pb;
-};
-
 // Kept points and the reader's printout.
+using Points = std::vector<std::array<double, 4>>;  // (t, x, y, z) in fm
 struct ReadResult {
-  std::vector<std::array<double, 4>> a, b;
+  Points a, b;
   std::string out;
 };
 
-inline ReadResult RunReadR(CSourceCalc_OSCAR& calc) {
-  PointLists lists(parameter::getI(calc.spars, "NMAX", 10000));
+// ReadR into lists of NMAX points each, as CalcS allocates them. Without `capture` the printout
+// stays on standard output (for death tests, whose regular expressions read what the child
+// prints).
+inline ReadResult RunReadR(CSourceCalc_OSCAR& calc, bool capture = true) {
+  const int nmax = parameter::getI(calc.spars, "NMAX", 10000);
+  ReadResult r{Points(nmax), Points(nmax), ""};
+  std::vector<double*> pa(nmax), pb(nmax);
+  for (int i = 0; i < nmax; ++i) pa[i] = r.a[i].data(), pb[i] = r.b[i].data();
   int na = -1, nb = -1;
-  ReadResult result;
-  result.out = CAPTURE_STDOUT(calc.ReadR(lists.pa.data(), lists.pb.data(), na, nb));
-  result.a.assign(lists.a.begin(), lists.a.begin() + na);
-  if (!parameter::getB(calc.spars, "AEQUALB", false))
-    result.b.assign(lists.b.begin(), lists.b.begin() + nb);
-  return result;
+  auto read = [&]() { calc.ReadR(pa.data(), pb.data(), na, nb); };
+  if (capture) r.out = CAPTURE_STDOUT(read());
+  if (!capture) read();
+  r.a.resize(na);
+  r.b.resize(parameter::getB(calc.spars, "AEQUALB", false) ? 0 : nb);
+  return r;
 }
 
-// ReadR with its printout left on standard output (for death tests, whose regular expressions
-// read what the child prints).
-inline void ReadUncaptured(CSourceCalc_OSCAR& calc) {
-  PointLists lists(parameter::getI(calc.spars, "NMAX", 10000));
-  int na = 0, nb = 0;
-  calc.ReadR(lists.pa.data(), lists.pb.data(), na, nb);
-}
-
-// A calculator reading `path`.
-inline void UseFile(CSourceCalc_OSCAR& calc, const std::string& path) {
-  parameter::set(calc.spars, "OSCARfilename", path);
-}
+class OSCARFileTest : public ::testing::Test {
+ protected:
+  OSCARFileTest() { parameter::set(calc.spars, "OSCARfilename", path); }
+  // Writes `text` as the event file and reads it.
+  ReadResult Read(const std::string& text) {
+    femtokit_test::WriteTextFile(path, text);
+    return RunReadR(calc);
+  }
+  femtokit_test::ScratchDir dir;
+  const std::string path = dir / "events.oscar";
+  CSourceCalc_OSCAR calc;
+};
 
 }  // namespace oscar_test
 

@@ -1,18 +1,23 @@
 // femtokernel, run as a program: usage errors, and the kernels it writes against the same
-// kernels computed in this process (pp wave function, pure HBT, classical Coulomb).
+// kernels computed in this process (every wave-function pair, pure HBT, classical Coulomb).
 
 #include <sys/wait.h>
 
-#include <cstdio>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "common/test_util.h"
 #include "kernel/kernel.h"
+#include "wavefunctions/wf_nn.h"
+#include "wavefunctions/wf_pipluspiminus.h"
+#include "wavefunctions/wf_pkplus.h"
 #include "wavefunctions/wf_pp.h"
+#include "wavefunctions/wf_ppiplus.h"
 
 namespace {
 
@@ -31,105 +36,113 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-// Runs femtokit's program `name` with `args` in `dir`, collecting its output and exit status.
-ProgramRun RunProgram(const ScratchDir& dir, const std::string& name, const std::string& args) {
-  const std::string command = "cd '" + dir.str() + "' && '" + std::string(FEMTOKIT_BIN_DIR) + "/" +
-                              name + "' " + args + " >out.txt 2>err.txt";
+// Runs femtokernel with `args` in `dir`, collecting its output and exit status.
+ProgramRun RunFemtoKernel(const ScratchDir& dir, const std::string& args) {
+  const std::string command = "cd '" + dir.str() + "' && '" + std::string(FEMTOKIT_BIN_DIR) +
+                              "/femtokernel' " + args + " >out.txt 2>err.txt";
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "out.txt"),
           ReadFile(dir / "err.txt")};
 }
 
-const char kKernelPars[] =
-    "int NQMAX 2\ndouble DELQ 20.0\nint NRMAX 4\ndouble DELR 1.0\nint KLMAX 2\nbool IDENTICAL 1\n";
-
-std::unique_ptr<CKernel> LoadKernel(const ScratchDir& dir, const std::string& kdir) {
-  std::unique_ptr<CKernel> kernel;
-  CAPTURE_STDOUT(kernel = std::make_unique<CKernel>((dir / "kpars.dat").c_str());
-                 kernel->Read((dir / kdir).c_str()));
-  return kernel;
+// Kernel parameters (q = 10, 30, 50 MeV/c; r = 0.5 .. 4.5 fm; ell <= 2) written as k.dat, and the
+// wave-function parameters of the same q grid as wf.dat.
+void WritePars(const ScratchDir& dir, bool identical, int wf_nqmax = 3) {
+  WriteTextFile(dir / "k.dat",
+                std::string("int NQMAX 3\ndouble DELQ 20.0\nint NRMAX 5\ndouble DELR 1.0\n"
+                            "int KLMAX 2\nbool IDENTICAL ") +
+                    (identical ? "1\n" : "0\n"));
+  WriteTextFile(dir / "wf.dat", "int NQMAX " + std::to_string(wf_nqmax) +
+                                    "\ndouble DELQ 20.0\ndouble EPSILON 1.0\n");
 }
 
-// The written tables carry 11 significant digits.
-void ExpectSameTables(CKernel* written, CKernel* expected) {
-  for (int ell = 0; ell <= 2; ell += 2)
-    for (int iq = 0; iq < 2; iq++)
-      for (int ir = 0; ir < 4; ir++)
-        EXPECT_CLOSE_ABS(written->GetValue(ell, iq, ir), expected->GetValue(ell, iq, ir), 1e-9,
-                         1e-14);
+// Reads the kernel directory `kdir` written by the program and compares it with `expected`: the
+// files carry 11 significant digits. Returns the largest |K| expected.
+double ExpectWrittenKernel(const ScratchDir& dir, const std::string& kdir, CKernel* expected) {
+  std::unique_ptr<CKernel> written;
+  CAPTURE_STDOUT(written = std::make_unique<CKernel>((dir / "k.dat").c_str());
+                 written->Read((dir / kdir).c_str()));
+  double largest = 0.0;
+  for (int ell = 0; ell <= 2; ell += expected->IDENTICAL ? 2 : 1)
+    for (int iq = 0; iq < 3; iq++)
+      for (int ir = 0; ir < 5; ir++) {
+        const double k = expected->GetValue(ell, iq, ir);
+        EXPECT_CLOSE_ABS(written->GetValue(ell, iq, ir), k, 1e-9, 1e-14);
+        largest = std::fmax(largest, std::fabs(k));
+      }
+  return largest;
 }
 
-TEST(FemtoKernel, UsageErrorsExitWithStatusOne) {
+// Usage errors exit with status 1 and a message on standard error; a kernel grid beyond the wave
+// function's is only warned about.
+TEST(FemtoKernel, UsageErrorsAndWarnings) {
   ScratchDir dir;
-  ProgramRun run = RunProgram(dir, "femtokernel", "");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err.rfind("femtokernel: missing PAIR\nusage: femtokernel", 0), 0u) << run.err;
-
-  run = RunProgram(dir, "femtokernel", "xx a b c");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("femtokernel: unknown pair xx\n"), std::string::npos);
-
-  run = RunProgram(dir, "femtokernel", "pp kpars.dat out");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("pp needs WF_PARAMETERS KERNEL_PARAMETERS OUTDIR"), std::string::npos);
-
-  run = RunProgram(dir, "femtokernel", "--q1q2 x classcoul kpars.dat out");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("bad number x"), std::string::npos);
-
-  run = RunProgram(dir, "femtokernel", "--help");
+  const std::pair<const char*, const char*> errors[] = {
+      {"", "femtokernel: missing PAIR\nusage: femtokernel"},
+      {"xx a b c", "femtokernel: unknown pair xx\n"},
+      {"pp k.dat out", "femtokernel: pp needs WF_PARAMETERS KERNEL_PARAMETERS OUTDIR\n"},
+      {"--q1q2 x classcoul k.dat out", "femtokernel: bad number x\n"}};
+  for (const auto& [args, text] : errors) {
+    const ProgramRun run = RunFemtoKernel(dir, args);
+    EXPECT_EQ(run.status, 1) << args;
+    EXPECT_NE(run.err.find(text), std::string::npos) << run.err;
+  }
+  ProgramRun run = RunFemtoKernel(dir, "--help");
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("  pp "), std::string::npos);
-}
-
-TEST(FemtoKernel, WritesThePpKernelOfItsWaveFunctionWithProgress) {
-  ScratchDir dir;
-  WriteTextFile(dir / "kpars.dat", kKernelPars);
-  WriteTextFile(dir / "wf.dat", "int NQMAX 2\ndouble DELQ 20.0\ndouble EPSILON 2.0\n");
-  const ProgramRun run = RunProgram(dir, "femtokernel", "pp wf.dat kpars.dat kdata");
-  ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_NE(run.out.find("q=10 MeV/c done (1/2)"), std::string::npos);
-  EXPECT_NE(run.out.find("q=30 MeV/c done (2/2)"), std::string::npos);
-  EXPECT_NE(run.out.find("pp kernel computed in "), std::string::npos);
-  EXPECT_EQ(run.out.find("warning"), std::string::npos);
-
-  std::unique_ptr<CKernel> written = LoadKernel(dir, "kdata");
-  std::unique_ptr<CKernel> expected;
-  CAPTURE_STDOUT({
-    expected = std::make_unique<CKernel>((dir / "kpars.dat").c_str());
-    CWaveFunction_pp wf((dir / "wf.dat").c_str());
-    expected->Calc(&wf);
-  });
-  ExpectSameTables(written.get(), expected.get());
-  EXPECT_NE(written->GetValue(0, 0, 1), 0.0);
-}
-
-TEST(FemtoKernel, WarnsWhenTheKernelOutrunsTheWaveFunctionGrid) {
-  ScratchDir dir;
-  WriteTextFile(dir / "kpars.dat", kKernelPars);
-  WriteTextFile(dir / "wf.dat", "int NQMAX 1\ndouble DELQ 20.0\n");
-  const ProgramRun run = RunProgram(dir, "femtokernel", "pp wf.dat kpars.dat kdata");
-  ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_NE(run.out.find("femtokernel: warning: kernel q reaches 30 MeV/c beyond the wave "
+  WritePars(dir, true, 1);
+  run = RunFemtoKernel(dir, "pp wf.dat k.dat kdata");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("femtokernel: warning: kernel q reaches 50 MeV/c beyond the wave "
                          "function's grid (last point 10 MeV/c); the kernel is zero there\n"),
             std::string::npos);
 }
 
+CWaveFunction* MakeWaveFunction(const std::string& pair, const char* pars) {
+  if (pair == "pp") return new CWaveFunction_pp(pars);
+  if (pair == "pkplus") return new CWaveFunction_pkplus(pars);
+  if (pair == "ppiplus") return new CWaveFunction_ppiplus(pars);
+  if (pair == "nn") return new CWaveFunction_nn(pars);
+  return new CWaveFunction_pipluspiminus(pars);
+}
+
+class FemtoKernelPair : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(FemtoKernelPair, WritesTheKernelOfItsWaveFunctionWithProgress) {
+  const std::string name = GetParam();
+  ScratchDir dir;
+  WritePars(dir, false);
+  const ProgramRun run = RunFemtoKernel(dir, name + " wf.dat k.dat kdir");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  for (const std::string& line :
+       {std::string("q=10 MeV/c done (1/3)"), std::string("q=50 MeV/c done (3/3)"),
+        name + " kernel computed in "})
+    EXPECT_NE(run.out.find(line), std::string::npos) << line;
+  EXPECT_EQ(run.out.find("warning"), std::string::npos);
+
+  std::unique_ptr<CKernel> expected;
+  std::unique_ptr<CWaveFunction> wf;
+  CAPTURE_STDOUT(expected = std::make_unique<CKernel>((dir / "k.dat").c_str());
+                 wf.reset(MakeWaveFunction(name, (dir / "wf.dat").c_str()));
+                 expected->Calc(wf.get()));
+  EXPECT_GT(ExpectWrittenKernel(dir, "kdir", expected.get()), 1e-3);  // not the empty kernel
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPairs, FemtoKernelPair,
+                         ::testing::Values("pp", "pkplus", "ppiplus", "nn", "pipluspiminus"),
+                         [](const auto& info) { return info.param; });
+
 TEST(FemtoKernel, WritesPureHbtAndClassicalCoulombKernels) {
   ScratchDir dir;
-  WriteTextFile(dir / "kpars.dat", kKernelPars);
-  ProgramRun run = RunProgram(dir, "femtokernel", "purehbt kpars.dat hbt");
-  ASSERT_EQ(run.status, 0) << run.out;
-  run = RunProgram(dir, "femtokernel", "--ma 139.57 --mb 938.271 --q1q2 -1 classcoul kpars.dat cc");
-  ASSERT_EQ(run.status, 0) << run.out;
-
-  std::unique_ptr<CKernel> hbt = LoadKernel(dir, "hbt"), cc = LoadKernel(dir, "cc");
+  WritePars(dir, true);
+  ASSERT_EQ(RunFemtoKernel(dir, "purehbt k.dat hbt").status, 0);
+  ASSERT_EQ(RunFemtoKernel(dir, "--ma 139.57 --mb 938.271 --q1q2 -1 classcoul k.dat cc").status, 0);
   std::unique_ptr<CKernel> expected;
-  CAPTURE_STDOUT(expected = std::make_unique<CKernel>((dir / "kpars.dat").c_str());
+  CAPTURE_STDOUT(expected = std::make_unique<CKernel>((dir / "k.dat").c_str());
                  expected->Calc_PureHBT());
-  ExpectSameTables(hbt.get(), expected.get());
+  ExpectWrittenKernel(dir, "hbt", expected.get());
   CAPTURE_STDOUT(expected->Calc_ClassCoul(139.57, 938.271, -1));
-  ExpectSameTables(cc.get(), expected.get());
+  ExpectWrittenKernel(dir, "cc", expected.get());
 }
 
 }  // namespace

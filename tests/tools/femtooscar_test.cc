@@ -3,12 +3,11 @@
 
 #include <sys/wait.h>
 
-#include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "arrays/charray.h"
 #include "common/test_util.h"
@@ -17,62 +16,51 @@
 namespace {
 
 using femtokit_test::ScratchDir;
-using femtokit_test::WriteTextFile;
-
-struct ProgramRun {
-  int status;
-  std::string out;
-};
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
   std::stringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path).rdbuf();
   return text.str();
 }
 
-ProgramRun RunProgram(const ScratchDir& dir, const std::string& name, const std::string& args) {
+// Runs the program `name` with `args` in `dir`, after writing `pars` (when given) to pars.dat:
+// the exit status and everything printed.
+std::pair<int, std::string> RunProgram(const ScratchDir& dir, const std::string& name,
+                                       const std::string& args, const char* pars = nullptr) {
+  if (pars != nullptr) femtokit_test::WriteTextFile(dir / "pars.dat", pars);
   const std::string command = "cd '" + dir.str() + "' && '" + std::string(FEMTOKIT_BIN_DIR) + "/" +
                               name + "' " + args + " >out.txt 2>&1";
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "out.txt")};
 }
 
-double PrintedValue(const std::string& text, const std::string& prefix) {
-  const size_t pos = text.find(prefix);
-  if (pos == std::string::npos) return NAN;
-  return atof(text.c_str() + pos + prefix.size());
-}
-
 TEST(FemtoOscarProgram, GeneratedEventsToSourceDirectory) {
   ScratchDir dir;
-  WriteTextFile(dir / "pars.dat",
-                // Relative path: parameter-file lines stop at 100 characters.
-                std::string("string OSCARfilename events.oscar") +
-                    "\nint NEVENTS 4\nint NA 150\ndouble Rout 3.0\ndouble Rside 4.0\n"
-                    "double Rlong 5.0\nint SEED 5\nint LMAX 2\nint NRADIAL 40\n"
-                    "double RADSTEP 1.5\nstring OUTPUTDIR src\nint SHORTLMAX 2\n");
-  const ProgramRun gen = RunProgram(dir, "femtooscargen", "pars.dat");
-  ASSERT_EQ(gen.status, 0) << gen.out;
-  EXPECT_NE(gen.out.find("wrote 4 events to "), std::string::npos) << gen.out;
-  const double gamma = std::sqrt(300.0 * 300.0 + 139.58 * 139.58) / 139.58;
-  EXPECT_CLOSE(PrintedValue(gen.out, "expected effective radii: Rout="), 3.0 * gamma, 1e-5);
-
-  const ProgramRun run = RunProgram(dir, "femtooscar", "pars.dat");
-  ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_NE(run.out.find("OSCAR file read: 4 events, na=600, nb=600\n"), std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find("finished 100 percent\n"), std::string::npos);
-  EXPECT_NE(run.out.find("EFFECTIVE GAUSSIAN PARAMETERS"), std::string::npos);
-  EXPECT_NE(run.out.find("source written to src (table src/short.dat)\n"), std::string::npos);
+  // Relative path: parameter-file lines stop at 100 characters.
+  const auto [gen_status, gen] =
+      RunProgram(dir, "femtooscargen", "pars.dat",
+                 "string OSCARfilename events.oscar\nint NEVENTS 4\nint NA 150\ndouble Rout 3.0\n"
+                 "double Rside 4.0\ndouble Rlong 5.0\nint SEED 5\nint LMAX 2\nint NRADIAL 40\n"
+                 "double RADSTEP 1.5\nstring OUTPUTDIR src\nint SHORTLMAX 2\n");
+  ASSERT_EQ(gen_status, 0) << gen;
+  // Rout: gamma Rout with gamma = 2.37055 at the pion's pt of 300 MeV/c.
+  EXPECT_NE(gen.find("wrote 4 events to events.oscar\n"
+                     "expected effective radii: Rout=7.11165, Rside=4, Rlong=5\n"),
+            std::string::npos)
+      << gen;
+  const auto [status, out] = RunProgram(dir, "femtooscar", "pars.dat");
+  ASSERT_EQ(status, 0) << out;
+  for (const char* line :
+       {"OSCAR file read: 4 events, na=600, nb=600\n", "finished 100 percent\n",
+        "EFFECTIVE GAUSSIAN PARAMETERS", "source written to src (table src/short.dat)\n"})
+    EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
 
   // The written source is the one computed here from the same file and parameters.
   CCHArray expected(2, 40, 1.5), written(2, 40, 1.5);
   CSourceCalc_OSCAR calc;
   calc.ReadSPars((dir / "pars.dat").c_str());
   parameter::set(calc.spars, "OSCARfilename", dir / "events.oscar");
-  CAPTURE_STDOUT(calc.CalcS(&expected));
-  CAPTURE_STDOUT(written.ReadAllA((dir / "src").c_str()));
+  CAPTURE_STDOUT(calc.CalcS(&expected), written.ReadAllA((dir / "src").c_str()));
   for (int ir = 0; ir < 40; ++ir)
     for (int ly = 0; ly <= 2; ++ly)
       for (int lz = 0; lz <= 2 - ly; ++lz)
@@ -83,30 +71,25 @@ TEST(FemtoOscarProgram, GeneratedEventsToSourceDirectory) {
   EXPECT_NE(table.find("(1,1,0)"), std::string::npos);
 }
 
+// Usage errors, an unknown particle code (femtooscar takes the masses from the codes) and a
+// missing event file name: exit status 1 with the message.
 TEST(FemtoOscarProgram, UsageAndInputErrorsExitWithStatusOne) {
   ScratchDir dir;
-  ProgramRun run = RunProgram(dir, "femtooscar", "");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "usage: femtooscar <parameter file>\n");
-  run = RunProgram(dir, "femtooscargen", "a b");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "usage: femtooscargen <parameter file>\n");
-
-  WriteTextFile(dir / "pars.dat", "string OSCARfilename nowhere.oscar\nint LMAX 2\n");
-  run = RunProgram(dir, "femtooscar", "pars.dat");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.out.find("Opening nowhere.oscar\nCannot open OSCAR file nowhere.oscar\n"),
-            std::string::npos)
-      << run.out;
-
-  WriteTextFile(dir / "pars.dat", "string OSCARfilename x.oscar\nint IDa 321\n");
-  run = RunProgram(dir, "femtooscar", "pars.dat");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.out.find("321 for IDa not recognized\n"), std::string::npos) << run.out;
-  WriteTextFile(dir / "pars.dat", "int NEVENTS 2\n");
-  run = RunProgram(dir, "femtooscargen", "pars.dat");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "femtooscargen: OSCARfilename is not given\n");
+  const struct {
+    const char *program, *args, *pars, *message;
+  } cases[] = {
+      {"femtooscar", "", nullptr, "usage: femtooscar <parameter file>\n"},
+      {"femtooscargen", "a b", nullptr, "usage: femtooscargen <parameter file>\n"},
+      {"femtooscar", "pars.dat", "string OSCARfilename x.oscar\nint IDa 321\n",
+       "321 for IDa not recognized\n"},
+      {"femtooscargen", "pars.dat", "int NEVENTS 2\n",
+       "femtooscargen: OSCARfilename is not given\n"},
+  };
+  for (const auto& c : cases) {
+    const auto [status, out] = RunProgram(dir, c.program, c.args, c.pars);
+    EXPECT_EQ(status, 1) << c.message;
+    EXPECT_NE(out.find(c.message), std::string::npos) << out;
+  }
 }
 
 }  // namespace
