@@ -81,6 +81,8 @@ bool CompareArrayParameters(C3DArray *g, C3DArray *h) {
 // ---------------------------------------------------------------------------
 
 void CopyArray(CCHArray *A, int irA, CCHArray *B, int irB) {
+  A->CheckBin(irA);
+  B->CheckBin(irB);
   // Every component B stores is written: a component A does not hold (a rank above
   // A's LMAX, or one A's symmetries remove) is 0 in the function A represents.
   for (int lx = 0; lx <= B->LMAX; lx += B->dlx)
@@ -96,6 +98,9 @@ void CopyArray(CCHArray *A, CCHArray *B) {
 }
 
 void AddArrays(CCHArray *A, int irA, CCHArray *B, int irB, CCHArray *C, int irC) {
+  A->CheckBin(irA);
+  B->CheckBin(irB);
+  C->CheckBin(irC);
   const int lmax = std::min({A->LMAX, B->LMAX, C->LMAX});
   for (int lx = 0; lx <= lmax; lx += C->dlx)
     for (int ly = 0; lx + ly <= lmax; ly += C->dly)
@@ -118,6 +123,9 @@ void AddArrays(CCHArray *A, CCHArray *B, CCHArray *C) {
 // t(la+lb) C_{la+lb} = sum t(la) A_la t(lb) B_lb.
 void MultiplyArrays_Partial(int lmaxA, CCHArray *A, int irA, int lmaxB, CCHArray *B, int irB,
                             int lmaxC, CCHArray *C, int irC) {
+  A->CheckBin(irA);
+  B->CheckBin(irB);
+  C->CheckBin(irC);
   CCHCalc calc;
   const int Lc = std::min({lmaxA + lmaxB, lmaxC, C->LMAX});
   lmaxA = std::min({lmaxA, Lc, A->LMAX});
@@ -146,6 +154,9 @@ void MultiplyArrays_Partial(int lmaxA, CCHArray *A, int irA, int lmaxB, CCHArray
 }
 
 void MultiplyArrays(CCHArray *A, int irA, CCHArray *B, int irB, CCHArray *C, int irC) {
+  A->CheckBin(irA);
+  B->CheckBin(irB);
+  C->CheckBin(irC);
   CCHArray T(C->LMAX, 1, 1.0, A->XSYM && B->XSYM, A->YSYM && B->YSYM, A->ZSYM && B->ZSYM);
   MultiplyArrays_Partial(A->LMAX, A, irA, B->LMAX, B, irB, C->LMAX, &T, 0);
   Detrace(&T, 0, C, irC);
@@ -174,6 +185,9 @@ constexpr double kDivideTolerance = 1e-6;
 //   T_l = A_l/b0 - sum_{l' of lower rank} B_{l-l'} T_l' t(l-l') t(l') / (b0 t(l)),
 // b0 = B_000, i.e. the expansion of A/b0 (1 + (B-b0)/b0)^(-1); then Detrace.
 void DivideArrays(CCHArray *A, int irA, CCHArray *B, int irB, CCHArray *C, int irC) {
+  A->CheckBin(irA);
+  B->CheckBin(irB);
+  C->CheckBin(irC);
   if ((C->XSYM && !(A->XSYM && B->XSYM)) || (C->YSYM && !(A->YSYM && B->YSYM)) ||
       (C->ZSYM && !(A->ZSYM && B->ZSYM)))
     femtokit::Fatal("FATAL: Symmetry mismatch in ArrayCalc::DivdeArrays\n");
@@ -248,6 +262,8 @@ void DivideArrays(CCHArray *A, CCHArray *B, CCHArray *C) {
 }
 
 void InvertArray(CCHArray *A, int irA, CCHArray *B, int irB) {
+  A->CheckBin(irA);
+  B->CheckBin(irB);
   if (A->XSYM != B->XSYM || A->YSYM != B->YSYM || A->ZSYM != B->ZSYM)
     femtokit::Fatal("FATAL: Symmetry mismatch in ArrayCalc::InvertArray\n");
   CCHArray T(A->LMAX, 1, 1.0, A->XSYM, A->YSYM, A->ZSYM);

@@ -93,6 +93,8 @@ double CCHArray::GetMElementFromAExpArray(int lx, int ly, int lz, int ir) {
 namespace ArrayCalc {
 
 void CalcAExpArrayFromMArray(CCHArray *M, int irM, CCHArray *A, int irA) {
+  M->CheckBin(irM);
+  A->CheckBin(irA);
   if (M->LMAX != A->LMAX) femtokit::Fatal("LMAX from M does not match LMAX from A\n");
   A->SetElement(0, 0, 0, irA, M->GetElement(0, 0, 0, irM));
   for (int lx = 0; lx <= LxTop(A); lx += A->dlx) {
@@ -113,6 +115,8 @@ void CalcAExpArrayFromMArray(CCHArray *M, CCHArray *A) {
 }
 
 void CalcMArrayFromAExpArray(CCHArray *A, int irA, CCHArray *M, int irM) {
+  A->CheckBin(irA);
+  M->CheckBin(irM);
   if (M->LMAX != A->LMAX) femtokit::Fatal("LMAX from M does not match LMAX from A\n");
   M->SetElement(0, 0, 0, irM, A->GetElement(0, 0, 0, irA));
   for (int lx = 0; lx <= M->LMAX; lx += M->dlx) {
@@ -136,6 +140,8 @@ void CalcMArrayFromAExpArray(CCHArray *A, CCHArray *M) {
 // ---------------------------------------------------------------------------
 
 void Detrace(CCHArray *B, int irB, CCHArray *A, int irA) {
+  B->CheckBin(irB);
+  A->CheckBin(irA);
   CCHCalc calc;
   A->ZeroArray(irA);
   CCHArray T(A->LMAX, 1, 1.0, B->XSYM, B->YSYM, B->ZSYM);
@@ -222,6 +228,8 @@ constexpr int kExpTerms = 47;
 }  // namespace
 
 void CalcXExpArrayFromAExpArray(CCHArray *A, int irA, CCHArray *X, int irX) {
+  A->CheckBin(irA);
+  X->CheckBin(irX);
   const int lmax = std::max(A->LMAX, X->LMAX);
   CCHArray D(lmax, 1, 1.0, A->XSYM, A->YSYM, A->ZSYM);
   CCHArray S(lmax, 1, 1.0, A->XSYM, A->YSYM, A->ZSYM);
@@ -265,6 +273,8 @@ void CalcXExpArrayFromAExpArray(CCHArray *A, CCHArray *X) {
 }
 
 void CalcAExpArrayFromXExpArray(CCHArray *X, int irX, CCHArray *A, int irA) {
+  X->CheckBin(irX);
+  A->CheckBin(irA);
   const int lmax = std::max(A->LMAX, X->LMAX);
   CCHArray D(lmax, 1, 1.0, X->XSYM, X->YSYM, X->ZSYM);
   CCHArray S(lmax, 1, 1.0, X->XSYM, X->YSYM, X->ZSYM);
@@ -400,6 +410,7 @@ void CalcAExpArrayFrom3DArray(C3DArray *G, CCHArray *A) {
 // lx + ly = m carry the (ex + i ey)^m ez^(L-m) content that Y_{L,m} projects out;
 // the traceless AExp coefficients make the projection exact rank by rank.
 void CalcYlmExpArrayFromAExpArray(CCHArray *A, int irA, CYlmArray *Y, int irY) {
+  A->CheckBin(irA);
   // Every coefficient of the bin is written: those that the symmetries force to
   // zero, and ranks beyond A's LMAX, are set to 0 rather than left stale.
   Y->ZeroArray(irY);
@@ -427,6 +438,7 @@ void CalcYlmExpArrayFromAExpArray(CCHArray *A, int irA, CYlmArray *Y, int irY) {
 }
 
 void CalcAExpArrayFromYlmExpArray(CYlmArray *Y, int irY, CCHArray *A, int irA) {
+  A->CheckBin(irA);
   CCHCalc calc;
   A->SetElement(0, 0, 0, irA, Y->GetElement(0, 0, irY).real());
   const std::complex<double> minus_i_pow[4] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};

@@ -3,6 +3,7 @@
 
 #include "arrays/charray.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -165,9 +166,12 @@ void CCHArray::SetLMAX(int lmax) {
 void CCHArray::SetRADSTEP(double radstep) { RADSTEP = radstep; }
 
 int CCHArray::GetIR(double r) const {
+  // The bin number itself (also outside the array, for the messages); clamped only to what
+  // an int holds, and NaN counts as -1.
   const double x = std::floor(r / RADSTEP);
-  if (!(x >= 0.0)) return -1;  // negative radius or NaN
-  if (x >= NRADIAL) return NRADIAL;
+  if (std::isnan(x)) return -1;
+  if (x >= INT_MAX) return INT_MAX;
+  if (x <= INT_MIN) return INT_MIN;
   return static_cast<int>(x);
 }
 
@@ -206,7 +210,7 @@ void CCHArray::ScaleArray(double factor) {
 }
 
 void CCHArray::ScaleArray(double factor, int ir) {
-  if (ir < 0 || ir >= NRADIAL) FatalBin(ir);
+  CheckBin(ir);
   for (int lx = 0; lx <= LMAX; lx += dlx)
     for (int ly = 0; ly <= LMAX - lx; ly += dly)
       for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz) A[lx][ly][lz][ir] *= factor;
@@ -220,7 +224,7 @@ void CCHArray::ZeroArray() {
 }
 
 void CCHArray::ZeroArray(int ir) {
-  if (ir < 0 || ir >= NRADIAL) FatalBin(ir);
+  CheckBin(ir);
   for (int lx = 0; lx <= LMAX; lx += dlx)
     for (int ly = 0; ly <= LMAX - lx; ly += dly)
       for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz) A[lx][ly][lz][ir] = 0.0;
@@ -328,7 +332,7 @@ void CCHArray::FillRemainderXBin(const IncrementPlan& plan, int ir) {
 }
 
 void CCHArray::FillRemainderX(int ir) {
-  if (ir < 0 || ir >= NRADIAL) FatalBin(ir);
+  CheckBin(ir);
   FillRemainderXBin(Plan(), ir);
 }
 
@@ -338,7 +342,7 @@ void CCHArray::FillRemainderX() {
 }
 
 void CCHArray::FillRemainderY(int ir) {
-  if (ir < 0 || ir >= NRADIAL) FatalBin(ir);
+  CheckBin(ir);
   for (int ly = 2; ly <= LMAX; ly += dly)
     for (int lx = 0; lx <= LMAX - ly; lx += dlx)
       for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz)
@@ -346,7 +350,7 @@ void CCHArray::FillRemainderY(int ir) {
 }
 
 void CCHArray::FillRemainderZ(int ir) {
-  if (ir < 0 || ir >= NRADIAL) FatalBin(ir);
+  CheckBin(ir);
   for (int lz = 2; lz <= LMAX; lz += dlz)
     for (int lx = 0; lx <= LMAX - lz; lx += dlx)
       for (int ly = 0; ly <= LMAX - lx - lz; ly += dly)
@@ -485,7 +489,7 @@ void CCHArray::RandomInit(int seed) {
 
 void CCHArray::Randomize(double scale, int ir) {
   if (randy == nullptr) RandomInit(-12345);
-  if (ir < 0 || ir >= NRADIAL) FatalBin(ir);
+  CheckBin(ir);
   for (int lx = 0; lx <= LMAX; lx += dlx)
     for (int ly = 0; ly <= LMAX - lx; ly += dly)
       for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz)
@@ -494,7 +498,7 @@ void CCHArray::Randomize(double scale, int ir) {
 
 void CCHArray::RandomizeA(double scale, int ir) {
   if (randy == nullptr) RandomInit(-12345);
-  if (ir < 0 || ir >= NRADIAL) FatalBin(ir);
+  CheckBin(ir);
   for (int lx = 0; lx <= 1 && lx <= LMAX; lx += dlx)
     for (int ly = 0; ly <= LMAX - lx; ly += dly)
       for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz)
@@ -504,7 +508,7 @@ void CCHArray::RandomizeA(double scale, int ir) {
 
 void CCHArray::RandomizeA_Gaussian(double scale, int ir) {
   if (randy == nullptr) RandomInit(-12345);
-  if (ir < 0 || ir >= NRADIAL) FatalBin(ir);
+  CheckBin(ir);
   for (int lx = 0; lx <= 1 && lx <= LMAX; lx += dlx)
     for (int ly = 0; ly <= LMAX - lx; ly += dly)
       for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz) A[lx][ly][lz][ir] = scale * randy->gauss();

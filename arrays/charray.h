@@ -198,6 +198,12 @@ class CCHArray {
   void PrintArrayFixedIR(int lmax, int ir) const;
   void PrintArrayFixedIR(int ir) const;
 
+  // Ends the process ("CCHArray: bin ir=%d out of range (NRADIAL=%d)") unless
+  // 0 <= ir < NRADIAL: every whole-bin operation checks its bins with it.
+  void CheckBin(int ir) const {
+    if (ir < 0 || ir >= NRADIAL) FatalBin(ir);
+  }
+
   // Fields, in this order.
   bool XSYM, YSYM, ZSYM;
   double RADSTEP;

@@ -22,12 +22,19 @@ std::string DoubleText(double value) {
   return buf;
 }
 
-// Numbers of one line of text, up to the first token that is not a number.
+// Numbers of one line of text, up to the first token that is not a number. Each token is
+// read as strtod reads it, so everything the double setter writes ("inf", "nan", values
+// beyond the range of a double) reads back.
 std::vector<double> NumbersOf(const std::string& text) {
   std::vector<double> numbers;
   std::istringstream in(text);
-  double x;
-  while (in >> x) numbers.push_back(x);
+  std::string token;
+  while (in >> token) {
+    char* end = nullptr;
+    const double x = std::strtod(token.c_str(), &end);
+    if (end == token.c_str()) break;
+    numbers.push_back(x);
+  }
   return numbers;
 }
 
@@ -110,8 +117,7 @@ void set(parameter_map& pars, const std::string& key, const std::vector<std::str
   pars[key] = text;
 }
 
-void set(parameter_map& pars, const std::string& key,
-         const std::vector<std::vector<double>>& val) {
+void set(parameter_map& pars, const std::string& key, const std::vector<std::vector<double>>& val) {
   std::string text;
   for (const std::vector<double>& row : val) {
     text += "    ";

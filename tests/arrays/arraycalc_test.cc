@@ -280,6 +280,9 @@ TEST(ArrayCalcDeathTest, OneCaseOfEachFatalMessage) {
                "^FATAL: Symmetry mismatch in ArrayCalc::DivdeArrays\n$");
   EXPECT_FATAL(ArrayCalc::DivideArrays(&a, &a, &n3),
                "^FATAL: NRADIAL mismatch in ArrayCalc::DivideArrays\n$");
+  // Per-bin operations check their bins instead of writing past the storage.
+  EXPECT_FATAL(ArrayCalc::CopyArray(&a, 0, &b, 2),
+               "^CCHArray: bin ir=2 out of range \\(NRADIAL=2\\)\n$");
   // Grids: the comparison's line only.
   C3DArray g2(2, 1.0, true, true, true), g3(3, 1.0, true, true, true);
   EXPECT_FATAL(ArrayCalc::DivideArrays(&g3, &g2, &g2), "^NXYZMAX mismatch between 3DArrays!!!\n$");

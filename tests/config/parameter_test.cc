@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "common/test_util.h"
@@ -54,6 +55,14 @@ TEST(ParameterMap, VectorsAndMatricesRoundTripThroughText) {
   parameter::set(pars, "m", Matrix{{1, 2, 3}, {4.5}, {}});
   EXPECT_EQ(pars["m"], "    1 2 3 \n    4.5 \n    \n");
   EXPECT_EQ(parameter::getM(pars, "m", 0.0), (Matrix{{1, 2, 3}, {4.5}}));  // empty row dropped
+  // Everything "%g" writes reads back, including inf, nan and values beyond a double's range.
+  parameter::set(pars, "special", std::vector<double>{1.0, INFINITY, 1e-320});
+  const std::vector<double> special = parameter::getV(pars, "special", 0.0);
+  ASSERT_EQ(special.size(), 3u);
+  EXPECT_EQ(special[1], INFINITY);
+  EXPECT_GT(special[2], 0.0);
+  parameter::set(pars, "nan", "nan 2");
+  EXPECT_EQ(parameter::getV(pars, "nan", 0.0).size(), 2u);
   parameter::set(pars, "stop", "1 2 x 3");
   EXPECT_EQ(parameter::getV(pars, "stop", 0.0), (std::vector<double>{1, 2}));
 }
