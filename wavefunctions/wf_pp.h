@@ -23,8 +23,13 @@
 // potential should have died away) the corrections are the Coulomb partial waves of the base
 // times e^{-2i delta} - 1. Inside, each e^{-2i delta} R_ell is replaced by the integrated radial
 // wave normalised to the same asymptotics, D = 2 e^{-i sigma_ell} (u_strong - u_Coulomb) / x with
-// x = q r / HBARC, so that |psi|^2 is the same function on both sides of epsilon and follows
-// the potential inside.
+// x = q r / HBARC, so that |psi|^2 follows the potential inside and, provided epsilon lies
+// beyond the range of the potential, is the same function on both sides of epsilon.
+//
+// Choose EPSILON of 4-5 fm for pp. The outer form holds only where Reid93 has died away: with
+// the default EPSILON of 1 fm |psi|^2 jumps at epsilon (9.4 inside, 22 outside at q = 17.5 MeV/c,
+// r = 1 fm), and C(q) - 1 of a 3 fm Gaussian source comes out about 16 % too high at its peak.
+// From 4 fm on the two forms agree to 0.5 %.
 //
 // Parameters from the wave-function parameter file (CWaveFunction::ParsInit): the q grid,
 // EPSILON (fm, must be below the 10 fm radial range; fatal otherwise:
