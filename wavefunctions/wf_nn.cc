@@ -6,9 +6,9 @@
 
 #include "numeric/fatal.h"
 #include "numeric/misc.h"
-#include "numeric/spherharmonics.h"
 #include "wavefunctions/phaseshift_tables.h"
 #include "wavefunctions/phaseshift_wf.h"
+#include "wavefunctions/spinsum.h"
 
 CWaveFunction_nn::CWaveFunction_nn(const char* parsfilename) : CWaveFunction() {
   ParsInit(parsfilename);
@@ -53,23 +53,14 @@ double CWaveFunction_nn::CalcPsiSquared(int iq, double r, double ctheta) {
   if (r < epsilon)
     return 0.25 * std::norm(s) + 0.75 * std::norm(a) + PhaseShiftWF::ShortRangeSum(this, iq);
 
-  const double q = qarray[iq];
-  const double x = q * r / HBARC;
-  const double theta = std::acos(std::fmax(-1.0, std::fmin(1.0, ctheta)));
+  const double x = qarray[iq] * r / HBARC;
   const cdouble r0 = partwave[0][iq]->GetPhiIncoming(r) / x;
   const cdouble r1 = partwave[1][iq]->GetPhiIncoming(r) / x;
   const cdouble e1s0 = Misc::ceiphi(-2.0 * delta[0][iq]);
   const cdouble e3p0 = Misc::ceiphi(-2.0 * delta[1][iq]);
   const cdouble e3p1 = Misc::ceiphi(-2.0 * delta[2][iq]);
   const cdouble e3p2 = Misc::ceiphi(-2.0 * delta[3][iq]);
-  const cdouble w = std::sqrt(2.0 * PI) * SpherHarmonics::Ylm(0, 0, theta, 0.0);
-  const cdouble p10 = r1 * ci * std::sqrt(6.0 * PI) * SpherHarmonics::Ylm(1, 0, theta, 0.0);
-  const cdouble p11 = r1 * ci * std::sqrt(6.0 * PI) * SpherHarmonics::Ylm(1, 1, theta, 0.0);
-  const cdouble t0 = s + r0 * w * (e1s0 - 1.0);
-  const cdouble t1 = a + p10 * (0.5 * e3p1 + 0.5 * e3p2 - 1.0);
-  const cdouble t2 = p11 * (e3p1 - e3p2) / 2.0;
-  const cdouble t3 = a + p10 * (2.0 * e3p2 / 3.0 + e3p0 / 3.0 - 1.0);
-  const cdouble t4 = p11 * (e3p2 - e3p0) / 3.0;
-  return 0.25 * std::norm(t0) + 0.5 * (std::norm(t1) + std::norm(t2)) +
-         0.25 * (std::norm(t3) + 2.0 * std::norm(t4));
+  // The proton-proton sum with 3P2 in place of the coupled 3P2-3F2 channel.
+  return SpinSum::PsiSquared(s, a, SpinSum::OuterCorrections(r0, r1, e1s0, e3p0, e3p1, e3p2),
+                             ctheta);
 }

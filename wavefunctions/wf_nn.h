@@ -33,7 +33,8 @@ class CWaveFunction_nn : public CWaveFunction {
   //     T_0 = S + R_0 W (e_1S0 - 1),          T_1 = A + P_10 (e_3P1/2 + e_3P2/2 - 1),
   //     T_2 = P_11 (e_3P1 - e_3P2)/2,         T_3 = A + P_10 (2 e_3P2/3 + e_3P0/3 - 1),
   //     T_4 = P_11 (e_3P2 - e_3P0)/3,
-  //     |psi|^2 = 0.25 |T_0|^2 + 0.5 (|T_1|^2 + |T_2|^2) + 0.25 (|T_3|^2 + 2 |T_4|^2).
+  //     |psi|^2 = 0.25 |T_0|^2 + 0.5 (|T_1|^2 + |T_2|^2) + 0.25 (|T_3|^2 + 2 |T_4|^2)
+  //   (the sum shared with the proton-proton wave function, wavefunctions/spinsum.h).
   // Fatal ("iq too large!") when iq >= nqmax.
   double CalcPsiSquared(int iq, double r, double ctheta) override;
 

@@ -8,6 +8,7 @@
 #include "numeric/misc.h"
 #include "wavefunctions/coulwave.h"
 #include "wavefunctions/reid93.h"
+#include "wavefunctions/spinsum.h"
 
 namespace {
 
@@ -242,40 +243,26 @@ double CWaveFunction_pp::CalcPsiSquared(int iq, double r, double ctheta) {
   const cdouble A = (pplus - pminus) / root2;  // antisymmetric: spin triplet
   if (!STRONG) return 0.25 * std::norm(S) + 0.75 * std::norm(A);
 
-  // The three spherical harmonics at (theta, phi = 0) in closed form, Condon-Shortley phase as
-  // SpherHarmonics::Ylm: Y00 = 1/sqrt(4 PI), Y10 = sqrt(3/(4 PI)) cos(theta),
-  // Y11 = -sqrt(3/(8 PI)) sin(theta); they enter as W = sqrt(2 PI) Y00 and
-  // i sqrt(6 PI) Y1m. (GSL's associated Legendre functions cost more than the whole rest.)
-  const double stheta = std::sqrt(std::fmax(0.0, 1.0 - ctheta * ctheta));
-  const double W = 1.0 / std::sqrt(2.0);
-  const cdouble ang10 = ci * (1.5 * std::sqrt(2.0) * ctheta);
-  const cdouble ang11 = ci * (-1.5 * stheta);
-
-  // Strong corrections to the singlet (k0) and to the three triplet projections.
-  cdouble k0, k1, k2, k3, k4;
+  // Strong corrections to the singlet and to the three triplet projections (radial parts; the
+  // spherical harmonics and the spin weights are applied by SpinSum::PsiSquared).
+  SpinSum::Corrections d;
   if (r < epsilon) {
     // Inside epsilon the asymptotic partial waves do not hold: use the integrated radial waves
     // at the grid point at or below r (no interpolation).
     const int j = static_cast<int>(r * nrmax / rmax);
-    k0 = W * innerpsi4[iq][j];
-    k1 = ang10 * innerpsi1[iq][j];
-    k2 = ang11 * innerpsi0[iq][j];
-    k3 = ang10 * innerpsi3[iq][j];
-    k4 = ang11 * innerpsi2[iq][j];
+    d.d0 = innerpsi4[iq][j];
+    d.d1 = innerpsi1[iq][j];
+    d.d2 = innerpsi0[iq][j];
+    d.d3 = innerpsi3[iq][j];
+    d.d4 = innerpsi2[iq][j];
   } else {
     const double x = q * r / HBARC;
     const cdouble R0 = partwave[0][iq]->GetPhiIncoming(r) / x;
     const cdouble R1 = partwave[1][iq]->GetPhiIncoming(r) / x;
-    const cdouble e1S0 = e1S0_[iq], e3P0 = e3P0_[iq], e3P1 = e3P1_[iq], e3C2 = e3C2_[iq];
-    k0 = R0 * W * (e1S0 - 1.0);
-    k1 = R1 * ang10 * (0.5 * e3P1 + 0.5 * e3C2 - 1.0);
-    k2 = R1 * ang11 * (e3P1 - e3C2) / 2.0;
-    k3 = R1 * ang10 * (2.0 * e3C2 / 3.0 + e3P0 / 3.0 - 1.0);
-    k4 = R1 * ang11 * (e3C2 - e3P0) / 3.0;
+    d = SpinSum::OuterCorrections(R0, R1, e1S0_[iq], e3P0_[iq], e3P1_[iq], e3C2_[iq]);
   }
   // Singlet 1/4; triplet 3/4 over its projections with the weights of 3P0, 3P1 and 3P2.
-  const double result = 0.25 * std::norm(S + k0) + 0.5 * (std::norm(A + k1) + std::norm(k2)) +
-                        0.25 * (std::norm(A + k3) + 2.0 * std::norm(k4));
+  const double result = SpinSum::PsiSquared(S, A, d, ctheta);
   if (r > epsilon && result < -0.001)
     femtokit::Fatal("in CalcPsiSquared psisquared=%g,q=%g,r=%g\n", result, q, r);
   return result;

@@ -19,7 +19,8 @@
 // of 3P0, 3P1 and 3P2:
 //   |psi|^2 = 1/4 |S + k0|^2 + 1/2 (|A + k1|^2 + |k2|^2) + 1/4 (|A + k3|^2 + 2 |k4|^2),
 // S, A = (p(r, c) +- p(r, -c))/sqrt(2) from the Coulomb plane wave p, and k0 .. k4 the strong
-// corrections of the s and p waves times their spherical harmonics. Outside r = epsilon (where the
+// corrections of the s and p waves times their spherical harmonics (the sum shared with the
+// neutron-neutron wave function, wavefunctions/spinsum.h). Outside r = epsilon (where the
 // potential should have died away) the corrections are the Coulomb partial waves of the base
 // times e^{-2i delta} - 1. Inside, each e^{-2i delta} R_ell is replaced by the integrated radial
 // wave normalised to the same asymptotics, D = 2 e^{-i sigma_ell} (u_strong - u_Coulomb) / x with
