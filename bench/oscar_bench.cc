@@ -14,7 +14,7 @@
 
 #include "arrays/charray.h"
 #include "numeric/random.h"
-#include "source/sourcecalc_oscar.h"
+#include "source/pairseparationsum.h"
 
 namespace {
 

@@ -1,20 +1,13 @@
 // Constructors of the three-dimensional fits; their chi^2 is the grid
 // evaluation of CCF2SFit::GetChiSquared (ndim 3).
 
-#include "config/parameter.h"
+#include "fit/cf2sfit_internal.h"
 #include "fit/cf2sfit_models.h"
 #include "source/sourcecalc.h"
 
 namespace {
 
-// One row of a parameter table: name, default start, error, bounds.
-struct ParRow {
-  const char* name;
-  double xdefault;
-  double error;
-  double xmin;
-  double xmax;
-};
+using ModelFit::ParRow;
 
 const ParRow k3DGaussianPars[5] = {
     {"lambda", 0.5, 0.02, 0.0, 1.5}, {"Rx", 5.0, 0.2, 1.0, 12.0},     {"Ry", 5.0, 0.2, 1.0, 12.0},
@@ -29,8 +22,7 @@ const ParRow kBlastPars[4] = {
 };
 
 // Everything a three-dimensional fit's constructor does: store the objects,
-// Init, start values from the model's map (the table's default when the map
-// lacks the name), diagonal step matrix = errors, error matrix = their squares.
+// Init, then the shared table setup (start values, bounds, diagonal matrices).
 void Construct(CCF2SFit* fit, int npars, const ParRow* rows, CSourceCalc* sc, C3DArray* cexp3D,
                C3DArray* cerror3D, C3DArray* ctheory3D, CCHArray* ctheoryCH, CCHArray* sourceCH,
                CKernel* kernel) {
@@ -44,19 +36,7 @@ void Construct(CCF2SFit* fit, int npars, const ParRow* rows, CSourceCalc* sc, C3
   fit->kernel = kernel;
   fit->ndim = 3;
   fit->Init();
-  for (int i = 0; i < npars; i++) {
-    const ParRow& row = rows[i];
-    const double x = parameter::getD(sc->spars, row.name, row.xdefault);
-    fit->par[i]->Set(row.name, x, row.error, row.xmin, row.xmax);
-  }
-  for (int i = 0; i < npars; i++) {
-    for (int j = 0; j < npars; j++) {
-      fit->StepMatrix[i][j] = 0.0;
-      fit->ErrorMatrix[i][j] = 0.0;
-    }
-    fit->StepMatrix[i][i] = fit->par[i]->error;
-    fit->ErrorMatrix[i][i] = fit->par[i]->error * fit->par[i]->error;
-  }
+  ModelFit::FillTable(fit, rows);
 }
 
 }  // namespace

@@ -1,22 +1,10 @@
 #include "fit/cf2sfit_models.h"
 
 #include "config/parameter.h"
+#include "fit/cf2sfit_internal.h"
 #include "source/sourcecalc.h"
 
-namespace {
-
-// One row of a model fit's parameter table.
-struct ParRow {
-  const char* name;
-  double xdefault;
-  double error;
-  double xmin;
-  double xmax;
-};
-
-// Steps 3 and 4 of every model fit's construction (after Init): parameters
-// from the model's map with the table's defaults, then the diagonal matrices.
-void FillTable(CCF2SFit* fit, const ParRow* rows) {
+void ModelFit::FillTable(CCF2SFit* fit, const ParRow* rows) {
   for (int i = 0; i < fit->npars; i++) {
     const ParRow& row = rows[i];
     const double x = parameter::getD(fit->sourcecalc->spars, row.name, row.xdefault);
@@ -31,6 +19,10 @@ void FillTable(CCF2SFit* fit, const ParRow* rows) {
     fit->ErrorMatrix[i][i] = fit->par[i]->error * fit->par[i]->error;
   }
 }
+
+namespace {
+
+using ModelFit::ParRow;
 
 const ParRow kGX1DPars[5] = {
     {"lambdaG", 0.3, 0.02, 0.0, 1.5}, {"R", 5.0, 0.2, 1.0, 12.0}, {"lambdaX", 0.3, 0.02, 0.0, 1.5},
@@ -50,5 +42,5 @@ CCF2SFit_GX1D::CCF2SFit_GX1D(CSourceCalc* scset, CCHArray* cexpCHset, CCHArray* 
   kernel = kernelset;
   ndim = 1;
   Init();
-  FillTable(this, kGX1DPars);
+  ModelFit::FillTable(this, kGX1DPars);
 }

@@ -38,9 +38,13 @@ class CCF2SFit_GX1D : public CCF2SFit {
 // ---- Three-dimensional fits (fit/cf2sfit_3d.cc) ----
 // Both compare on grids (ndim 3): every evaluation computes the whole source
 // into sourceCH (the model's CalcS(CCHArray*), whatever SetL holds), transforms
-// it through the angular kernel into ctheoryCH (C(q) - 1), expands that onto
-// the measured grid (ArrayCalc::Calc3DArrayFromAExpArray into ctheory3D) and
-// returns the grid chi^2 against cexp3D with errors cerror3D. The measured grid
+// it through the angular kernel into ctheoryCH (C(q) - 1), completes the
+// lx >= 2 components of ctheoryCH by tracelessness (CCHArray::FillRemainderX),
+// expands that onto the measured grid (ArrayCalc::Calc3DArrayFromAExpArray
+// into ctheory3D) and returns the grid chi^2 against cexp3D with errors
+// cerror3D. The completion is needed because the transform fills only the
+// lx <= 1 components while the grid expansion reads all of them: without it
+// every anisotropy along x would be lost. The measured grid
 // must therefore hold C(q) - 1, and ctheoryCH must have the grid's symmetries.
 // Grids with different parameters are fatal in the grid chi^2. cexpCH and
 // cerrorCH stay null.

@@ -8,7 +8,7 @@
 #include "config/parameter.h"
 #include "numeric/fatal.h"
 #include "numeric/random.h"
-#include "source/sourcecalc_oscar.h"
+#include "source/pairseparationsum.h"
 
 namespace {
 
@@ -100,11 +100,11 @@ void CSourceCalc_Blast::CheckPars(const parameter_map& pars, bool for_calcs) {
     femtokit::Fatal("CSourceCalc_Blast: Beta=%g out of range, need 0 <= Beta < 1\n", beta);
   const double T = parameter::getD(pars, "T", -999.0);
   if (!(T > 0.0)) femtokit::Fatal("CSourceCalc_Blast: temperature T=%g MeV, need T > 0\n", T);
+  // The proper-time density depends on DelTau^2 only: its sign is free.
   const double tau = parameter::getD(pars, "Tau", -999.0);
-  const double deltau = parameter::getD(pars, "DelTau", -999.0);
+  const double deltau = std::fabs(parameter::getD(pars, "DelTau", -999.0));
   if (!(tau >= 0.0 && deltau >= 0.0))
-    femtokit::Fatal("CSourceCalc_Blast: Tau=%g, DelTau=%g fm/c, need Tau >= 0 and DelTau >= 0\n",
-                    tau, deltau);
+    femtokit::Fatal("CSourceCalc_Blast: Tau=%g, |DelTau|=%g fm/c, need Tau >= 0\n", tau, deltau);
   if (!for_calcs) return;
 
   const double ma = parameter::getD(pars, "Ma", -999.0);
@@ -124,9 +124,9 @@ void CSourceCalc_Blast::CheckPars(const parameter_map& pars, bool for_calcs) {
 }
 
 double CSourceCalc_Blast::GetTau(double tau0, double deltau) {
+  deltau = std::fabs(deltau);
   if (!(tau0 >= 0.0 && deltau >= 0.0))
-    femtokit::Fatal("CSourceCalc_Blast: Tau=%g, DelTau=%g fm/c, need Tau >= 0 and DelTau >= 0\n",
-                    tau0, deltau);
+    femtokit::Fatal("CSourceCalc_Blast: Tau=%g, |DelTau|=%g fm/c, need Tau >= 0\n", tau0, deltau);
   // A zero width is the sharp limit tau = tau0 (P below would be 0/0).
   if (deltau == 0.0) return tau0;
   // tau g(tau) = tau0 g(tau) + (tau - tau0) g(tau), g the Gaussian around tau0:
@@ -159,7 +159,7 @@ void CSourceCalc_Blast::Get_r(double* p, double** r) {
   const double T = parameter::getD(pars, "T", -999.0);
   const double tau0 = parameter::getD(pars, "Tau", -999.0);
   const double beta = parameter::getD(pars, "Beta", -999.0);
-  const double deltau = parameter::getD(pars, "DelTau", -999.0);
+  const double deltau = std::fabs(parameter::getD(pars, "DelTau", -999.0));
   const int nsample = parameter::getI(pars, "Nsample", -999);
 
   const double E = p[0];

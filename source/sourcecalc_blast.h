@@ -28,7 +28,9 @@
 //   "lambda" 0.5     weight of every pair (integral of the source)
 //   "R" 13.0         transverse radius of the fireball, fm
 //   "Tau" 12.0       mean proper emission time tau0, fm/c
-//   "DelTau" 3.0     width of the proper-time distribution, fm/c
+//   "DelTau" 3.0     width of the proper-time distribution, fm/c (only its
+//                    square enters: a negative value acts as |DelTau|, so
+//                    probe points of a fit may cross zero)
 //   "Beta" 0.7       largest transverse flow velocity (c)
 //   "T" 110.0        temperature, MeV
 //   "Pt" 600.0       transverse momentum of the pair, MeV/c
@@ -42,7 +44,7 @@
 // before any sampling: a missing parameter key ("CSourceCalc_Blast: parameter
 // %s is missing"), Beta outside [0, 1) (the flow rapidity would be infinite or
 // undefined), T <= 0 (the thermal weight is undefined and rejection would not
-// end), Tau < 0 or DelTau < 0, Ma or Mb <= 0, Pt < 0, and fewer than 2 points
+// end), Tau < 0, Ma or Mb <= 0, Pt < 0, and fewer than 2 points
 // (identical species) or 1 point (different species). During sampling a
 // thermal weight above 1 prints "DISASTER! weight=%g which is > 1.0, eu=%g,
 // eumin=%g" and exits: cosh(eta) then outgrows the Boltzmann factor (for
@@ -50,7 +52,7 @@
 //
 // Cost: one CalcS handles Nsample^2 pairs (Nsample (Nsample - 1) / 2 for
 // identical species). Separations are accumulated as Cartesian moments per
-// bin (CPairSeparationSum, source/sourcecalc_oscar.h) and converted once to
+// bin (CPairSeparationSum, source/pairseparationsum.h) and converted once to
 // AExp coefficients, which gives exactly what adding every pair with the
 // array's IncrementAExpArrayFromE would give (a pair at zero separation adds
 // to the L = 0 coefficient of bin 0 alone).
@@ -81,8 +83,8 @@ class CSourceCalc_Blast : public CSourceCalc {
   // (the weight of the tau0 * Gaussian part of tau = tau0 + (tau - tau0)) a
   // Gaussian around tau0, accepted below tau0 with probability tau / tau0;
   // otherwise the (tau - tau0) Gaussian part above tau0, sampled exactly as
-  // tau0 + deltau sqrt(-2 ln u). Needs tau0 >= 0 and deltau >= 0; deltau = 0
-  // returns tau0.
+  // tau0 + deltau sqrt(-2 ln u). Needs tau0 >= 0; deltau enters as |deltau|
+  // (the density holds deltau^2 only), and deltau = 0 returns tau0.
   double GetTau(double tau0, double deltau);
 
   // Fills r[0 ... Nsample-1] (each a caller-allocated array of four doubles,

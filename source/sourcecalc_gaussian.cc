@@ -7,6 +7,17 @@
 #include "arrays/charray.h"
 #include "numeric/fatal.h"
 
+namespace {
+
+// The source is linear in lambda: CalcAlpha describes |lambda|, and this sign
+// (0 for lambda = 0) multiplies the result.
+double LambdaSign(const parameter_map& pars) {
+  const double lambda = parameter::getD(pars, "lambda", 1.0);
+  return (lambda > 0.0) ? 1.0 : (lambda < 0.0) ? -1.0 : 0.0;
+}
+
+}  // namespace
+
 CSourceCalc_Gaussian::CSourceCalc_Gaussian() { InitSPars(); }
 
 void CSourceCalc_Gaussian::InitSPars() {
@@ -52,7 +63,8 @@ void CSourceCalc_Gaussian::CalcAlpha(double** alpha, CCHArray* A) {
 
 void CSourceCalc_Gaussian::CalcAlpha(double** alpha, bool xsym, bool ysym, bool zsym) {
   const parameter_map pars = spars;
-  const double lambda = parameter::getD(pars, "lambda", 1.0);
+  // ln S exists for |lambda| only: CalcS applies the sign.
+  const double lambda = std::fabs(parameter::getD(pars, "lambda", 1.0));
   const double R[3] = {parameter::getD(pars, "Rx", 4.0), parameter::getD(pars, "Ry", 4.0),
                        parameter::getD(pars, "Rz", 4.0)};
   const double off[3] = {parameter::getD(pars, "Xoff", 0.0), parameter::getD(pars, "Yoff", 0.0),
@@ -70,11 +82,11 @@ void CSourceCalc_Gaussian::CalcAlpha(double** alpha, bool xsym, bool ysym, bool 
     femtokit::Fatal("Ysym true, but Yoff, Euler_phi, or Euler_Psi !=0\n");
   if (zsym && (fabs(off[2]) > tol || fabs(theta) > tol))
     femtokit::Fatal("Zsym true, but Zoff or Euler_Theta !=0\n");
-  // The normalisation divides by the radii and takes the logarithm of lambda.
-  if (!(R[0] > 0.0) || !(R[1] > 0.0) || !(R[2] > 0.0) || !(lambda >= 0.0))
+  // The normalisation divides by the radii and takes the logarithm of |lambda|.
+  if (!(R[0] > 0.0) || !(R[1] > 0.0) || !(R[2] > 0.0) || !std::isfinite(lambda))
     femtokit::Fatal(
         "CSourceCalc_Gaussian: radii Rx=%g, Ry=%g, Rz=%g must be positive and lambda=%g "
-        "non-negative\n",
+        "finite\n",
         R[0], R[1], R[2], lambda);
 
   const double cphi = cos(phi), sphi = sin(phi);
@@ -113,7 +125,7 @@ void CSourceCalc_Gaussian::CalcS(CCHArray* A) {
   double alpha_rows[4][4];
   double* alpha[4] = {alpha_rows[0], alpha_rows[1], alpha_rows[2], alpha_rows[3]};
   CalcAlpha(alpha, A);
-  const double g = exp(alpha[0][0]);
+  const double g = LambdaSign(spars) * exp(alpha[0][0]);
 
   for (int ir = 0; ir < A->GetNRADIAL(); ir++) {
     const double r = (ir + 0.5) * dr;
@@ -144,6 +156,7 @@ void CSourceCalc_Gaussian::CalcS(C3DArray* A) {
   // (the Euler angles included) and a grid with a symmetry that the offsets or
   // angles break is refused rather than filled with half a source.
   CalcAlpha(alpha, xsym, ysym, zsym);
+  const double sign = LambdaSign(spars);
   const int nsx = xsym ? 1 : 2, nsy = ysym ? 1 : 2, nsz = zsym ? 1 : 2;
   for (int isx = 0; isx < nsx; isx++)
     for (int ix = 0; ix < A->GetNXMAX(); ix++)
@@ -160,6 +173,6 @@ void CSourceCalc_Gaussian::CalcS(C3DArray* A) {
                 lnS += alpha[0][i] * v[i];
                 for (int j = 1; j < 4; j++) lnS += alpha[i][j] * v[i] * v[j];
               }
-              A->SetElement(isx, ix, isy, iy, isz, iz, exp(lnS));
+              A->SetElement(isx, ix, isy, iy, isz, iz, sign * exp(lnS));
             }
 }

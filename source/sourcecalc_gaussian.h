@@ -16,7 +16,7 @@
 // (i, j = 1..3, alpha_i0 = alpha_0i): with M = U D U^T, D = diag(-1/(4 R_i^2)),
 //
 //   alphaij = M_ij,  alpha0i = -2 (M o)_i,
-//   alpha00 = -ln((4 pi)^(3/2) Rx Ry Rz / lambda) + o.M.o,
+//   alpha00 = -ln((4 pi)^(3/2) Rx Ry Rz / |lambda|) + o.M.o,
 //   U = [ cpsi cth cphi - sphi spsi,   cpsi cth sphi + cphi spsi,  -cpsi sth ]
 //       [ -spsi cth cphi - cpsi sphi, -spsi cth sphi + cphi cpsi,   spsi sth ]
 //       [ sth cphi,                    sth sphi,                    cth      ]
@@ -25,8 +25,11 @@
 //
 // Parameters (keys of `spars`, defaults): "lambda" 1.0, "Rx" "Ry" "Rz" 4 fm,
 // "Xoff" "Yoff" "Zoff" 0 fm, "Euler_Phi" "Euler_Theta" "Euler_Psi" 0 rad.
-// Radii must be positive and lambda non-negative (fatal otherwise; the
-// normalisation divides by the radii and takes the logarithm of lambda).
+// Radii must be positive and lambda finite (fatal otherwise: the normalisation
+// divides by the radii).
+// S is linear in lambda: it is computed for |lambda| and multiplied by the sign
+// of lambda (zero for lambda = 0), so a negative lambda, as a fit's probe point
+// may set, gives the mirrored source -S instead of stopping.
 //
 // An offset or rotation that breaks a reflection symmetry of the target array
 // is fatal (tolerance 1e-8), in this order:
@@ -56,14 +59,14 @@ class CSourceCalc_Gaussian : public CSourceCalc {
 
   // Checks the parameters against A's symmetries (the messages above) and fills
   // the 4 x 4 matrix alpha (rows allocated by the caller) with the coefficients
-  // of ln S.
+  // of ln S for |lambda| (alpha00 = -infinity at lambda = 0).
   void CalcAlpha(double** alpha, CCHArray* A);
 
   // Every bin ir of the AExp array A, r = (ir + 0.5) RADSTEP: the exponent on the
   // sphere of radius r (without alpha00) as a symmetric rank-2 expansion, reduced
   // to its traceless (XExp) form with ArrayCalc::Detrace, exponentiated with the
-  // series of ArrayCalc::CalcAExpArrayFromXExpArray, scaled by exp(alpha00) and
-  // completed by FillRemainderX. The series is exact in the exponential but keeps
+  // series of ArrayCalc::CalcAExpArrayFromXExpArray, scaled by
+  // sign(lambda) exp(alpha00) and completed by FillRemainderX. The series is exact in the exponential but keeps
   // the angular content up to A's LMAX only: it reproduces S to ~1e-4 where the
   // anisotropic part of the exponent on the sphere stays below ~1 and LMAX is ~10
   // or more; at large r of a strongly deformed or offset source raise LMAX.

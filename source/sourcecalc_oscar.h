@@ -30,8 +30,6 @@
 // up the difference). CalcS also prints the mean separation and the effective one-particle radii
 //   Rout = sqrt((<dx^2> - <dx>^2)/2),  Rside, Rlong alike with dy, dz   (fm).
 
-#include <vector>
-
 #include "source/sourcecalc.h"
 
 class CCHArray;
@@ -83,59 +81,6 @@ class CSourceCalc_OSCAR : public CSourceCalc {
   // "CSourceCalc_OSCAR: no pairs (na=%d, nb=%d), source left zero\n" and leaves A zero.
   void CalcS(CCHArray* A) override;
   using CSourceCalc::CalcS;  // the per-component form stays the base's
-};
-
-// Histogram of pair separations d = a - b in the Cartesian-harmonic form of an AExp array,
-// accumulated as monomial moments: for every pair with ir = floor(|d|/RADSTEP) < NRADIAL, the
-// moments M_l(ir) += ê^l, ê = d/|d|, of the components with lx in {0, 1}; Store turns them into
-// the traceless coefficients A_l(ir) = [(2L+1)!!/L!] sum_n (-1/2)^n [(2(L-n)-1)!!/(2L-1)!!]
-// prod_i [l_i!/((l_i - 2n_i)! n_i!)] M_(l-2n)(ir) (sums over ny, nz; lx <= 1 has nx = 0). Up to
-// rounding this is what adding each pair with CCHArray::IncrementAExpArrayFromE (weight 1) gives,
-// at the cost of about (LMAX+1)^2 multiply-adds per pair, summed several pairs at a time.
-// A pair at zero separation has no direction: it adds 1 to A(0,0,0) of bin 0 only (the angular
-// average of a point sample, the rule of CCHArray::IncrementAExpArray at the origin); pairs at or
-// beyond NRADIAL RADSTEP, or with a non-finite separation, are not histogrammed.
-// Also sums dx, dy, dz, dx^2, dy^2, dz^2 over every pair, binned or not.
-class CPairSeparationSum {
- public:
-  // Takes LMAX, NRADIAL, RADSTEP and the symmetries of A (not kept).
-  explicit CPairSeparationSum(const CCHArray* A);
-  // Clears every moment and sum.
-  void Clear();
-  // Adds the n pairs (p, q_i): d = p - q_i, p = (x, y, z), q_i = (qx[i], qy[i], qz[i]) (fm).
-  void AddPairs(double x, double y, double z, const double* qx, const double* qy, const double* qz,
-                int n);
-  // Adds the traceless coefficients of the moments to A's components with lx in {0, 1} (A must
-  // have the parameters given to the constructor; it is normally zero), then A->FillRemainderX().
-  // Pairs still buffered are histogrammed first.
-  void Store(CCHArray* A);
-
-  double sumx = 0.0, sumy = 0.0, sumz = 0.0;     // sum of dx, dy, dz over all pairs
-  double sumxx = 0.0, sumyy = 0.0, sumzz = 0.0;  // sum of dx^2, dy^2, dz^2
-  long long npairs = 0;                          // pairs added
-  long long nbinned = 0;  // pairs histogrammed so far (ir < NRADIAL, zero separation included);
-                          // pairs still in the buffer are counted when it is flushed
-
- private:
-  int lmax_, nradial_;
-  double radstep_;
-  bool xsym_, ysym_, zsym_;
-  int nmono_;  // (LMAX+1)^2 moments per bin: lx = 0 block (ly, lz), then lx = 1 block
-  std::vector<double> moments_;  // moments_[ir * nmono_ + k]
-  long long norigin_ = 0;        // pairs at zero separation
-
-  // Sorts the buffered pairs by bin and adds their moments.
-  void Flush();
-
-  // Work space, allocated once (no allocation in the pair loop): the buffer of pairs awaiting the
-  // sort (|d|, direction, bin), their bins as int, the per-bin counts, the sorted runs (direction,
-  // weight) and the power tables of one bin.
-  int nbuffer_ = 0;
-  std::vector<double> r_, ex_, ey_, ez_, bin_;
-  std::vector<int> ir_;
-  std::vector<int> count_, begin_;
-  std::vector<double> sx_, sy_, sz_, sw_;
-  std::vector<double> powy_, powz_;
 };
 
 #endif  // FEMTOKIT_SOURCE_SOURCECALC_OSCAR_H

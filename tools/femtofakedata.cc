@@ -11,7 +11,8 @@
 // The correlation function is written with WriteAX into OUTDIR, the errors into OUTDIR_errors
 // (the layout femtofit reads as fakedata/GX1d/pp and fakedata/GX1d/pp_errors). The source
 // parameters are the model's defaults, replaced by those of --source-pars. Exit status 0 on
-// success, 1 on a usage error or any fatal condition of the library.
+// success, 2 on a usage error (message and usage on standard error), 1 on any fatal condition of
+// the library.
 
 #include <cstdio>
 #include <cstdlib>
@@ -66,7 +67,7 @@ int UsageError(const char* format, const char* detail) {
   std::fprintf(stderr, format, detail);
   std::fprintf(stderr, "\n");
   PrintUsage(stderr);
-  return 1;
+  return 2;
 }
 
 // Adds sigma N(0,1) to every independent component (lx = 0, and 1 without XSYM: those that

@@ -11,12 +11,16 @@
 //   femtofit3d [--lambda L] [--radii RX RY RZ] [--start L R] [--newton N]
 //
 // Defaults: lambda 0.8, radii 2.6 3.0 3.4 fm, start lambda 0.7 with all radii 3.2 fm, 4 Newton
-// runs (each at most two iterations). Xoff is fixed at 0 (the grids are reflection symmetric).
-// The grids are small (20 fm source cube, 60 MeV/c correlation cube), so radii of about 2 to
-// 4 fm fit them. Exit status 0 on success, 1 on a usage error or a fatal condition.
+// runs (each at most two iterations; N is a non-negative integer). Xoff is fixed at 0 (the grids
+// are reflection symmetric). The grids are small (20 fm source cube, 60 MeV/c correlation cube),
+// so radii of about 2 to 4 fm fit them. Exit status 0 on success, 2 on a usage error (message and
+// usage on standard error), 1 on a fatal condition.
 
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -55,19 +59,33 @@ void PrintUsage(FILE* out) {
   std::fprintf(out,
                "usage: femtofit3d [--lambda L] [--radii RX RY RZ] [--start L R] [--newton N]\n"
                "Fits a 3D Gaussian to the grid correlation function of a known Gaussian source\n"
-               "(defaults: lambda 0.8, radii 2.6 3.0 3.4 fm, start 0.7 3.2, 4 Newton runs).\n");
+               "(defaults: lambda 0.8, radii 2.6 3.0 3.4 fm, start 0.7 3.2, 4 Newton runs).\n"
+               "Prints the fit's progress, then the parameter table after the fit and as the\n"
+               "last line the fitted values against the true ones:\n"
+               "  fit/truth: lambda F/T  Rx F/T  Ry F/T  Rz F/T  chi^2 C\n");
 }
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "femtofit3d: %s\n", message.c_str());
   PrintUsage(stderr);
-  return 1;
+  return 2;
 }
 
 bool ReadPositive(const char* text, double* value) {
   char* end = nullptr;
   *value = std::strtod(text, &end);
   return end != text && *end == '\0' && *value > 0.0;
+}
+
+// A count: decimal digits only (no sign, fraction or exponent), at most INT_MAX.
+bool ReadCount(const char* text, int* value) {
+  if (!std::isdigit(static_cast<unsigned char>(*text))) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (*end != '\0' || errno != 0 || v > INT_MAX) return false;
+  *value = static_cast<int>(v);
+  return true;
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& text) {
@@ -116,7 +134,13 @@ int main(int argc, char** argv) {
       PrintUsage(stdout);
       return 0;
     }
-    double runs = newton_runs;
+    if (arg == "--newton") {
+      if (i + 1 >= argc) return UsageError("option --newton needs a value");
+      if (!ReadCount(argv[++i], &newton_runs))
+        return UsageError(std::string("option --newton needs a non-negative integer, not ") +
+                          argv[i]);
+      continue;
+    }
     std::vector<double*> targets;
     if (arg == "--lambda") {
       targets = {&lambda};
@@ -124,8 +148,6 @@ int main(int argc, char** argv) {
       targets = {&radii[0], &radii[1], &radii[2]};
     } else if (arg == "--start") {
       targets = {&start_lambda, &start_r};
-    } else if (arg == "--newton") {
-      targets = {&runs};
     } else {
       return UsageError("unknown argument " + arg);
     }
@@ -134,7 +156,6 @@ int main(int argc, char** argv) {
     for (double* target : targets)
       if (!ReadPositive(argv[++i], target))
         return UsageError("option " + arg + " needs positive numbers, not " + argv[i]);
-    newton_runs = static_cast<int>(runs);
   }
 
   // Kernel parameter files in a private scratch directory, removed at the end.

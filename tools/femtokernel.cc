@@ -14,8 +14,9 @@
 // "--table 3d" writes the three-dimensional kernel instead (CKernelWF: |psi|^2 - 1 on the
 // (q, r, cos theta) grid, one file per q; its KERNEL_PARAMETERS keys are NQMAX, NRMAX,
 // NCTHETA, DELQ, DELR, IDENTICAL); it needs a PAIR with a wave function. "--table angular" is
-// the default.
-// Exit status 0 on success, 1 on a usage error or any fatal condition of the library.
+// the default. --ma, --mb and --q1q2 apply to classcoul only.
+// Exit status 0 on success, 2 on a usage error (message and usage on standard error), 1 on any
+// fatal condition of the library.
 
 #include <unistd.h>
 
@@ -90,7 +91,7 @@ int UsageError(const char* format, const char* detail) {
   std::fprintf(stderr, format, detail);
   std::fprintf(stderr, "\n");
   PrintUsage(stderr);
-  return 1;
+  return 2;
 }
 
 bool ParseDouble(const char* text, double* value) {
@@ -144,6 +145,19 @@ void WarnBeyondWaveFunction(CWaveFunction* wf, int kernel_nqmax, double kernel_d
   }
 }
 
+// The pp wave function joins its integrated inner waves to the asymptotic outer form at
+// EPSILON; below the range of the Reid93 potential (about 4 fm) |psi|^2 jumps there.
+constexpr double kPPMinEpsilon = 4.0;  // fm
+
+void WarnShortEpsilon(const std::string& pairname, const CWaveFunction* wf) {
+  if (pairname == "pp" && wf->epsilon < kPPMinEpsilon) {
+    std::printf(
+        "femtokernel: warning: EPSILON=%g fm lies inside the range of the pp potential; use "
+        "%g fm or more, or |psi|^2 jumps at EPSILON\n",
+        wf->epsilon, kPPMinEpsilon);
+  }
+}
+
 // Angular kernel of a wave function.
 void CalcFromWaveFunction(CKernel* kernel, CWaveFunction* wf) {
   WarnBeyondWaveFunction(wf, kernel->GetNQMAX(), kernel->GetDELQ());
@@ -159,6 +173,7 @@ int main(int argc, char** argv) {
   double ma = 938.271, mb = 938.271;
   int q1q2 = 1;
   bool table3d = false;
+  std::string coulomb_option;  // the last of --ma, --mb, --q1q2 given
   std::vector<std::string> args;
   for (int i = 1; i < argc; i++) {
     const std::string arg = argv[i];
@@ -172,6 +187,7 @@ int main(int argc, char** argv) {
       const bool ok =
           arg == "--q1q2" ? ParseInt(value, &q1q2) : ParseDouble(value, arg == "--ma" ? &ma : &mb);
       if (!ok) return UsageError("bad number %s", value);
+      coulomb_option = arg;
       continue;
     }
     if (arg == "--table") {
@@ -197,6 +213,8 @@ int main(int argc, char** argv) {
                                       : "%s needs KERNEL_PARAMETERS OUTDIR",
                       pairname.c_str());
   }
+  if (!coulomb_option.empty() && pairname != "classcoul")
+    return UsageError("option %s applies to classcoul only", coulomb_option.c_str());
   const std::string kernelpars = args[expected - 2];
   const std::string outdir = args[expected - 1];
   if (table3d && pair == nullptr)
@@ -207,6 +225,7 @@ int main(int argc, char** argv) {
     CKernelWF* kernelwf = new CKernelWF(kernelpars.c_str());
     CWaveFunction* wf = pair->make(args[1].c_str());
     std::printf("%s wave function built in %.2f s\n", pair->name, SecondsSince(start));
+    WarnShortEpsilon(pairname, wf);
     WarnBeyondWaveFunction(wf, kernelwf->GetNQMAX(), kernelwf->GetDELQ());
     kernelwf->Calc(wf);
     delete wf;
@@ -223,6 +242,7 @@ int main(int argc, char** argv) {
     const auto wfstart = std::chrono::steady_clock::now();
     CWaveFunction* wf = pair->make(args[1].c_str());
     std::printf("%s wave function built in %.2f s\n", pair->name, SecondsSince(wfstart));
+    WarnShortEpsilon(pairname, wf);
     CalcFromWaveFunction(kernel, wf);
     delete wf;
   } else if (pairname == "purehbt") {

@@ -2,6 +2,7 @@
 // event-file source (femtooscar) against known radii without a transport model.
 //
 // Usage: femtooscargen <parameter file>
+//        femtooscargen -h | --help     (prints the text of PrintHelp below)
 //
 // Keys ("type key value" lines; the same file can drive femtooscar):
 //   OSCARfilename  file to write (required)
@@ -19,11 +20,12 @@
 //   SEED           random seed (1234)
 //
 // Prints the expected effective radii of the event-file source for pairs at the window centre:
-// gamma sqrt(Rout^2 + (v SigmaTau)^2), Rside, Rlong (v, gamma: pair velocity). Exit status 1 with a
-// message on a missing key or an unwritable file.
+// gamma sqrt(Rout^2 + (v SigmaTau)^2), Rside, Rlong (v, gamma: pair velocity). Exit status 2 on a
+// usage error (usage on standard error), 1 with a message on a missing key or an unwritable file.
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -41,10 +43,50 @@ double MassOf(const parameter_map& pars, const char* key, int code) {
   femtokit::Fatal("femtooscargen: no mass known for code %d, give %s\n", code, key);
 }
 
+const char kUsage[] = "usage: femtooscargen <parameter file>\n";
+
+void PrintHelp() {
+  std::fputs(kUsage, stdout);
+  std::fputs(
+      "Writes an OSCAR event file from a Gaussian emission model with known radii, to check\n"
+      "femtooscar without a transport model (the same parameter file can drive both).\n"
+      "Reads the parameter file (\"type key value\" lines); keys (default):\n"
+      "  OSCARfilename    file to write (required)\n"
+      "  NEVENTS 10       number of events\n"
+      "  IDa 211          particle codes of a and b\n"
+      "  IDb 211\n"
+      "  Ma, Mb           masses, MeV (from the codes: 211 139.58, 2212 938.28; required\n"
+      "                   for other codes)\n"
+      "  NA 100           particles of a per event\n"
+      "  NB 100           particles of b per event (ignored when IDa = IDb)\n"
+      "  Pt 600           pair transverse momentum, MeV/c: a is generated around\n"
+      "                   pa = Pt Ma/(Ma+Mb), b around pb = Pt Mb/(Ma+Mb)\n"
+      "  GENDELPT         half-width of the uniform pt window, MeV/c (default DELPT, else 20)\n"
+      "  GENYMAX 1.0      rapidity uniform in (-GENYMAX, GENYMAX)\n"
+      "  T 0              when > 0: Boltzmann momenta of temperature T (MeV) instead\n"
+      "  Rout 4           one-particle Gaussian radii in each particle's frame, fm\n"
+      "  Rside 4\n"
+      "  Rlong 4\n"
+      "  Tau 12           emission time in that frame, fm/c\n"
+      "  SigmaTau 0       its Gaussian spread, fm/c\n"
+      "  SEED 1234        random seed\n"
+      "Writes OSCARfilename; prints \"wrote N events to FILE\" and the effective radii the\n"
+      "event-file source should find for pairs at the window centre:\n"
+      "gamma sqrt(Rout^2 + (v SigmaTau)^2), Rside, Rlong (v, gamma of the pair velocity).\n",
+      stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) femtokit::Fatal("usage: femtooscargen <parameter file>\n");
+  if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+    PrintHelp();
+    return 0;
+  }
+  if (argc != 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
   parameter_map pars;
   parameter::ReadParsFromFile(pars, argv[1]);
 

@@ -75,6 +75,9 @@ TEST(BlastTau, SamplesTheStatedDensity) {
   const double cases[][2] = {{12.0, 3.0}, {2.0, 3.0}, {0.0, 2.0}};
   CSourceCalc_Blast blast;
   EXPECT_EQ(blast.GetTau(5.0, 0.0), 5.0);
+  // Only deltau^2 enters: a negative width (a fit's probe point) draws the same taus.
+  CSourceCalc_Blast mirrored;
+  for (int i = 0; i < 100; i++) EXPECT_EQ(mirrored.GetTau(2.0, -3.0), blast.GetTau(2.0, 3.0));
   const int n = 100000;
   for (const auto& c : cases) {
     const double tau0 = c[0], deltau = c[1];
@@ -206,8 +209,7 @@ TEST(BlastFatal, MessagesOfUnusableParameters) {
   } cases[] = {
       {"Beta", 1.0, "^CSourceCalc_Blast: Beta=1 out of range, need 0 <= Beta < 1\n$"},
       {"T", 0.0, "^CSourceCalc_Blast: temperature T=0 MeV, need T > 0\n$"},
-      {"DelTau", -1.0,
-       "^CSourceCalc_Blast: Tau=12, DelTau=-1 fm/c, need Tau >= 0 and DelTau >= 0\n$"},
+      {"Tau", -1.0, "^CSourceCalc_Blast: Tau=-1, \\|DelTau\\|=3 fm/c, need Tau >= 0\n$"},
       {"Mb", 0.0, "^CSourceCalc_Blast: masses Ma=938.28, Mb=0 MeV, need both > 0\n$"},
       {"Pt", -5.0, "^CSourceCalc_Blast: Pt=-5 MeV/c, need Pt >= 0\n$"},
       {"Nsample", 0, "^CSourceCalc_Blast: Nsample=0, need at least 1 points per species\n$"},

@@ -83,7 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Pars{"RotatedOffset", 0.8, {3.0, 3.5, 4.2}, {0.5, -0.3, 0.4}, {0.3, 0.7, -0.4}, {0, 0, 0}},
         Pars{"ZSymRotatedAboutZ", 1.0, {3.2, 4.0, 3.6}, {0.4, -0.6, 0}, {0.5, 0, -0.2}, {0, 0, 1}},
-        Pars{"YSymTilted", 0.6, {3.0, 3.4, 4.0}, {0.3, 0, -0.5}, {0, 0.6, 0}, {0, 1, 0}},
+        // A negative weight (a fit's probe point) gives the mirrored source.
+        Pars{"YSymTiltedNegative", -0.6, {3.0, 3.4, 4.0}, {0.3, 0, -0.5}, {0, 0.6, 0}, {0, 1, 0}},
         Pars{"AllSymAligned", 1.0, {3.0, 3.6, 4.4}, {0, 0, 0}, {0, 0, 0}, {1, 1, 1}}),
     [](const ::testing::TestParamInfo<Pars>& info) { return info.param.name; });
 
@@ -116,6 +117,14 @@ TEST(GaussianSource, BothFormsIntegrateToLambda) {
   g.SetSPars(0.7, 2.5, 3.0, 3.5, 1.0, -1.5, 0.5, 0.2, 0.3, 0.4);
   g.CalcS(&F);
   EXPECT_CLOSE(Printed(CAPTURE_STDOUT(g.NormCheck(&F))), 0.7, 1e-5);
+  // Linear in lambda: -lambda flips the grid, lambda = 0 clears the expansion.
+  C3DArray M(25, 1.0, false, false, false);
+  g.SetSPars(-0.7, 2.5, 3.0, 3.5, 1.0, -1.5, 0.5, 0.2, 0.3, 0.4);
+  g.CalcS(&M);
+  EXPECT_EQ(M.GetElement(1, 3, 0, 2, 1, 4), -F.GetElement(1, 3, 0, 2, 1, 4));
+  g.SetSPars(0.0, 3.0, 3.3, 3.6, 0, 0, 0, 0, 0, 0);
+  g.CalcS(&A);
+  EXPECT_EQ(A.GetBiggest(3), 0.0);
 }
 
 TEST(GaussianSource, GridHalvesOffsetsAndRotations) {

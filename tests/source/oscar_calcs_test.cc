@@ -11,6 +11,7 @@
 #include "numeric/random.h"
 #include "oscar_test_files.h"
 #include "source/oscargen.h"
+#include "source/pairseparationsum.h"
 #include "source/sourcecalc_oscar.h"
 
 namespace {

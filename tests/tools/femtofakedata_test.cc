@@ -108,11 +108,11 @@ TEST_F(FemtoFakeData, NoiseSeedErrorsAndBadOptions) {
   EXPECT_NEAR(sum2 / n, 1.0, 0.35);
   // The signal is there: at small q, C - 1 of identical bosons approaches lambdaG.
   EXPECT_NEAR(data->GetElement(0, 0, 0, 0), 0.7, 0.05);
-  // Bad options exit with status 1 and say why.
+  // Bad options exit with status 2 and say why.
   std::string err;
-  EXPECT_EQ(Run("--noise 0", "x", &err), 1);
+  EXPECT_EQ(Run("--noise 0", "x", &err), 2);
   EXPECT_EQ(err.rfind("femtofakedata: --noise needs a positive number, not 0\n", 0), 0u) << err;
-  EXPECT_EQ(Run("--model blob", "x", &err), 1);
+  EXPECT_EQ(Run("--model blob", "x", &err), 2);
   EXPECT_NE(err.find("femtofakedata: unknown source model blob\n"), std::string::npos) << err;
 }
 

@@ -1,6 +1,6 @@
 // femtofit3d, run as a program on its small grids: the three-dimensional Gaussian fit finds the
 // radii of the known source again (here with x the longest axis, unlike the defaults), and bad
-// options are usage errors.
+// options are usage errors (status 2).
 
 #include <sys/wait.h>
 
@@ -30,8 +30,11 @@ int RunFit3D(const ScratchDir& dir, const std::string& args, std::string* out) {
 TEST(FemtoFit3D, RecoversTheRadiiOfTheKnownSourceAndRejectsBadOptions) {
   ScratchDir dir;
   std::string out;
-  EXPECT_EQ(RunFit3D(dir, "--radii 3 -1 2", &out), 1);
-  EXPECT_EQ(RunFit3D(dir, "--sideways", &out), 1);
+  for (const char* bad : {"--radii 3 -1 2", "--sideways", "--newton 0.5", "--newton 1e10",
+                          "--newton 2x", "--newton -1", "--newton 99999999999"})
+    EXPECT_EQ(RunFit3D(dir, bad, &out), 2) << bad;
+  EXPECT_EQ(RunFit3D(dir, "--help", &out), 0);
+  EXPECT_NE(out.find("fit/truth: lambda F/T"), std::string::npos) << out;
   ASSERT_EQ(RunFit3D(dir, "--lambda 0.6 --radii 3.4 2.6 3.0", &out), 0);
   const size_t at = out.rfind("fit/truth: ");
   ASSERT_NE(at, std::string::npos) << out.substr(out.size() > 2000 ? out.size() - 2000 : 0);

@@ -55,11 +55,11 @@ TEST(FemtoKernelTable3D, WritesThePpKernelOfItsWaveFunction) {
 TEST(FemtoKernelTable3D, UsageErrors) {
   ScratchDir dir;
   std::string err;
-  EXPECT_EQ(RunFemtoKernel(dir, "--table 3d purehbt kpars.dat out", &err), 1);
+  EXPECT_EQ(RunFemtoKernel(dir, "--table 3d purehbt kpars.dat out", &err), 2);
   EXPECT_EQ(
       err.rfind("femtokernel: --table 3d needs a PAIR with a wave function, not purehbt\n", 0), 0u)
       << err;
-  EXPECT_EQ(RunFemtoKernel(dir, "--table 2d pp a b c", &err), 1);
+  EXPECT_EQ(RunFemtoKernel(dir, "--table 2d pp a b c", &err), 2);
   EXPECT_EQ(err.rfind("femtokernel: unknown table 2d (angular or 3d)\n", 0), 0u) << err;
 }
 

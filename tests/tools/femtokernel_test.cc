@@ -47,13 +47,14 @@ ProgramRun RunFemtoKernel(const ScratchDir& dir, const std::string& args) {
 
 // Kernel parameters (q = 10, 30, 50 MeV/c; r = 0.5 .. 4.5 fm; ell <= 2) written as k.dat, and the
 // wave-function parameters of the same q grid as wf.dat.
-void WritePars(const ScratchDir& dir, bool identical, int wf_nqmax = 3) {
+void WritePars(const ScratchDir& dir, bool identical, int wf_nqmax = 3, double epsilon = 4.0) {
   WriteTextFile(dir / "k.dat",
                 std::string("int NQMAX 3\ndouble DELQ 20.0\nint NRMAX 5\ndouble DELR 1.0\n"
                             "int KLMAX 2\nbool IDENTICAL ") +
                     (identical ? "1\n" : "0\n"));
   WriteTextFile(dir / "wf.dat", "int NQMAX " + std::to_string(wf_nqmax) +
-                                    "\ndouble DELQ 20.0\ndouble EPSILON 1.0\n");
+                                    "\ndouble DELQ 20.0\ndouble EPSILON " +
+                                    std::to_string(epsilon) + "\n");
 }
 
 // Reads the kernel directory `kdir` written by the program and compares it with `expected`: the
@@ -73,26 +74,30 @@ double ExpectWrittenKernel(const ScratchDir& dir, const std::string& kdir, CKern
   return largest;
 }
 
-// Usage errors exit with status 1 and a message on standard error; a kernel grid beyond the wave
-// function's is only warned about.
+// Usage errors exit with status 2 and a message on standard error; a kernel grid beyond the wave
+// function's and a pp EPSILON inside the potential are only warned about.
 TEST(FemtoKernel, UsageErrorsAndWarnings) {
   ScratchDir dir;
   const std::pair<const char*, const char*> errors[] = {
       {"", "femtokernel: missing PAIR\nusage: femtokernel"},
       {"xx a b c", "femtokernel: unknown pair xx\n"},
       {"pp k.dat out", "femtokernel: pp needs WF_PARAMETERS KERNEL_PARAMETERS OUTDIR\n"},
-      {"--q1q2 x classcoul k.dat out", "femtokernel: bad number x\n"}};
+      {"--q1q2 x classcoul k.dat out", "femtokernel: bad number x\n"},
+      {"--ma 139.57 purehbt k.dat out", "femtokernel: option --ma applies to classcoul only\n"}};
   for (const auto& [args, text] : errors) {
     const ProgramRun run = RunFemtoKernel(dir, args);
-    EXPECT_EQ(run.status, 1) << args;
+    EXPECT_EQ(run.status, 2) << args;
     EXPECT_NE(run.err.find(text), std::string::npos) << run.err;
   }
   ProgramRun run = RunFemtoKernel(dir, "--help");
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("  pp "), std::string::npos);
-  WritePars(dir, true, 1);
+  WritePars(dir, true, 1, 1.0);
   run = RunFemtoKernel(dir, "pp wf.dat k.dat kdata");
   EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("femtokernel: warning: EPSILON=1 fm lies inside the range of the pp "
+                         "potential; use 4 fm or more, or |psi|^2 jumps at EPSILON\n"),
+            std::string::npos);
   EXPECT_NE(run.out.find("femtokernel: warning: kernel q reaches 50 MeV/c beyond the wave "
                          "function's grid (last point 10 MeV/c); the kernel is zero there\n"),
             std::string::npos);

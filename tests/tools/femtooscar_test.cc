@@ -71,23 +71,27 @@ TEST(FemtoOscarProgram, GeneratedEventsToSourceDirectory) {
   EXPECT_NE(table.find("(1,1,0)"), std::string::npos);
 }
 
-// Usage errors, an unknown particle code (femtooscar takes the masses from the codes) and a
-// missing event file name: exit status 1 with the message.
-TEST(FemtoOscarProgram, UsageAndInputErrorsExitWithStatusOne) {
+// --help (status 0, with the keys), usage errors (status 2), an unknown particle code (femtooscar
+// takes the masses from the codes) and a missing event file name (status 1), each with its text.
+TEST(FemtoOscarProgram, HelpUsageAndInputErrors) {
   ScratchDir dir;
   const struct {
-    const char *program, *args, *pars, *message;
+    const char *program, *args, *pars;
+    int status;
+    const char* message;
   } cases[] = {
-      {"femtooscar", "", nullptr, "usage: femtooscar <parameter file>\n"},
-      {"femtooscargen", "a b", nullptr, "usage: femtooscargen <parameter file>\n"},
-      {"femtooscar", "pars.dat", "string OSCARfilename x.oscar\nint IDa 321\n",
+      {"femtooscar", "--help", nullptr, 0, "  SHORTLMAX 4 "},
+      {"femtooscargen", "-h", nullptr, 0, "  SigmaTau 0 "},
+      {"femtooscar", "", nullptr, 2, "usage: femtooscar <parameter file>\n"},
+      {"femtooscargen", "a b", nullptr, 2, "usage: femtooscargen <parameter file>\n"},
+      {"femtooscar", "pars.dat", "string OSCARfilename x.oscar\nint IDa 321\n", 1,
        "321 for IDa not recognized\n"},
-      {"femtooscargen", "pars.dat", "int NEVENTS 2\n",
+      {"femtooscargen", "pars.dat", "int NEVENTS 2\n", 1,
        "femtooscargen: OSCARfilename is not given\n"},
   };
   for (const auto& c : cases) {
     const auto [status, out] = RunProgram(dir, c.program, c.args, c.pars);
-    EXPECT_EQ(status, 1) << c.message;
+    EXPECT_EQ(status, c.status) << c.message;
     EXPECT_NE(out.find(c.message), std::string::npos) << out;
   }
 }

@@ -1,0 +1,428 @@
+#include "source/pairseparationsum.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "arrays/charray.h"
+#include "arrays/chcalc.h"
+
+// How the pair loop is organised (it is the heaviest computation of the library, up to 2x10^8
+// pairs):
+//  1. AddPairs computes, in loops the compiler vectorises, each pair's separation, bin and unit
+//     direction into a buffer of kBuffer pairs, and the running sums of dx, dx^2, ...;
+//  2. a full buffer is sorted by bin (counting sort), each bin's run padded with weight-0 entries
+//     to a multiple of kLanes;
+//  3. per bin, the powers ey^j and ez^j of its pairs are tabulated and every moment is summed over
+//     the run kLanes pairs at a time in registers, then added once to the bin's row.
+// Summing a bin's pairs in registers replaces the (LMAX+1)^2 memory updates per pair of the
+// direct form by about (LMAX+1)^2 / kLanes vector multiply-adds.
+
+namespace {
+
+constexpr int kBuffer = 2048;  // pairs buffered before the sort by bin
+constexpr int kLanes = 4;      // pairs summed side by side
+
+// The pair loop is compiled twice on x86-64 Linux with GCC, for AVX2 and for the baseline
+// instruction set, and the loader picks the variant the processor supports (AVX2 is about 1.5
+// times faster). Both add the same terms in the same order.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+#define FEMTOKIT_PAIRLOOP_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define FEMTOKIT_PAIRLOOP_CLONES
+#endif
+
+#if defined(__GNUC__)
+typedef double Lanes __attribute__((vector_size(sizeof(double) * kLanes)));
+inline double LaneSum(const Lanes& a) { return (a[0] + a[1]) + (a[2] + a[3]); }
+#else
+// Portable stand-in for the GCC/Clang vector type.
+struct Lanes {
+  double v[kLanes];
+  Lanes& operator+=(const Lanes& o) {
+    for (int i = 0; i < kLanes; ++i) v[i] += o.v[i];
+    return *this;
+  }
+  Lanes& operator*=(const Lanes& o) {
+    for (int i = 0; i < kLanes; ++i) v[i] *= o.v[i];
+    return *this;
+  }
+  Lanes operator*(const Lanes& o) const {
+    Lanes r = *this;
+    r *= o;
+    return r;
+  }
+};
+inline double LaneSum(const Lanes& a) { return (a.v[0] + a.v[1]) + (a.v[2] + a.v[3]); }
+#endif
+
+// Lanes are loaded with memcpy (any alignment) and passed by reference: a 32-byte vector passed
+// by value would have a different calling convention in the AVX2 and baseline variants.
+#define FEMTOKIT_LOAD_LANES(dst, src) std::memcpy(&(dst), (src), sizeof(Lanes))
+
+// r[i] = sqrt(r[i]). Written with SSE2 where available: the library sqrt may set errno, which
+// keeps the compiler from vectorising it (the arguments here are never negative).
+FEMTOKIT_PAIRLOOP_CLONES void SqrtInPlace(double* __restrict r, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 2 <= n; i += 2) _mm_storeu_pd(r + i, _mm_sqrt_pd(_mm_loadu_pd(r + i)));
+#endif
+  for (; i < n; ++i) r[i] = std::sqrt(r[i]);
+}
+
+// Step 1 for the m pairs (p, q_i): bins and directions into the buffer, sums into `sums`.
+FEMTOKIT_PAIRLOOP_CLONES void Separations(double x, double y, double z, const double* __restrict qx,
+                                          const double* __restrict qy, const double* __restrict qz,
+                                          int m, double radstep, int nradial, double* __restrict r,
+                                          double* __restrict ex, double* __restrict ey,
+                                          double* __restrict ez, double* __restrict bins,
+                                          double sums[6]) {
+  for (int i = 0; i < m; ++i) {
+    const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];
+    r[i] = dx * dx + dy * dy + dz * dz;
+  }
+  SqrtInPlace(r, m);
+  const double fmaxbin = nradial;
+  for (int i = 0; i < m; ++i) {
+    const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];
+    // A pair at zero separation has no direction: it keeps e = 0 and gets the bin -1. (Selects
+    // of doubles only, so that the loop vectorises.)
+    const double atorigin = r[i] == 0.0 ? 1.0 : 0.0;
+    const double inv = 1.0 / (r[i] + atorigin);
+    ex[i] = dx * inv;
+    ey[i] = dy * inv;
+    ez[i] = dz * inv;
+    // Clamped so that huge (or non-finite) separations land in the overflow bin nradial; the bin
+    // number is kept as a double (exact integer part) until the sort.
+    double f = r[i] / radstep;
+    f = f < fmaxbin ? f : fmaxbin;
+    bins[i] = f - atorigin;
+  }
+  // Two partial sums per quantity (adjacent pairs alternate) shorten the dependency chains.
+  double s[2][6] = {};
+  int i = 0;
+  for (; i + 2 <= m; i += 2)
+    for (int j = 0; j < 2; ++j) {
+      const double dx = x - qx[i + j], dy = y - qy[i + j], dz = z - qz[i + j];
+      s[j][0] += dx;
+      s[j][1] += dy;
+      s[j][2] += dz;
+      s[j][3] += dx * dx;
+      s[j][4] += dy * dy;
+      s[j][5] += dz * dz;
+    }
+  for (; i < m; ++i) {
+    const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];
+    s[0][0] += dx;
+    s[0][1] += dy;
+    s[0][2] += dz;
+    s[0][3] += dx * dx;
+    s[0][4] += dy * dy;
+    s[0][5] += dz * dz;
+  }
+  for (int k = 0; k < 6; ++k) sums[k] += s[0][k] + s[1][k];
+}
+
+#if defined(__GNUC__)
+#define FEMTOKIT_ALWAYS_INLINE inline __attribute__((always_inline))
+#define FEMTOKIT_UNROLL _Pragma("GCC unroll 16")
+#else
+#define FEMTOKIT_ALWAYS_INLINE inline
+#define FEMTOKIT_UNROLL
+#endif
+
+// One run of moments with fixed lx and ly: row[t] += sum_p c_p ez_p^t, t < LEN, with c = w ey^ly
+// (times ex when XFACTOR, lx = 1). The LEN accumulators stay in registers.
+template <int LEN, bool XFACTOR>
+FEMTOKIT_ALWAYS_INLINE void RunMoments(double* __restrict row, const double* yrow, const double* ex,
+                                       const double* Z, int stride, int cp) {
+  Lanes acc[LEN] = {};
+  for (int p = 0; p < cp; p += kLanes) {
+    Lanes c, f;
+    FEMTOKIT_LOAD_LANES(c, yrow + p);
+    if (XFACTOR) {
+      FEMTOKIT_LOAD_LANES(f, ex + p);
+      c *= f;
+    }
+    FEMTOKIT_UNROLL
+    for (int t = 0; t < LEN; ++t) {
+      FEMTOKIT_LOAD_LANES(f, Z + t * stride + p);
+      acc[t] += c * f;
+    }
+  }
+  FEMTOKIT_UNROLL
+  for (int t = 0; t < LEN; ++t) row[t] += LaneSum(acc[t]);
+}
+
+// Every run (lx, ly) from (LX, LY) on, for the rank limit L, in the moment layout.
+template <int L, int LX, int LY>
+FEMTOKIT_ALWAYS_INLINE void AllRuns(double* __restrict row, const double* Y, const double* ex,
+                                    const double* Z, int stride, int cp) {
+  if constexpr (LY <= L - LX) {
+    constexpr int kLen = L - LX - LY + 1;
+    RunMoments<kLen, LX == 1>(row, Y + LY * stride, ex, Z, stride, cp);
+    AllRuns<L, LX, LY + 1>(row + kLen, Y, ex, Z, stride, cp);
+  } else if constexpr (LX == 0) {
+    AllRuns<L, 1, 0>(row, Y, ex, Z, stride, cp);
+  }
+}
+
+// Step 3 for one bin: `row` += the moments of the cp pairs (ex, ey, ez, weight w), cp a multiple
+// of kLanes. Y and Z (stride `stride`) receive w ey^j and ez^j, j = 0 ... L. Moment layout: the
+// lx = 0 block of (ly, lz), lz inner, then the lx = 1 block. LT >= 0 fixes the rank limit at
+// compile time, so that each run's accumulators stay in registers; LT = -1 takes lrun (ranks
+// above 12, slower).
+template <int LT>
+FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const double* ex,
+                                         const double* ey, const double* ez, const double* w,
+                                         int cp, double* __restrict Y, double* __restrict Z,
+                                         int stride) {
+  const int L = LT >= 0 ? LT : lrun;
+  for (int p = 0; p < cp; ++p) {
+    Y[p] = w[p];
+    Z[p] = 1.0;
+  }
+  for (int j = 1; j <= L; ++j) {
+    const double* __restrict y0 = Y + (j - 1) * stride;
+    const double* __restrict z0 = Z + (j - 1) * stride;
+    double* __restrict y1 = Y + j * stride;
+    double* __restrict z1 = Z + j * stride;
+    for (int p = 0; p < cp; ++p) {
+      y1[p] = y0[p] * ey[p];
+      z1[p] = z0[p] * ez[p];
+    }
+  }
+  if constexpr (LT >= 0) {
+    AllRuns<LT, 0, 0>(row, Y, ex, Z, stride, cp);
+  } else {
+    constexpr int kMaxRank = 56;  // CCHCalc serves ranks up to 56
+    Lanes acc[kMaxRank + 1];
+    int k = 0;
+    for (int lx = 0; lx <= 1; ++lx)
+      for (int ly = 0; ly <= L - lx; ++ly) {
+        const int len = L - lx - ly + 1;  // lz = 0 ... len - 1
+        for (int t = 0; t < len; ++t) acc[t] = Lanes{};
+        const double* yrow = Y + ly * stride;
+        for (int p = 0; p < cp; p += kLanes) {
+          Lanes c, f;
+          FEMTOKIT_LOAD_LANES(c, yrow + p);
+          if (lx == 1) {
+            FEMTOKIT_LOAD_LANES(f, ex + p);
+            c *= f;
+          }
+          for (int t = 0; t < len; ++t) {
+            FEMTOKIT_LOAD_LANES(f, Z + t * stride + p);
+            acc[t] += c * f;
+          }
+        }
+        for (int t = 0; t < len; ++t) row[k + t] += LaneSum(acc[t]);
+        k += len;
+      }
+  }
+}
+
+using BinMomentsFn = decltype(&BinMoments<0>);
+
+BinMomentsFn SelectBinMoments(int lmax) {
+  switch (lmax) {
+    case 0:
+      return &BinMoments<0>;
+    case 1:
+      return &BinMoments<1>;
+    case 2:
+      return &BinMoments<2>;
+    case 3:
+      return &BinMoments<3>;
+    case 4:
+      return &BinMoments<4>;
+    case 5:
+      return &BinMoments<5>;
+    case 6:
+      return &BinMoments<6>;
+    case 7:
+      return &BinMoments<7>;
+    case 8:
+      return &BinMoments<8>;
+    case 9:
+      return &BinMoments<9>;
+    case 10:
+      return &BinMoments<10>;
+    case 11:
+      return &BinMoments<11>;
+    case 12:
+      return &BinMoments<12>;
+    default:
+      return &BinMoments<-1>;
+  }
+}
+
+}  // namespace
+
+CPairSeparationSum::CPairSeparationSum(const CCHArray* A)
+    : lmax_(A->GetLMAX()),
+      nradial_(A->GetNRADIAL() > 0 ? A->GetNRADIAL() : 0),
+      radstep_(A->GetRADSTEP()),
+      xsym_(A->GetXSYM()),
+      ysym_(A->GetYSYM()),
+      zsym_(A->GetZSYM()),
+      nmono_((A->GetLMAX() + 1) * (A->GetLMAX() + 1)),
+      moments_(static_cast<size_t>(nmono_) * nradial_, 0.0),
+      r_(kBuffer),
+      ex_(kBuffer),
+      ey_(kBuffer),
+      ez_(kBuffer),
+      bin_(kBuffer),
+      ir_(kBuffer),
+      count_(nradial_ + 1),
+      begin_(nradial_),
+      // Each bin's run is padded by at most kLanes - 1 entries.
+      sx_(kBuffer + static_cast<size_t>(kLanes) * nradial_),
+      sy_(sx_.size()),
+      sz_(sx_.size()),
+      sw_(sx_.size()),
+      powy_(static_cast<size_t>(lmax_ + 1) * (kBuffer + kLanes)),
+      powz_(powy_.size()) {}
+
+void CPairSeparationSum::Clear() {
+  std::fill(moments_.begin(), moments_.end(), 0.0);
+  sumx = sumy = sumz = sumxx = sumyy = sumzz = 0.0;
+  npairs = nbinned = norigin_ = 0;
+  nbuffer_ = 0;
+}
+
+void CPairSeparationSum::AddPairs(double x, double y, double z, const double* qx, const double* qy,
+                                  const double* qz, int n) {
+  double sums[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+  for (int i = 0; i < n;) {
+    const int m = std::min(n - i, kBuffer - nbuffer_);
+    Separations(x, y, z, qx + i, qy + i, qz + i, m, radstep_, nradial_, r_.data() + nbuffer_,
+                ex_.data() + nbuffer_, ey_.data() + nbuffer_, ez_.data() + nbuffer_,
+                bin_.data() + nbuffer_, sums);
+    nbuffer_ += m;
+    i += m;
+    if (nbuffer_ == kBuffer) Flush();
+  }
+  // Per-call partial sums first, then the totals: fewer large-plus-small additions.
+  sumx += sums[0];
+  sumy += sums[1];
+  sumz += sums[2];
+  sumxx += sums[3];
+  sumyy += sums[4];
+  sumzz += sums[5];
+  if (n > 0) npairs += n;
+}
+
+void CPairSeparationSum::Flush() {
+  // Local restrict pointers: the compiler need not reload the members after every store.
+  const int n = nbuffer_, nr = nradial_;
+  const double* __restrict bin = bin_.data();
+  const double* __restrict ex = ex_.data();
+  const double* __restrict ey = ey_.data();
+  const double* __restrict ez = ez_.data();
+  int* __restrict irs = ir_.data();
+  int* __restrict count = count_.data();
+  int* __restrict begin = begin_.data();
+  double* __restrict sx = sx_.data();
+  double* __restrict sy = sy_.data();
+  double* __restrict sz = sz_.data();
+  double* __restrict sw = sw_.data();
+
+  // Counting sort by bin; pairs beyond the last bin (count[nr]) are dropped, pairs at zero
+  // separation counted.
+  std::fill(count, count + nr + 1, 0);
+  long long origin = 0;
+  for (int i = 0; i < n; ++i) {
+    // Bins were clamped to [0, nr] (-1 at the origin), so the conversion cannot overflow.
+    const int ir = bin[i] < 0.0 ? -1 : static_cast<int>(bin[i]);
+    irs[i] = ir;
+    if (ir < 0)
+      ++origin;
+    else
+      ++count[ir];
+  }
+  norigin_ += origin;
+  nbinned += origin;
+  // count becomes each bin's write position; runs are padded to whole groups of kLanes with
+  // entries of weight 0 and direction 0.
+  int start = 0;
+  for (int ir = 0; ir < nr; ++ir) {
+    const int c = count[ir];
+    nbinned += c;
+    const int padded = (c + kLanes - 1) / kLanes * kLanes;
+    for (int p = start + c; p < start + padded; ++p) sx[p] = sy[p] = sz[p] = sw[p] = 0.0;
+    count[ir] = begin[ir] = start;
+    start += padded;
+  }
+  for (int i = 0; i < n; ++i) {
+    const int ir = irs[i];
+    if (ir < 0 || ir >= nr) continue;
+    const int p = count[ir]++;
+    sx[p] = ex[i];
+    sy[p] = ey[i];
+    sz[p] = ez[i];
+    sw[p] = 1.0;
+  }
+  const BinMomentsFn binmoments = SelectBinMoments(lmax_);
+  for (int ir = 0; ir < nr; ++ir) {
+    const int b = begin[ir];
+    const int cp = (count[ir] - b + kLanes - 1) / kLanes * kLanes;
+    if (cp == 0) continue;
+    binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_, sx + b, sy + b, sz + b,
+               sw + b, cp, powy_.data(), powz_.data(), kBuffer + kLanes);
+  }
+  nbuffer_ = 0;
+}
+
+void CPairSeparationSum::Store(CCHArray* A) {
+  Flush();
+  CCHCalc calc;
+  const int L = lmax_;
+  // Index of moment (lx, ly, lz), lx in {0, 1}, in the layout of BinMoments.
+  std::vector<int> offset0(L + 2, 0), offset1(L + 2, 0);
+  for (int ly = 0; ly <= L; ++ly) offset0[ly + 1] = offset0[ly] + (L - ly + 1);
+  for (int ly = 0; ly < L; ++ly) offset1[ly + 1] = offset1[ly] + (L - ly);
+  const int base1 = offset0[L + 1];
+  auto index = [&](int lx, int ly, int lz) {
+    return lx == 0 ? offset0[ly] + lz : base1 + offset1[ly] + lz;
+  };
+
+  const int dlx = xsym_ ? 2 : 1, dly = ysym_ ? 2 : 1, dlz = zsym_ ? 2 : 1;
+  std::vector<int> src;
+  std::vector<double> coef;
+  for (int lx = 0; lx <= 1 && lx <= L; lx += dlx)
+    for (int ly = 0; ly <= L - lx; ly += dly)
+      for (int lz = 0; lz <= L - lx - ly; lz += dlz) {
+        const int rank = lx + ly + lz;
+        // Terms of the moment-to-traceless conversion; for lx <= 1 only nx = 0 occurs.
+        src.clear();
+        coef.clear();
+        const double pre = calc.DoubleFactorial(2 * rank + 1) / calc.Factorial(rank);
+        for (int ny = 0; 2 * ny <= ly; ++ny)
+          for (int nz = 0; 2 * nz <= lz; ++nz) {
+            const int nn = ny + nz;
+            double c = pre;
+            if (rank > 0)
+              c *= calc.DoubleFactorial(2 * (rank - nn) - 1) / calc.DoubleFactorial(2 * rank - 1);
+            c *= std::pow(-0.5, nn);
+            c *= calc.Factorial(ly) / (calc.Factorial(ly - 2 * ny) * calc.Factorial(ny));
+            c *= calc.Factorial(lz) / (calc.Factorial(lz - 2 * nz) * calc.Factorial(nz));
+            src.push_back(index(lx, ly - 2 * ny, lz - 2 * nz));
+            coef.push_back(c);
+          }
+        for (int ir = 0; ir < nradial_; ++ir) {
+          const double* row = moments_.data() + static_cast<size_t>(ir) * nmono_;
+          double value = 0.0;
+          for (size_t t = 0; t < src.size(); ++t) value += coef[t] * row[src[t]];
+          A->IncrementElement(lx, ly, lz, ir, value);
+        }
+      }
+  // Pairs at zero separation: the angular average of a point sample, weight 1 in A(0,0,0) of
+  // bin 0 (the moments, which assume unit directions, cannot carry them).
+  if (norigin_ > 0 && nradial_ > 0) A->IncrementElement(0, 0, 0, 0, static_cast<double>(norigin_));
+  A->FillRemainderX();
+}
