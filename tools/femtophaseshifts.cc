@@ -4,8 +4,9 @@
 // Usage: femtophaseshifts OUTPUT.cc
 //   Writes the table source to OUTPUT.cc (the checked-in file is
 //   wavefunctions/phaseshift_tables.cc) and a summary of every fit on standard output.
-//   Exit status 1 when a fit fails one of its own checks (an anchor row missed, a pole of the
-//   parametrisation inside the table range, the Delta not passing PI/2 where it must).
+//   Usage errors exit with status 2. Exit status 1 when a fit fails one of its own checks (an
+//   anchor row missed, a pole of the parametrisation inside the table range, the Delta not passing
+//   PI/2 where it must).
 //
 // Every table holds, per channel, ntab phase shifts delta (radians) at q = i/2 MeV/c,
 // i = 0..ntab-1 (q is the momentum of either particle in the pair rest frame), and beside it a
@@ -56,6 +57,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -425,9 +427,19 @@ void WriteArray(FILE* out, const char* type, const Table& t,
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::printf("usage: femtophaseshifts OUTPUT.cc\n");
-    return 1;
+  const char* usage =
+      "usage: femtophaseshifts OUTPUT.cc\n"
+      "Fits the phase-shift parametrisations through their anchor rows and writes the\n"
+      "compiled-in tables to OUTPUT.cc (the library's copy is "
+      "wavefunctions/phaseshift_tables.cc);\n"
+      "prints a summary of every fit.\n";
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(usage, stdout);
+    return 0;
+  }
+  if (argc != 2 || argv[1][0] == '-') {
+    std::fputs(usage, stderr);
+    return 2;
   }
   std::vector<Table> tabs = Tables();
   std::string notes;  // per-channel summary, printed and written into the file header
