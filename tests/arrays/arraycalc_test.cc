@@ -157,32 +157,25 @@ TEST(ArrayCalcGrid, InterpolatesRadiallyHoldsTheLastBinThenZero) {
       }
 }
 
-// AExp -> grid -> AExp of a smooth function keeps the components up to rank 2.
+// AExp -> grid -> AExp keeps the components up to rank 2, away from the origin
+// (directions unresolved) and from the outer edge (0 beyond NRADIAL*RADSTEP).
 TEST(ArrayCalcGrid, RoundTripKeepsLowComponents) {
   for (bool sym : {false, true}) {
-    const int nrad = 8;
-    CCHArray A(4, nrad, 1.0, sym, sym, sym), B(4, nrad, 1.0, sym, sym, sym);
-    for (int ir = 0; ir < nrad; ir++) {
-      const double r = ir + 0.5;
+    CCHArray A(4, 8, 1.0, sym, sym, sym), B(4, 8, 1.0, sym, sym, sym);
+    for (int ir = 0; ir < 8; ir++) {
+      const double r = sym ? 0.0 : ir + 0.5;
       A.SetElement(0, 0, 0, ir, 2.0);
-      if (sym) {  // 2 + 0.3 (ex^2 - ez^2), constant along each ray
-        A.SetElement(2, 0, 0, ir, 0.3);
-        A.SetElement(0, 0, 2, ir, -0.3);
-      } else {  // 2 + 0.2 x - 0.1 y + 0.3 z
-        A.SetElement(1, 0, 0, ir, 0.2 * r);
-        A.SetElement(0, 1, 0, ir, -0.1 * r);
-        A.SetElement(0, 0, 1, ir, 0.3 * r);
-      }
+      A.SetElement(sym ? 2 : 1, 0, 0, ir, sym ? 0.3 : 0.2 * r);
+      A.SetElement(0, 0, sym ? 2 : 1, ir, sym ? -0.3 : 0.3 * r);
+      if (!sym) A.SetElement(0, 1, 0, ir, -0.1 * r);
     }
     A.FillRemainderX();
-    // The linear function is interpolated exactly; the angular one varies on the
-    // scale r and needs cells well below r.
+    // 2 + 0.2 x - 0.1 y + 0.3 z is interpolated exactly; 2 + 0.3 (ex^2 - ez^2),
+    // constant along each ray, varies on the scale r and needs cells well below r.
     C3DArray G(sym ? 72 : 14, sym ? 0.125 : 0.75, sym, sym, sym);
     ArrayCalc::Calc3DArrayFromAExpArray(&A, &G);
     ArrayCalc::CalcAExpArrayFrom3DArray(&G, &B);
-    // Away from the origin (directions unresolved) and from the outer edge (the grid
-    // is 0 beyond NRADIAL*RADSTEP).
-    for (int ir = 3; ir < nrad - 1; ir++)
+    for (int ir = 3; ir < 7; ir++)
       ForEachComponent(A, [&](int lx, int ly, int lz) {
         if (lx + ly + lz > 2) return;
         EXPECT_CLOSE_ABS(B.GetElement(lx, ly, lz, ir), A.GetElement(lx, ly, lz, ir), 1e-3, 1e-4)
@@ -208,14 +201,16 @@ TEST(ArrayCalcGrid, AveragingCoversTheSphereForEverySymmetry) {
 class ArrayCalcYlmSym : public ::testing::TestWithParam<SymCase> {};
 
 // F(e) = sqrt(4 pi) sum_{l, |m| <= l} Y(l,m) conj(Y_lm(e)) must reproduce AExpand
-// (the conversion projects on Y_lm), and the inverse must return the traceless bin.
+// (the conversion projects on Y_lm, overwriting stale values), and the inverse must
+// return the traceless bin; through a Y of smaller LMAX the higher ranks come back 0.
 TEST_P(ArrayCalcYlmSym, MatchesTheHarmonicSumAndInverts) {
   const SymCase c = GetParam();
   const int lmax = 5;
   CCHArray A(lmax, 1, 1.0, c.x, c.y, c.z), B(lmax, 1, 1.0, c.x, c.y, c.z);
   A.RandomInit(13);
   A.RandomizeA(1.0, 0);
-  CYlmArray Y(lmax, 1);
+  CYlmArray Y(lmax, 1), small(2, 1);
+  Y.SetElement(3, 2, 0, cd(9.0, 9.0));
   ArrayCalc::CalcYlmExpArrayFromAExpArray(&A, 0, &Y, 0);
   for (const Dir &d : Directions(12, 4)) {
     const double theta = std::acos(d.z), phi = std::atan2(d.y, d.x);
@@ -228,24 +223,6 @@ TEST_P(ArrayCalcYlmSym, MatchesTheHarmonicSumAndInverts) {
   }
   ArrayCalc::CalcAExpArrayFromYlmExpArray(&Y, 0, &B, 0);
   ExpectSameBin(A, 0, B, 0, 1e-9, 1e-10);
-}
-
-INSTANTIATE_TEST_SUITE_P(Symmetries, ArrayCalcYlmSym, kSymCases, kSymName);
-
-TEST(ArrayCalcYlm, StaleAndMissingRanksAreZero) {
-  // A constant: only Y(0,0), whatever the bin held before.
-  CCHArray A(4, 2, 1.0), B(4, 2, 1.0);
-  A.SetElement(0, 0, 0, 1, -1.25);
-  CYlmArray Y(4, 2);
-  Y.SetElement(3, 2, 1, cd(9.0, 9.0));
-  ArrayCalc::CalcYlmExpArrayFromAExpArray(&A, 1, &Y, 1);
-  for (int l = 0; l <= 4; l++)
-    for (int m = 0; m <= l; m++)
-      EXPECT_EQ(Y.GetElement(l, m, 1), l == 0 ? cd(-1.25, 0.0) : cd(0.0, 0.0));
-  // Y of smaller LMAX than A: A's higher ranks come back 0, not read beyond Y.
-  A.RandomInit(3);
-  A.RandomizeA(1.0, 0);
-  CYlmArray small(2, 1);
   ArrayCalc::CalcYlmExpArrayFromAExpArray(&A, 0, &small, 0);
   ArrayCalc::CalcAExpArrayFromYlmExpArray(&small, 0, &B, 0);
   ForEachComponent(A, [&](int lx, int ly, int lz) {
@@ -254,6 +231,8 @@ TEST(ArrayCalcYlm, StaleAndMissingRanksAreZero) {
   });
 }
 
+INSTANTIATE_TEST_SUITE_P(Symmetries, ArrayCalcYlmSym, kSymCases, kSymName);
+
 TEST(ArrayCalcDeathTest, OneCaseOfEachFatalMessage) {
   CCHArray M(3, 2, 1.0), A(4, 2, 1.0), N(3, 3, 1.0);
   EXPECT_FATAL(ArrayCalc::CalcAExpArrayFromMArray(&M, 0, &A, 0),
@@ -261,8 +240,6 @@ TEST(ArrayCalcDeathTest, OneCaseOfEachFatalMessage) {
   EXPECT_FATAL(ArrayCalc::CalcAExpArrayFromMArray(&M, &N),
                "^NRADIAL mismatch between CCHArrays!!!\n"
                "fatal error, parameters mismatch in ArrayCalc::CalcAExpArrayFromMArray\n$");
-  EXPECT_FATAL(ArrayCalc::CalcAExpArrayFromXExpArray(&A, &M),
-               "fatal error, parameters mismatch in  ArrayCalc::CalcAExpArrayFromXExpArray\n$");
   M.SetElement(0, 0, 0, 1, -1.0);  // log of a negative average
   EXPECT_FATAL(ArrayCalc::CalcXExpArrayFromAExpArray(&M, 1, &M, 1),
                "^FATAL: A\\(0,0,0\\)=-1 <= 0 in ArrayCalc::CalcXExpArrayFromAExpArray");
@@ -271,15 +248,13 @@ TEST(ArrayCalcDeathTest, OneCaseOfEachFatalMessage) {
   EXPECT_FATAL(ArrayCalc::Calc3DArrayFromAExpArray(&S, &G),
                "^X: 1=\\?1, Y: 0=\\?1 Z: 1=\\?1\n"
                "Symmetry mismatch between CHArray and 3DArray!!!\n$");
-  CCHArray a(2, 2, 1.0), b(2, 2, 1.0), n3(2, 3, 1.0), ys(2, 2, 1.0, 0, 1, 0);
+  CCHArray a(2, 2, 1.0), b(2, 2, 1.0), ys(2, 2, 1.0, 0, 1, 0);
   a.SetElement(0, 0, 0, 0, 1.0);
   b.SetElement(0, 0, 1, 0, 1.0);  // no L = 0 part
   EXPECT_FATAL(ArrayCalc::DivideArrays(&a, 0, &b, 0, &a, 1),
                "^FATAL: B\\(0,0,0\\)=0 in ArrayCalc::DivideArrays, cannot divide\n$");
   EXPECT_FATAL(ArrayCalc::DivideArrays(&a, 0, &a, 0, &ys, 0),
                "^FATAL: Symmetry mismatch in ArrayCalc::DivdeArrays\n$");
-  EXPECT_FATAL(ArrayCalc::DivideArrays(&a, &a, &n3),
-               "^FATAL: NRADIAL mismatch in ArrayCalc::DivideArrays\n$");
   // Per-bin operations check their bins instead of writing past the storage.
   EXPECT_FATAL(ArrayCalc::CopyArray(&a, 0, &b, 2),
                "^CCHArray: bin ir=2 out of range \\(NRADIAL=2\\)\n$");
@@ -295,13 +270,13 @@ std::string CompareOutput(X *x, Y *y, bool *ok) {
 }
 
 TEST(ArrayCalcCompare, FirstDisagreementIsReported) {
+  // NRADIAL, NXYZMAX and the grid-first symmetry line: see the death tests.
   bool ok = false;
   CCHArray a(3, 5, 1.0), down(3, 5, 1.0 - 2e-10), near(3, 5, 1.0 + 5e-11);
+  CCHArray sym(3, 5, 1.0, false, false, true), lmax(4, 5, 1.0);
   EXPECT_EQ(CompareOutput(&a, &near, &ok), "");
   EXPECT_TRUE(ok);
   EXPECT_EQ(CompareOutput(&a, &down, &ok), "RADSTEP mismatch between CCHArrays!!!\n");
-  // NRADIAL, NXYZMAX and the grid-first symmetry line: see the death tests.
-  CCHArray sym(3, 5, 1.0, false, false, true), lmax(4, 5, 1.0);
   EXPECT_EQ(CompareOutput(&a, &sym, &ok), "Symmetry mismatch between CHArrays!!!\n");
   EXPECT_EQ(CompareOutput(&a, &lmax, &ok), "LMAX mismatch metween CCHArrays!!!\n");
   EXPECT_FALSE(ok);
@@ -319,25 +294,20 @@ TEST(ArrayCalcCompare, FirstDisagreementIsReported) {
 }
 
 TEST(ArrayCalcCopyAdd, TargetsGetEveryComponentTheyStore) {
-  CCHArray a(2, 2, 1.0), b(4, 3, 1.0);
+  CCHArray a(2, 2, 1.0, true, false, false), b(4, 3, 1.0), c(3, 2, 1.0);
   a.RandomInit(1);
   a.Randomize(1.0);
   b.Randomize(1.0);
-  ArrayCalc::CopyArray(&a, 1, &b, 2);  // into a larger LMAX: higher ranks 0
-  ForEachComponent(b, [&](int lx, int ly, int lz) {
-    EXPECT_EQ(b.GetElement(lx, ly, lz, 2), lx + ly + lz <= 2 ? a.GetElement(lx, ly, lz, 1) : 0.0);
-  });
-  CCHArray s(2, 1, 1.0, true, false, false);  // components removed by XSYM become 0
-  s.Randomize(1.0);
-  ArrayCalc::CopyArray(&s, 0, &b, 0);
-  EXPECT_EQ(b.GetElement(1, 0, 0, 0), 0.0);
-  EXPECT_EQ(b.GetElement(2, 0, 0, 0), s.GetElement(2, 0, 0, 0));
-
-  CCHArray c(3, 2, 1.0);
   c.Randomize(1.0);
+  // Into a larger LMAX without XSYM: higher ranks and components XSYM removes become 0.
+  ArrayCalc::CopyArray(&a, 1, &b, 2);
+  ForEachComponent(b, [&](int lx, int ly, int lz) {
+    EXPECT_EQ(b.GetElement(lx, ly, lz, 2),
+              lx + ly + lz <= 2 && lx % 2 == 0 ? a.GetElement(lx, ly, lz, 1) : 0.0);
+  });
   const double c300 = c.GetElement(3, 0, 0, 1);
   ArrayCalc::AddArrays(&a, 0, &b, 1, &c, 1);
-  EXPECT_EQ(c.GetElement(1, 1, 0, 1), a.GetElement(1, 1, 0, 0) + b.GetElement(1, 1, 0, 1));
+  EXPECT_EQ(c.GetElement(0, 1, 1, 1), a.GetElement(0, 1, 1, 0) + b.GetElement(0, 1, 1, 1));
   EXPECT_EQ(c.GetElement(3, 0, 0, 1), c300);  // above min(LMAX of A, B): untouched
 }
 
@@ -367,24 +337,16 @@ TEST(ArrayCalcMultiply, EzTimesEzAndProductOfFunctionsOnTheSphere) {
   }
 }
 
-// The corrections of ranks 1 ... LMAX cancel A exactly and are large; those of
-// ranks LMAX+1 and LMAX+2 vanish, so the series stops after rank LMAX+2.
-TEST(ArrayCalcDivide, ByItselfGivesOneAndInvertsAConstant) {
-  CCHArray a(4, 2, 1.0), c(4, 2, 1.0);
-  a.RandomInit(8);
-  a.RandomizeA(0.2);
-  for (int ir = 0; ir < 2; ir++) a.SetElement(0, 0, 0, ir, 1.0);
-  EXPECT_EQ(CAPTURE_STDOUT(ArrayCalc::DivideArrays(&a, &a, &c)),
-            "INFO: Sum in DivideAExpArrays satisfied convergence criteria at L=6\n"
+TEST(ArrayCalcDivide, ByItselfGivesOneAndQuotientsMatchOnTheSphere) {
+  // The corrections of ranks 1 ... LMAX cancel A exactly and are large; those of
+  // ranks LMAX+1 and LMAX+2 vanish, so the series stops after rank LMAX+2.
+  CCHArray s(4, 1, 1.0), one(4, 1, 1.0);
+  s.RandomInit(8);
+  s.RandomizeA(0.2);
+  s.SetElement(0, 0, 0, 0, 1.0);
+  EXPECT_EQ(CAPTURE_STDOUT(ArrayCalc::DivideArrays(&s, &s, &one)),
             "INFO: Sum in DivideAExpArrays satisfied convergence criteria at L=6\n");
-  for (int ir = 0; ir < 2; ir++) ExpectOnlyMonopole(c, ir, 1.0, 1e-12);
-  a.ZeroArray();
-  for (int ir = 0; ir < 2; ir++) a.SetElement(0, 0, 0, ir, 2.0);
-  CAPTURE_STDOUT(ArrayCalc::InvertArray(&a, &c));
-  for (int ir = 0; ir < 2; ir++) ExpectOnlyMonopole(c, ir, 0.5, 0.0);
-}
-
-TEST(ArrayCalcDivide, QuotientMatchesOnTheSphereAlsoForNegativeOrZeroParts) {
+  ExpectOnlyMonopole(one, 0, 1.0, 1e-12);
   // (1 + 0.2 (ex^2 - ey^2)) / (2 + 0.1 ez): the series converges with ratio 0.05,
   // so at LMAX = 8 the truncated quotient is exact to ~1e-11.
   for (bool sym : {false, true}) {
@@ -400,17 +362,12 @@ TEST(ArrayCalcDivide, QuotientMatchesOnTheSphereAlsoForNegativeOrZeroParts) {
       EXPECT_CLOSE(c.AExpand(d.x, d.y, d.z, 0),
                    (1.0 + 0.2 * (d.x * d.x - d.y * d.y)) / (2.0 + 0.1 * d.z), 1e-9);
   }
-  // A negative divisor; a zero numerator converges at once.
-  CCHArray a(2, 1, 1.0), b(2, 1, 1.0), c(2, 1, 1.0);
+  // Inverting a negative divisor; LMAX 2 keeps it to its rank-3 part, ~0.5 * 0.05^3.
+  CCHArray b(2, 1, 1.0), c(2, 1, 1.0);
   b.SetElement(0, 0, 0, 0, -2.0);
   b.SetElement(1, 0, 0, 0, 0.1);
-  EXPECT_EQ(CAPTURE_STDOUT(ArrayCalc::DivideArrays(&a, 0, &b, 0, &c, 0)),
-            "INFO: Sum in DivideAExpArrays satisfied convergence criteria at L=2\n");
-  EXPECT_EQ(c.GetBiggest(0), 0.0);
-  a.SetElement(0, 0, 0, 0, 1.0);
-  EXPECT_EQ(CAPTURE_STDOUT(ArrayCalc::DivideArrays(&a, 0, &b, 0, &c, 0)).find("at L=55"),
+  EXPECT_EQ(CAPTURE_STDOUT(ArrayCalc::InvertArray(&b, 0, &c, 0)).find("at L=55"),
             std::string::npos);
-  // LMAX 2 keeps the quotient to the size of its rank-3 part, ~0.5 * 0.05^3.
   EXPECT_CLOSE(c.AExpand(1.0, 0.0, 0.0, 0), 1.0 / (-2.0 + 0.1), 1e-4);
 }
 
@@ -423,10 +380,6 @@ TEST(ArrayCalcGridArith, CellByCellWithZeroCellsGivingZero) {
   EXPECT_EQ(c.GetElement(1, 1, 0, 0, 0, 1), a1 + b1);
   ArrayCalc::MultiplyArrays(&a, &b, &c);
   EXPECT_EQ(c.GetElement(1, 1, 0, 0, 0, 1), a1 * b1);
-  EXPECT_EQ(CAPTURE_STDOUT(ArrayCalc::DivideArrays(&a, &b, &c)), "");
-  EXPECT_EQ(c.GetElement(1, 1, 0, 0, 0, 1), a1 / b1);
-  ArrayCalc::CopyArray(&b, &c);
-  EXPECT_EQ(c.GetElement(1, 1, 0, 0, 0, 1), b1);
 
   b.MakeConstant(2.0);
   b.SetElement(0, 1, 0, 0, 0, 1, 0.0);
@@ -434,7 +387,7 @@ TEST(ArrayCalcGridArith, CellByCellWithZeroCellsGivingZero) {
   EXPECT_EQ(CAPTURE_STDOUT(ArrayCalc::DivideArrays(&a, &b, &c)),
             "WARNING: 2 cells with zero divisor in ArrayCalc::DivideArrays set to 0\n");
   EXPECT_EQ(c.GetElement(0, 1, 0, 0, 0, 1), 0.0);
-  EXPECT_EQ(c.GetElement(1, 1, 0, 0, 0, 1), a1 / 2.0);
+  EXPECT_EQ(c.GetElement(1, 1, 0, 0, 0, 1), a1 / 2.0);  // non-zero cells divided
   EXPECT_EQ(CAPTURE_STDOUT(ArrayCalc::InvertArray(&b, &c)),
             "WARNING: 2 zero cells in ArrayCalc::InvertArray set to 0\n");
   EXPECT_EQ(c.GetElement(1, 0, 0, 1, 0, 1), 0.0);

@@ -45,22 +45,22 @@ TEST(CCHArrayFileTest, ParameterFileConstruction) {
   CCHArray a((dir / "identical.par").c_str());
   EXPECT_TRUE(a.GetLMAX() == 4 && a.GetNRADIAL() == 25 && a.GetRADSTEP() == 1.0);
   EXPECT_TRUE(a.GetXSYM() && a.GetYSYM() && a.GetZSYM());
-  // IDENTICAL overrides what the file says about the single symmetries.
   WriteTextFile(dir / "mixed.par",
                 "int LMAX 6\nint NRADIAL 12\ndouble RADSTEP 0.25\nbool YSYM 1\n");
   CCHArray b((dir / "mixed.par").c_str());
   EXPECT_TRUE(b.GetLMAX() == 6 && b.GetNRADIAL() == 12 && b.GetRADSTEP() == 0.25);
   EXPECT_TRUE(!b.GetXSYM() && b.GetYSYM() && !b.GetZSYM());
+  // IDENTICAL overrides what the file says about the single symmetries.
   WriteTextFile(dir / "override.par", "bool IDENTICAL 1\nbool XSYM 0\n");
   EXPECT_TRUE(CCHArray((dir / "override.par").c_str()).GetXSYM());
-  WriteTextFile(dir / "huge.par", "int LMAX 60\n");
-  EXPECT_FATAL(CCHArray((dir / "huge.par").c_str()), "LMAX=60, NRADIAL=25 out of range");
 }
 
 TEST(CCHArrayFileTest, WriteAXReadAXRoundTrip) {
   ScratchDir dir;
   for (bool xsym : {false, true}) {
-    CCHArray a(4, 5, 0.5, xsym, false, false), b(4, 5, 0.5, xsym, false, false);
+    // A bin width beyond six digits: "%g" would write 0.123457, 2.1e-7 off.
+    const double step = xsym ? 0.123456789 : 0.5;
+    CCHArray a(4, 5, step, xsym, false, false), b(4, 5, step, xsym, false, false);
     a.RandomInit(3);
     a.RandomizeA(10.0);
     const std::string out = dir / (xsym ? "ax_xsym" : "ax");
@@ -68,7 +68,8 @@ TEST(CCHArrayFileTest, WriteAXReadAXRoundTrip) {
     // Only lx in {0,1} files (lx = 0 alone with XSYM): 15 + 10, resp. 15.
     EXPECT_EQ(CountFiles(out), xsym ? 15 : 25);
     EXPECT_EQ(std::filesystem::exists(out + "/lx1_ly0_lz3.tmp"), !xsym);
-    EXPECT_EQ(ReadFile(out + "/lx0_ly0_lz0.tmp").substr(0, 6), "5 0.5\n");
+    const std::string header = xsym ? "5 0.123456789\n" : "5 0.5\n";
+    EXPECT_EQ(ReadFile(out + "/lx0_ly0_lz0.tmp").substr(0, header.size()), header);
     b.ReadAX(out.c_str());
     ExpectSameStored(a, b, kSixDigits, 1e-4);
   }
@@ -95,36 +96,21 @@ TEST(CCHArrayFileTest, WriteAllAReadAllARoundTrip) {
                    0, 1e-9);
 }
 
-TEST(CCHArrayFileTest, BinWidthBeyondSixDigitsStillRoundTrips) {
-  ScratchDir dir;
-  const double step = 0.123456789;  // "%g" would write 0.123457, 2.1e-7 off
-  CCHArray a(1, 2, step), b(1, 2, step);
-  a.SetElement(0, 0, 1, 1, 4.0);
-  a.WriteAX(dir.str().c_str());
-  EXPECT_EQ(ReadFile(dir / "lx0_ly0_lz0.tmp").substr(0, 14), "2 0.123456789\n");
-  b.ReadAX(dir.str().c_str());
-  EXPECT_EQ(b.GetElement(0, 0, 1, 1), 4.0);
-}
-
 TEST(CCHArrayFileTest, MeshMismatchAndMissingFilesAreFatal) {
   ScratchDir dir;
   CCHArray a(2, 3, 1.0);
   a.WriteAX(dir.str().c_str());
-  CCHArray wrong_step(2, 3, 1.5), wrong_n(2, 4, 1.0);
-  const std::string first = dir / "lx0_ly0_lz0.tmp";
+  CCHArray wrong_step(2, 3, 1.5);
   EXPECT_FATAL(wrong_step.ReadAX(dir.str().c_str()),
-               "^Mesh in " + first + " out of whack: RADSTEP=1.5 =\\? 1, NRADIAL=3=\\?3\n$");
-  EXPECT_FATAL(wrong_n.ReadAX(dir.str().c_str()), "RADSTEP=1 =\\? 1, NRADIAL=4=\\?3\n$");
+               "^Mesh in " + dir / "lx0_ly0_lz0.tmp" +
+                   " out of whack: RADSTEP=1.5 =\\? 1, NRADIAL=3=\\?3\n$");
   // A missing component ends the reading instead of leaving it empty.
   std::filesystem::remove(dir / "lx1_ly0_lz0.tmp");
   CCHArray b(2, 3, 1.0);
   EXPECT_FATAL(b.ReadAX(dir.str().c_str()),
                "^Reading Error: " + dir.str() + "/lx1_ly0_lz0.tmp, does not exist\n$");
-  // Truncated and headerless files.
-  WriteTextFile(dir / "lx1_ly0_lz0.tmp", "3 1\n0.5\n");
+  WriteTextFile(dir / "lx1_ly0_lz0.tmp", "3 1\n0.5\n");  // truncated
   EXPECT_FATAL(b.ReadAX(dir.str().c_str()), "lx1_ly0_lz0.tmp, value 2 of 3 missing\n$");
-  WriteTextFile(dir / "lx1_ly0_lz0.tmp", "mesh\n");
-  EXPECT_FATAL(b.ReadAX(dir.str().c_str()), "lx1_ly0_lz0.tmp, no mesh header\n$");
   // Writing where a directory cannot be made, or into a path that is a file.
   WriteTextFile(dir / "plainfile", "x\n");
   const std::string bad = dir / "plainfile/sub";
@@ -150,9 +136,6 @@ TEST(CCHArrayFileTest, WriteShortTable) {
     row1 += k == 4 ? " -2.50e-01 " : "  0.00e+00 ";
   }
   EXPECT_EQ(ReadFile(dir / "short.dat"), header + "\n" + row0 + "\n" + row1 + "\n");
-  a.WriteShort((dir / "short1.dat").c_str(), 0);
-  EXPECT_EQ(ReadFile(dir / "short1.dat"),
-            "!         (0,0,0)  \n   0.25   1.00e+00 \n   0.75   0.00e+00 \n");
 }
 
 TEST(CCHArrayFileTest, Printouts) {
@@ -175,12 +158,11 @@ TEST(CCHArrayFileTest, Printouts) {
       "   1  0.000e+00  -2.000e+00 \n   2   0.000e+00 \n" +
       line;
   EXPECT_EQ(CAPTURE_STDOUT(b.PrintArrayFixedIR(1)), expect);
-  // All three symmetries: even ranks only.
+  // All three symmetries: even ranks only, without reading absent components.
   CCHArray c(5, 1, 1.0, true, true, true);
   const std::string out = CAPTURE_STDOUT(c.PrintArrayFixedIR(0));
-  EXPECT_NE(out.find("     L=4\n"), std::string::npos);
-  EXPECT_EQ(out.find("     L=3\n"), std::string::npos);
-  EXPECT_EQ(out.find("WARNING"), std::string::npos);
+  EXPECT_TRUE(out.find("L=4\n") != out.npos && out.find("L=3\n") == out.npos &&
+              out.find("WARNING") == out.npos);
 }
 
 }  // namespace

@@ -32,40 +32,26 @@ double Get(const CCHArray& a, const Triple& t, int ir) {
   return a.GetElement(std::get<0>(t), std::get<1>(t), std::get<2>(t), ir);
 }
 
-// Largest violation of A(l) + A(l - 2e_i + 2e_j) + A(l - 2e_i + 2e_k) = 0 in bin ir, any axis i.
+// Largest |A(l + 2ex) + A(l + 2ey) + A(l + 2ez)| in bin ir: zero for a traceless bin.
 double TraceViolation(const CCHArray& a, int ir) {
   double worst = 0.0;
-  for (const Triple& t : StoredTriples(a)) {
-    const int l[3] = {std::get<0>(t), std::get<1>(t), std::get<2>(t)};
-    for (int i = 0; i < 3; ++i) {
-      if (l[i] < 2) continue;
-      double sum = a.A[l[0]][l[1]][l[2]][ir];
-      for (int j : {(i + 1) % 3, (i + 2) % 3}) {
-        int m[3] = {l[0], l[1], l[2]};
-        m[i] -= 2;
-        m[j] += 2;
-        sum += a.A[m[0]][m[1]][m[2]][ir];
-      }
-      worst = std::fmax(worst, std::fabs(sum));
-    }
-  }
+  for (const auto& [lx, ly, lz] : StoredTriples(a))
+    if (lx + ly + lz + 2 <= a.LMAX)
+      worst = std::fmax(worst, std::fabs(a.A[lx + 2][ly][lz][ir] + a.A[lx][ly + 2][lz][ir] +
+                                         a.A[lx][ly][lz + 2][ir]));
   return worst;
 }
 
 TEST(CCHArrayTest, StorageOrderAndLimits) {
   // Randomize draws once per stored component in storage order: replaying the generator
-  // recovers the order of the listed triples.
-  const std::vector<Triple> plain = {{0, 0, 0}, {0, 0, 1}, {0, 0, 2}, {0, 1, 0}, {0, 1, 1},
-                                     {0, 2, 0}, {1, 0, 0}, {1, 0, 1}, {1, 1, 0}, {2, 0, 0}};
-  const std::vector<Triple> all_sym = {{0, 0, 0}, {0, 0, 2}, {0, 2, 0}, {2, 0, 0}};
+  // recovers the order of the stored triples.
   for (bool sym : {false, true}) {
     CCHArray a(2, 3, 1.0, sym, sym, sym);
-    const std::vector<Triple>& expect = sym ? all_sym : plain;
-    EXPECT_EQ(StoredTriples(a), expect);
+    EXPECT_EQ(StoredTriples(a).size(), sym ? 4u : 10u);  // even ranks only with all three
     a.RandomInit(99);
     a.Randomize(2.0, 1);
     CRandom replay(99);
-    for (const Triple& t : expect) {
+    for (const Triple& t : StoredTriples(a)) {
       EXPECT_EQ(Get(a, t, 1), 2.0 * (1.0 - 2.0 * replay.ran()));
       EXPECT_EQ(Get(a, t, 0), 0.0);  // created zeroed, other bins untouched
     }
@@ -74,7 +60,6 @@ TEST(CCHArrayTest, StorageOrderAndLimits) {
   EXPECT_EQ(CCHArray(56, 1, 1.0, true, true, true).GetLMAX(), 56);
   EXPECT_FATAL(CCHArray(57, 1, 1.0),
                "^CCHArray: LMAX=57, NRADIAL=1 out of range \\(0 <= LMAX <= 56, NRADIAL >= 0\\)\n");
-  EXPECT_FATAL(CCHArray(2, -1, 1.0), "LMAX=2, NRADIAL=-1 out of range");
 }
 
 TEST(CCHArrayTest, ElementAccessAndBadIndices) {
@@ -82,8 +67,8 @@ TEST(CCHArrayTest, ElementAccessAndBadIndices) {
   a.SetElement(0, 2, 0, 2, 3.5);
   a.IncrementElement(0, 2, 0, 1.25, 1.0);  // r = 2.5 RADSTEP: bin 2
   EXPECT_EQ(a.GetElement(0, 2, 0, 1.0), 4.5);
-  EXPECT_EQ(a.GetIR(0.5), 1);  // lower edge belongs to the bin
-  EXPECT_EQ(a.GetIR(-0.1), -1);
+  EXPECT_EQ(a.GetIR(0.5), 1);    // lower edge belongs to the bin
+  EXPECT_EQ(a.GetIR(-0.1), -1);  // rounded down, not towards bin 0
   EXPECT_EQ(a.GetIR(-2.5), -5);  // the bin itself, so that messages name it
   EXPECT_EQ(a.GetIR(1e300), INT_MAX);
   double value = -1.0;
@@ -91,16 +76,12 @@ TEST(CCHArrayTest, ElementAccessAndBadIndices) {
             "WARNING: Tried to get non-existent element in CCHArray\n"
             "LMAX=2, XSYM=1, YSYM=1, ZSYM=1, ir=3\nl=(1,1,0), ir=3\n");
   EXPECT_EQ(value, 0.0);
-  // Negative indices are outside too.
-  EXPECT_NE(CAPTURE_STDOUT(a.GetElement(0, -2, 0, 0)), "");
-  EXPECT_NE(CAPTURE_STDOUT(a.GetElement(0, 0, 0, -1)), "");
+  EXPECT_NE(CAPTURE_STDOUT(a.GetElement(0, -2, 0, 0)), "");  // negative indices are outside too
   EXPECT_FATAL(a.SetElement(1, 1, 0, 3, 1.0),
                "^Tried to set element out of bounds in CCHArray\n"
                "LMAX=2, XSYM=1, YSYM=1, ZSYM=1, ir=3\nl=\\(1,1,0\\), ir=3\n$");
   EXPECT_FATAL(a.IncrementElement(0, 2, 2, 0, 1.0),
                "^OUT OF BOUNDS IN INCREMENTELEMENT\nell=\\(0,2,2\\), ir=0\n$");
-  EXPECT_FATAL(a.IncrementAExpArrayFromE(0, 0, 1, 1.0, 4), "ell=\\(0,0,0\\), ir=4\n$");
-  EXPECT_FATAL(a.ZeroArray(1, 0, 0), "Tried to set element out of bounds");
   EXPECT_FATAL(a.ScaleArray(2.0, 4), "^CCHArray: bin ir=4 out of range \\(NRADIAL=4\\)\n$");
 }
 
@@ -113,13 +94,11 @@ TEST(CCHArrayTest, WholeArrayOperationsAndSetLMAX) {
   a.ScaleArray(3.0);
   EXPECT_EQ(a.GetElement(1, 0, 2, 1), -6.0 * v1);
   EXPECT_EQ(a.GetElement(1, 0, 2, 2), 3.0 * v2);
-  a.ZeroArray(1, 0, 2);
-  EXPECT_EQ(a.GetElement(1, 0, 2, 2), 0.0);
   a.ZeroArray_Partial(1, 0);  // zeroes the whole bin, whatever the rank argument
   EXPECT_EQ(a.GetBiggest(0), 0.0);
   a.ZeroArray(1);
   a.SetElement(2, 0, 1, 1, -3.0);
-  EXPECT_EQ(a.GetBiggest(1), 3.0);
+  EXPECT_EQ(a.GetBiggest(1), 3.0);  // largest magnitude
   a.ZeroArray_Partial(0);
   EXPECT_EQ(a.GetBiggest(1) + a.GetBiggest(2), 0.0);
 
@@ -155,7 +134,6 @@ TEST(CCHArrayTest, TraceFillsAlongEachAxis) {
   const double keep = a.GetElement(1, 2, 3, 0);
   a.FillRemainderX(0);
   EXPECT_EQ(a.GetElement(1, 2, 3, 0), keep);
-  EXPECT_EQ(a.GetElement(2, 1, 0, 0), -a.GetElement(0, 3, 0, 0) - a.GetElement(0, 1, 2, 0));
   EXPECT_LT(TraceViolation(a, 0), 1e-13);
 }
 
@@ -213,6 +191,9 @@ TEST(CCHArrayTest, SamplesByPositionAndTheOrigin) {
   const double r = std::sqrt(13.0);
   b.IncrementAExpArrayFromE(1.2 / r, -1.6 / r, 3.0 / r, 0.7, 1);
   for (const Triple& t : StoredTriples(a)) EXPECT_EQ(Get(a, t, 1), Get(b, t, 1));
+  // One sample of weight w: A000 = w, A001 = 3 w ez, AExpand along it = w (LMAX+1)^2.
+  EXPECT_EQ(a.GetElement(0, 0, 0, 1), 0.7);
+  EXPECT_CLOSE(a.GetElement(0, 0, 1, 1), 3.0 * 0.7 * 3.0 / r, 1e-13);
   EXPECT_CLOSE(a.AExpand(1.2, -1.6, 3.0), 0.7 * 25.0, 1e-13);
   // Beyond the last bin: dropped, and read as 0.0, without a message.
   EXPECT_EQ(CAPTURE_STDOUT(a.IncrementAExpArray(0.0, 6.0, 0.0, 1.0)), "");
@@ -222,7 +203,6 @@ TEST(CCHArrayTest, SamplesByPositionAndTheOrigin) {
   // angular average of bin 0.
   a.IncrementAExpArray(0.0, 0.0, 0.0, 2.5);
   EXPECT_EQ(a.GetBiggest(0), 2.5);
-  EXPECT_EQ(a.GetElement(0, 0, 0, 0), 2.5);
   a.IncrementAExpArrayFromE(0.0, 1.0, 0.0, 1.0, 0);
   EXPECT_EQ(a.AExpand(0.0, 0.0, 0.0), 3.5);
 }
@@ -243,21 +223,9 @@ TEST(CCHArrayTest, MomentIncrementsAndRandomFills) {
   CCHArray a(5, 3, 1.0, true, false, false);
   a.RandomInit(7);
   a.RandomizeA(0.5);
-  for (int ir = 0; ir < 3; ++ir) {
-    EXPECT_LT(TraceViolation(a, ir), 1e-13);
-    EXPECT_LE(std::fabs(a.GetElement(0, 3, 2, ir)), 0.5);
-  }
+  for (int ir = 0; ir < 3; ++ir) EXPECT_LT(TraceViolation(a, ir), 1e-13);
   a.RandomizeA_Gaussian(2.0);
   EXPECT_LT(TraceViolation(a, 2), 1e-12);
-  a.Randomize(0.25);
-  EXPECT_LE(a.GetBiggest(2), 0.25);
-  // Without an explicit seed the generator starts from -12345.
-  delete CCHArray::randy;
-  CCHArray::randy = nullptr;
-  CCHArray c(0, 1, 1.0);
-  c.Randomize(1.0, 0);
-  CRandom reference(-12345);
-  EXPECT_EQ(c.GetElement(0, 0, 0, 0), 1.0 - 2.0 * reference.ran());
 }
 
 }  // namespace

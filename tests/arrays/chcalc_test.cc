@@ -39,7 +39,6 @@ double OverlapByQuadrature(CCHCalc& calc, int lx, int ly, int lz, int lxp, int l
 TEST(CCHCalcTest, FactorialsBinomialsTrinomials) {
   CCHCalc calc;
   EXPECT_EQ(calc.Factorial(0), 1.0);
-  EXPECT_EQ(calc.Factorial(10), 3628800.0);
   EXPECT_EQ(calc.DoubleFactorial(0) + calc.DoubleFactorial(1), 2.0);
   EXPECT_EQ(calc.DoubleFactorial(5) + calc.DoubleFactorial(8), 15.0 + 384.0);
   EXPECT_EQ(calc.Binomial(2, 3), 10.0);
@@ -54,17 +53,13 @@ TEST(CCHCalcTest, FactorialsBinomialsTrinomials) {
 TEST(CCHCalcTest, LookupsBeyondTheTablesAreFatal) {
   CCHCalc calc;
   EXPECT_FATAL(calc.Factorial(57), "Factorial\\(57\\) beyond the tables");
-  EXPECT_FATAL(calc.DoubleFactorial(114), "DoubleFactorial\\(114\\) beyond the tables");
-  EXPECT_FATAL(calc.Trinomial(20, 20, 17), "beyond the tables");
   EXPECT_FATAL(calc.GetOverlap(57, 0, 0, 57, 0, 0), "GetOverlap: l=\\(57,0,0\\) beyond");
 }
 
 TEST(CCHCalcTest, MonomialsAndTracelessComponents) {
   CCHCalc calc;
   const double ex = 0.48, ey = -0.6, ez = std::sqrt(1.0 - 0.48 * 0.48 - 0.36);
-  EXPECT_EQ(calc.GetMFromE(0, 0, 0, 0.0, 0.0, 0.0), 1.0);
   EXPECT_CLOSE(calc.GetMFromE(2, 1, 3, ex, ey, ez), ex * ex * ey * ez * ez * ez, kRoundoff);
-  EXPECT_EQ(calc.GetAFromE(0, 0, 0, ex, ey, ez), 1.0);
   EXPECT_CLOSE(calc.GetAFromE(2, 0, 0, ex, ey, ez), ex * ex - 1.0 / 3.0, kRoundoff);
   EXPECT_CLOSE(calc.GetAFromE(1, 1, 0, ex, ey, ez), ex * ey, kRoundoff);
   // Along z the rank-L component (0,0,L) is L!/(2L-1)!! P_L(ez).
@@ -75,28 +70,20 @@ TEST(CCHCalcTest, MonomialsAndTracelessComponents) {
                               std::cos(0.7)),
                kRoundoff);
   // Tracelessness on every axis pair, ranks 2 ... 9.
-  for (int L = 2; L <= 9; ++L) {
-    for (int lx = 0; lx <= L - 2; ++lx) {
-      for (int ly = 0; ly <= L - 2 - lx; ++ly) {
-        const int lz = L - 2 - lx - ly;
-        const double trace = calc.GetAFromE(lx + 2, ly, lz, ex, ey, ez) +
+  for (int L = 2; L <= 9; ++L)
+    for (int lx = 0; lx <= L - 2; ++lx)
+      for (int ly = 0, lz = L - 2 - lx; lz >= 0; ++ly, --lz)
+        EXPECT_CLOSE_ABS(calc.GetAFromE(lx + 2, ly, lz, ex, ey, ez) +
                              calc.GetAFromE(lx, ly + 2, lz, ex, ey, ez) +
-                             calc.GetAFromE(lx, ly, lz + 2, ex, ey, ez);
-        EXPECT_CLOSE_ABS(trace, 0.0, 0, 1e-13) << "L=" << L << " l=" << lx << ly << lz;
-      }
-    }
-  }
-}
-
-TEST(CCHCalcTest, OverlapKnownValues) {
-  CCHCalc calc;
-  EXPECT_CLOSE(calc.GetOverlap0(0, 0, 0, 0, 0, 0), 4 * kPi, kRoundoff);
-  EXPECT_CLOSE(calc.GetOverlap0(2, 0, 0, 0, 2, 0), -8 * kPi / 45, kRoundoff);
-  EXPECT_EQ(calc.GetOverlap0(2, 0, 0, 1, 1, 0) + calc.GetOverlap0(2, 0, 0, 0, 0, 1), 0.0);
+                             calc.GetAFromE(lx, ly, lz + 2, ex, ey, ez),
+                         0.0, 0, 1e-13)
+            << "L=" << L << " l=" << lx << ly << lz;
 }
 
 TEST(CCHCalcTest, ClosedAndCachedOverlapsMatchQuadratureForEveryPair) {
   CCHCalc calc;
+  EXPECT_CLOSE(calc.GetOverlap0(0, 0, 0, 0, 0, 0), 4 * kPi, kRoundoff);
+  EXPECT_CLOSE(calc.GetOverlap0(2, 0, 0, 0, 2, 0), -8 * kPi / 45, kRoundoff);
   // Different rank or odd difference: zero without building the row (a rank-51 row nothing else
   // asks for).
   EXPECT_EQ(calc.GetOverlap(31, 17, 3, 30, 17, 3) + calc.GetOverlap(3, 17, 31, 30, 18, 3), 0.0);

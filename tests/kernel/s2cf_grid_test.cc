@@ -11,13 +11,12 @@
 #include "kernel/cfcalc.h"
 #include "kernel/s2cf.h"
 #include "kernel_test_util.h"
-#include "kernelwf_test_util.h"
 
 namespace {
 
 using femtokit_test::ScratchDir;
-using kernelwf_test::kHbarC;
-using kernelwf_test::MakeKernelWF;
+using kernel_test::kHbarC;
+using kernel_test::MakeKernelWF;
 
 // Calls f(centre vector, isx, ix, isy, iy, isz, iz) for every cell of g, in loop order.
 template <typename F>
@@ -62,9 +61,8 @@ TEST(S2CFGrid, ZeroSourcePrintoutAndSymmetryMismatch) {
                "has XYZSYM=\\(0,0,0\\)\n$");
 }
 
-// The hoisted loop against the sum written out pair by pair (every mirror image of every
-// source cell, plain cell volume, the kernel's own lookup), for each symmetry set and both
-// kinds of kernel; the kernel grid is smaller than the cells' |q|, |r| to cover its edges.
+// The fast loop against the pair-by-pair sum over every mirror image of every source cell, for
+// each symmetry set and both kernel kinds; the kernel grid is smaller than the cells' |q|, |r|.
 class S2CFGridReference : public ::testing::TestWithParam<std::tuple<bool, bool, bool, bool>> {};
 
 TEST_P(S2CFGridReference, AgreesWithThePairByPairSum) {
@@ -106,16 +104,13 @@ INSTANTIATE_TEST_SUITE_P(Symmetries, S2CFGridReference,
                          ::testing::Combine(::testing::Bool(), ::testing::Bool(), ::testing::Bool(),
                                             ::testing::Bool()));
 
-// Identical bosons without interaction and the Gaussian above: C(q) = lambda (1 + cos(2 q.o /
-// hbar c) exp(-4 (qx^2 Rx^2 + qy^2 Ry^2 + qz^2 Rz^2) / (hbar c)^2)) exactly (Fourier transform
-// of a Gaussian). On 1 fm cells reaching 5 standard deviations the midpoint sums are exact far
-// below 1e-6; the kernel's linear interpolation (1 MeV/c, 0.1 fm, 200 cos-theta intervals)
-// limits the agreement to about 1e-4 of lambda; the test allows 5e-4. With all three symmetries
-// one octant is stored and the mirror images carry the other octants' directions.
+// Free identical bosons and the Gaussian above: C(q) = lambda (1 + cos(2 q.o / hbar c)
+// exp(-4 sum q_i^2 R_i^2 / (hbar c)^2)) exactly. The kernel's linear interpolation limits the
+// agreement to about 1e-4 of lambda (allowed 5e-4); with all symmetries one octant is stored.
 TEST(S2CFGridPhysics, FreeBosonsGiveTheGaussianCorrelation) {
   ScratchDir dir;
   auto k = MakeKernelWF(dir, 66, 1.0, 300, 0.1, 200, true);
-  kernelwf_test::FreeBosonWF wf(66, 1.0);
+  kernel_test::FreeBosonWF wf(66, 1.0);
   k->Calc(&wf);
   struct Case {
     double R[3], xoff;
@@ -141,12 +136,9 @@ TEST(S2CFGridPhysics, FreeBosonsGiveTheGaussianCorrelation) {
   }
 }
 
-// The grid transform against the Cartesian-harmonic transform of the same source through a
-// consistent kernel (CKernel::Calc_PureHBT). The harmonic source is the angular projection of
-// the Gaussian up to L = 6 on 0.25 fm bins (96 x 48 midpoint directions: 24 cos-theta points
-// leave errors of 1e-3 at large r); its C - 1 goes onto the grid with
-// ArrayCalc::Calc3DArrayFromAExpArray (linear between 1 MeV/c bins). Each path is within 2e-4
-// of lambda of the exact result, the two differ by at most 1.5e-4 of lambda; allowed: 5e-4.
+// The grid transform against the Cartesian-harmonic transform (CKernel::Calc_PureHBT) of the
+// Gaussian projected up to L = 6 (96 x 48 midpoint directions), put on the grid by
+// ArrayCalc::Calc3DArrayFromAExpArray. The paths differ by at most 1.5e-4 of lambda; allowed 5e-4.
 TEST(S2CFGridPhysics, AgreesWithTheCartesianHarmonicTransform) {
   ScratchDir dir;
   const double lambda = 0.6, R[3] = {1.8, 2.2, 2.6}, dr = 0.25;
@@ -172,7 +164,7 @@ TEST(S2CFGridPhysics, AgreesWithTheCartesianHarmonicTransform) {
   ArrayCalc::Calc3DArrayFromAExpArray(&CFCH, &fromCH);
 
   auto k = MakeKernelWF(dir, 66, 1.0, 300, 0.1, 200, true);
-  kernelwf_test::FreeBosonWF wf(66, 1.0);
+  kernel_test::FreeBosonWF wf(66, 1.0);
   k->Calc(&wf);
   FillGaussian(&S, lambda, R);
   CAPTURE_STDOUT(S2CF::s2c(&S, k.get(), &CF));

@@ -16,18 +16,15 @@
 namespace {
 
 TEST(CRandom, SeedModulo2To32AndResetRestarts) {
-  CRandom a(-1234), c(77);
+  CRandom a(-1234);
   gsl_rng* ref = gsl_rng_alloc(gsl_rng_ranlxd1);
   gsl_rng_set(ref, 4294966062UL);  // -1234 modulo 2^32
   std::vector<double> first;
-  bool differs = false;
   for (int i = 0; i < 20; i++) {
     first.push_back(a.ran());
     EXPECT_EQ(first.back(), gsl_rng_uniform(ref));
-    differs = differs || c.ran() != first.back();
   }
   gsl_rng_free(ref);
-  EXPECT_TRUE(differs);
   a.reset(-1234);
   for (int i = 0; i < 20; i++) EXPECT_EQ(a.ran(), first[i]);
 }

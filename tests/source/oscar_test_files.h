@@ -2,7 +2,8 @@
 #define FEMTOKIT_TESTS_SOURCE_OSCAR_TEST_FILES_H
 
 // Hand-made OSCAR event files for the event-file source tests, a runner of ReadR that returns
-// the kept points, and a fixture reading a file of a scratch directory.
+// the kept points, a fixture reading a file of a scratch directory, and the straightforward
+// pair sum the pair sources (blast wave, event file) are checked against.
 
 #include <array>
 #include <cmath>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "arrays/charray.h"
 #include "common/test_util.h"
 #include "config/parameter.h"
 #include "source/sourcecalc_oscar.h"
@@ -74,6 +76,43 @@ class OSCARFileTest : public ::testing::Test {
   const std::string path = dir / "events.oscar";
   CSourceCalc_OSCAR calc;
 };
+
+inline double ShellVolume(int ir, double dr) {
+  return 4.0 * M_PI / 3.0 * dr * dr * dr * (3.0 * ir * (ir + 1) + 1.0);
+}
+
+// Every pair of points (t, x, y, z) of `a` and `b` (ib < ia only when `identical`: no point with
+// itself, no pair twice) adds `weight` along its direction with IncrementAExpArrayFromE; each bin
+// is then divided by the pair count and its shell volume. Returns the pairs within the array.
+template <class Points>
+int DirectPairSum(const Points& a, const Points& b, bool identical, double weight, CCHArray* B,
+                  int* pairs) {
+  const int nr = B->GetNRADIAL(), na = static_cast<int>(a.size());
+  const double dr = B->GetRADSTEP();
+  int inside = 0;
+  *pairs = 0;
+  for (int ia = 0; ia < na; ++ia)
+    for (int ib = 0; ib < (identical ? ia : static_cast<int>(b.size())); ++ib, ++*pairs) {
+      const double dx = a[ia][1] - b[ib][1], dy = a[ia][2] - b[ib][2], dz = a[ia][3] - b[ib][3];
+      const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
+      const int ir = static_cast<int>(std::floor(d / dr));
+      if (ir < nr) inside++, B->IncrementAExpArrayFromE(dx / d, dy / d, dz / d, weight, ir);
+    }
+  for (int ir = 0; ir < nr; ir++) B->ScaleArray(1.0 / (*pairs * ShellVolume(ir, dr)), ir);
+  return inside;
+}
+
+// Every stored component of every bin of A equals B's to rounding.
+inline void ExpectSameComponents(const CCHArray& A, const CCHArray& B) {
+  const int lmax = A.GetLMAX();
+  for (int ir = 0; ir < A.GetNRADIAL(); ++ir)
+    for (int lx = 0; lx <= lmax; lx += A.dlx)
+      for (int ly = 0; ly <= lmax - lx; ly += A.dly)
+        for (int lz = 0; lz <= lmax - lx - ly; lz += A.dlz)
+          EXPECT_CLOSE_ABS(A.GetElement(lx, ly, lz, ir), B.GetElement(lx, ly, lz, ir), 1e-9,
+                           1e-9 * A.GetBiggest(ir))
+              << "l=(" << lx << "," << ly << "," << lz << ") ir=" << ir;
+}
 
 }  // namespace oscar_test
 

@@ -22,9 +22,8 @@ using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
   std::stringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path).rdbuf();
   return text.str();
 }
 

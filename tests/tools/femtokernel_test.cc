@@ -30,9 +30,8 @@ struct ProgramRun {
 };
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
   std::stringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path).rdbuf();
   return text.str();
 }
 
@@ -81,7 +80,6 @@ TEST(FemtoKernel, UsageErrorsAndWarnings) {
   const std::pair<const char*, const char*> errors[] = {
       {"", "femtokernel: missing PAIR\nusage: femtokernel"},
       {"xx a b c", "femtokernel: unknown pair xx\n"},
-      {"pp k.dat out", "femtokernel: pp needs WF_PARAMETERS KERNEL_PARAMETERS OUTDIR\n"},
       {"--q1q2 x classcoul k.dat out", "femtokernel: bad number x\n"},
       {"--ma 139.57 purehbt k.dat out", "femtokernel: option --ma applies to classcoul only\n"}};
   for (const auto& [args, text] : errors) {

@@ -48,9 +48,9 @@ TEST(CoulWaveTest, WithoutChargeTheyAreRiccatiBesselFunctions) {
 
 TEST(CoulWaveTest, ComplexGammaKnownValuesAndIdentities) {
   EXPECT_CLOSE(CoulWave::cgamma({5.0, 0.0}).real(), 24.0, kRoundoff);
-  const std::complex<double> z(0.3, 1.7), zgz = z * CoulWave::cgamma(z);
-  EXPECT_CLOSE(CoulWave::cgamma(z + 1.0).real(), zgz.real(), 1e-12);
-  EXPECT_CLOSE(CoulWave::cgamma(z + 1.0).imag(), zgz.imag(), 1e-12);
+  const std::complex<double> z(0.3, 1.7);
+  const std::complex<double> zgz = z * CoulWave::cgamma(z);
+  EXPECT_CLOSE_ABS(std::abs(CoulWave::cgamma(z + 1.0) - zgz), 0.0, 0.0, 1e-12 * std::abs(zgz));
   // |Gamma(1 + i eta)|^2 = pi eta / sinh(pi eta), the root of the Gamow factor.
   for (double eta : {0.1, -2.5})
     EXPECT_CLOSE(std::norm(CoulWave::cgamma({1.0, eta})), kPi * eta / std::sinh(kPi * eta), 1e-12);
@@ -89,8 +89,8 @@ TEST(CoulWaveTest, CorrectedDerivativeIsTheDerivativeOfTheCorrectedPhase) {
     CoulWave::phaseshift_CoulombCorrect(ell, q, 40.0 / q, delta, *dd);
     return delta;
   };
-  for (int ell = 0; ell <= 2; ell++) {
-    for (double q : {25.0, 60.0, 150.0}) {
+  for (int ell = 0; ell <= 2; ell++)
+    for (double q : {25.0, 150.0}) {
       const double h = 1e-4 * q;
       double dd, unused;
       corrected(ell, q, &dd);
@@ -98,7 +98,6 @@ TEST(CoulWaveTest, CorrectedDerivativeIsTheDerivativeOfTheCorrectedPhase) {
                        dd, 1e-6, 1e-12)
           << "ell=" << ell << " q=" << q;
     }
-  }
 }
 
 TEST(CoulWaveDeathTest, ArgumentsGSLCannotEvaluateAreFatal) {
@@ -106,9 +105,6 @@ TEST(CoulWaveDeathTest, ArgumentsGSLCannotEvaluateAreFatal) {
   // x = 0 is outside GSL's domain (it answers with zeros).
   EXPECT_FATAL(CoulWave::GetFG(0, 0.0, 1.0, &F, &G),
                "CoulWave::GetFG: no finite Coulomb functions at ell=0, x=0, eta=1 ");
-  // G overflows at tiny x, large eta and ell = 3.
-  EXPECT_FATAL(CoulWave::CWincoming(3, 1e-30, 200.0),
-               "CoulWave::GetFG: no finite Coulomb functions at ell=3, x=1e-30, eta=200 ");
   EXPECT_FATAL(CoulWave::GetFGprime(1, -1.0, 0.5, &F, &G, &Fp, &Gp),
                "CoulWave::GetFGprime: no finite Coulomb functions at ell=1, x=-1, eta=0.5 ");
 }

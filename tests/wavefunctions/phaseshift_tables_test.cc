@@ -41,7 +41,6 @@ TEST(PhaseShiftTables, HoldTheAnchorRowsExactly) {
         {350, {-0.500599, -0.218875, 0.127361}, {-0.00130287, -0.000785771, 0.000603575}}}},
       {&kPPiplus,
        {{100, {-0.0785383, -0.011381, 0.0781373}, {-0.00110795, -0.000300629, 0.00231675}},
-        {200, {-0.214173, -0.0622221, 1.01294}, {-0.00148456, -0.000697835, 0.020556}},
         {390, {-0.471329, -0.247273, 2.71557}, {-0.000760909, -0.00134065, 0.00304364}}}},
       {&kNN,
        {{0, {0, 0, 0, 0}, {0.0325178, 0, 0, 0}},
@@ -58,15 +57,11 @@ TEST(PhaseShiftTables, HoldTheAnchorRowsExactly) {
       }
 }
 
-// Each step D[i+1] - D[i] must be the trapezoid integral of the stored slopes over the half
-// MeV/c between them, up to the trapezoid error h^3 |D'''| / 12, which the third difference of
-// the phases around the step estimates (|Delta^3 D| / 12). A jump in the phases, a spike in the
-// slopes, or a slope table that does not belong to the phases breaks this; smooth curves keep
-// the ratio at 1/12 (1/8 at worst near the Coulomb threshold). The only exception is the
-// documented last interval of the neutron-neutron P waves, whose last slope is held at the
-// anchor value 0. Nor does any step exceed what the steeper of its two end slopes carries over
-// half a MeV/c (plus 2% for a slope maximum between them); the largest steps are the Delta's
-// rise (about 0.011 rad) and the nn 1S0 threshold rise (0.016 rad).
+// Each step D[i+1] - D[i] is the trapezoid integral of the stored slopes, up to the trapezoid
+// error, estimated by the third difference of the phases (smooth curves: 1/12 of it, 1/8 near
+// the Coulomb threshold; allowed 1/4). Jumps, slope spikes or mismatched slope tables break this.
+// Exception: the last interval of the nn P waves, whose last slope is held at 0. No step exceeds
+// what the steeper end slope carries over half a MeV/c (+2% for a maximum in between).
 TEST(PhaseShiftTables, StepsAreTheIntegralsOfTheSlopesWithoutJumps) {
   for (const Table* t : {&kPKplus, &kPPiplus, &kNN}) {
     for (int c = 0; c < t->nchan; c++) {
@@ -86,11 +81,9 @@ TEST(PhaseShiftTables, StepsAreTheIntegralsOfTheSlopesWithoutJumps) {
   }
 }
 
-// Every phase starts at 0. Charged pairs: the Gamow factor suppresses the phases exponentially
-// at threshold (slope 0). Uncharged p waves rise as q^3: slope 0 at threshold, delta/q^3 nearly
-// constant at low q. K+p and pi+p (isospin 3/2) s waves are repulsive at every tabulated
-// momentum, with the published scattering lengths (about -0.31 fm and -0.11 fm) setting the
-// low-q slope once the Coulomb suppression has worn off: delta ~ a q / HBARC.
+// Every phase starts at 0; charged pairs (Gamow suppression) and nn p waves (delta ~ q^3) with
+// slope 0. K+p and pi+p s waves are repulsive everywhere, with low-q slopes a / HBARC from the
+// published scattering lengths (about -0.31 fm and -0.11 fm).
 TEST(PhaseShiftTables, ThresholdBehaviourAndRepulsiveSWaves) {
   for (const Table* t : {&kPKplus, &kPPiplus, &kNN})
     for (int c = 0; c < t->nchan; c++) {

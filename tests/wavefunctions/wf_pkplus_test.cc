@@ -90,12 +90,9 @@ INSTANTIATE_TEST_SUITE_P(Pairs, MesonProton, ::testing::Values("pkplus", "ppiplu
 
 class PhaseShiftPair : public ::testing::TestWithParam<std::string> {};
 
-// Averaged over directions, every partial wave contributes (2 ell + 1) |u_ell|^2 to |psi|^2; a
-// phase shift turns the radial wave F_ell / x into (cos delta F_ell + sin delta G_ell) / x. So
-// outside epsilon <|psi|^2> - <|psi|^2 without STRONG> = sum_c channelweight_c [(cos d F +
-// sin d G)^2 - F^2] / x^2, the weights carrying the spin ((2J + 1)/2), isospin and
-// symmetrisation factors. F and G come from CoulWave::GetFG (Riccati-Bessel functions at
-// eta = 0), independently of the tabulated partial and plane waves. pi+ pi- is always charged,
+// Outside epsilon, <|psi|^2>_angles - <|psi|^2 without STRONG> = sum_c channelweight_c
+// [(cos d F + sin d G)^2 - F^2] / x^2 (a phase shift turns F / x into (cos d F + sin d G) / x),
+// with F, G from CoulWave::GetFG, independent of the tabulated waves. pi+ pi- is always charged,
 // neutrons never; the meson-proton pairs follow COULOMB.
 TEST_P(PhaseShiftPair, AngleAverageFollowsThePartialWaveSum) {
   const std::string pair = GetParam();
@@ -103,7 +100,7 @@ TEST_P(PhaseShiftPair, AngleAverageFollowsThePartialWaveSum) {
     auto wf = MakePair(pair, Pars(3, 60.0, true, coulomb));
     auto free = MakePair(pair, Pars(3, 60.0, false, coulomb));
     EXPECT_EQ(wf->q1q2, pair == "nn" ? 0 : pair == "pipluspiminus" ? -1 : coulomb ? 1 : 0);
-    for (int iq : {1, 2}) {
+    for (int iq : {1, 2})
       for (double r : {1.5, 4.0}) {
         const double q = wf->qarray[iq], x = q * r / wf->HBARC;
         double avg = 0.0;  // Simpson, 400 intervals
@@ -123,7 +120,6 @@ TEST_P(PhaseShiftPair, AngleAverageFollowsThePartialWaveSum) {
         EXPECT_CLOSE_ABS(avg, expect, 5e-4, 1e-6)
             << "coulomb " << coulomb << " q=" << q << " r=" << r;
       }
-    }
   }
 }
 
