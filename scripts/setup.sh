@@ -4,7 +4,12 @@
 
 FEMTOKIT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 FEMTOKIT_BUILD=${FEMTOKIT_BUILD:-$FEMTOKIT_ROOT/build}
-FEMTOKIT_PACKAGES="cmake g++ make libgsl-dev libgtest-dev libbenchmark-dev pkg-config"
+# Build: compiler, CMake, GSL, GoogleTest, Google Benchmark; configuration and
+# results: toml++ and nlohmann-json; Python package: pybind11, Python headers and
+# Debian's numpy, iminuit, matplotlib and pytest (for /usr/bin/python3).
+FEMTOKIT_PACKAGES="cmake g++ make libgsl-dev libgtest-dev libbenchmark-dev pkg-config
+  libtomlplusplus-dev nlohmann-json3-dev
+  pybind11-dev python3-dev python3-numpy python3-iminuit python3-matplotlib python3-pytest"
 
 femtokit_install_missing() {
   local missing=()
@@ -24,6 +29,7 @@ femtokit_install_missing() {
 }
 
 femtokit_build() {
-  cmake -S "$FEMTOKIT_ROOT" -B "$FEMTOKIT_BUILD" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+  cmake -S "$FEMTOKIT_ROOT" -B "$FEMTOKIT_BUILD" -DCMAKE_BUILD_TYPE=Release \
+    -DPython3_EXECUTABLE=/usr/bin/python3 >/dev/null &&
     cmake --build "$FEMTOKIT_BUILD" -j "$(nproc)"
 }
