@@ -6,7 +6,7 @@
 //   femtokernel purehbt KERNEL_PARAMETERS OUTDIR
 //   femtokernel [--ma MASS] [--mb MASS] [--q1q2 N] classcoul KERNEL_PARAMETERS OUTDIR
 //
-// PAIR names a wave function (the table kWaveFunctionPairs below); it is built from its
+// PAIR names a wave function (the pair list of wavefunctions/pairs.h); it is built from its
 // parameter file (q grid, EPSILON, STRONG, COULOMB), then projected on the Legendre polynomials
 // at the kernel's grid points. "purehbt" is the non-interacting identical-particle kernel,
 // "classcoul" the kernel of classical Coulomb trajectories (masses in MeV, default two protons,
@@ -24,46 +24,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "kernel/kernel.h"
 #include "kernel/kernelwf.h"
+#include "wavefunctions/pairs.h"
 #include "wavefunctions/wavefunction.h"
-#include "wavefunctions/wf_nn.h"
-#include "wavefunctions/wf_pipluspiminus.h"
-#include "wavefunctions/wf_pkplus.h"
-#include "wavefunctions/wf_pp.h"
-#include "wavefunctions/wf_ppiplus.h"
 
 namespace {
 
-// Wave-function pairs: a new pair class adds one line here.
-struct WaveFunctionPair {
-  const char* name;
-  const char* description;
-  CWaveFunction* (*make)(const char* parsfilename);
-};
-
-template <class WaveFunction>
-CWaveFunction* Make(const char* parsfilename) {
-  return new WaveFunction(parsfilename);
-}
-
-const WaveFunctionPair kWaveFunctionPairs[] = {
-    {"pp", "proton-proton: Reid93 potential and Coulomb", Make<CWaveFunction_pp>},
-    {"pkplus", "proton-K+: phase shifts and Coulomb", Make<CWaveFunction_pkplus>},
-    {"ppiplus", "proton-pi+: phase shifts (Delta(1232)) and Coulomb", Make<CWaveFunction_ppiplus>},
-    {"nn", "neutron-neutron: phase shifts", Make<CWaveFunction_nn>},
-    {"pipluspiminus", "pi+ pi-: pion-pion phase shifts and Coulomb",
-     Make<CWaveFunction_pipluspiminus>},
-};
-
-const WaveFunctionPair* FindPair(const std::string& name) {
-  for (const WaveFunctionPair& pair : kWaveFunctionPairs)
-    if (name == pair.name) return &pair;
-  return nullptr;
-}
+using femtokit::FindPair;
+using femtokit::PairInfo;
 
 void PrintUsage(FILE* out) {
   std::fprintf(out,
@@ -75,8 +48,8 @@ void PrintUsage(FILE* out) {
                "Computes the angular kernel K_ell(q, r) and writes it into OUTDIR; with\n"
                "--table 3d, the three-dimensional kernel |psi(q, r, cos theta)|^2 - 1 instead.\n"
                "Pairs with a wave function:\n");
-  for (const WaveFunctionPair& pair : kWaveFunctionPairs)
-    std::fprintf(out, "  %-14s %s\n", pair.name, pair.description);
+  for (const PairInfo& pair : femtokit::Pairs())
+    std::fprintf(out, "  %-14s %s\n", pair.name.c_str(), pair.description.c_str());
   std::fprintf(out,
                "Kernels without a wave function:\n"
                "  %-14s non-interacting identical particles (symmetrised plane wave)\n"
@@ -204,7 +177,7 @@ int main(int argc, char** argv) {
   if (args.empty()) return UsageError("%s", "missing PAIR");
 
   const std::string pairname = args[0];
-  const WaveFunctionPair* pair = FindPair(pairname);
+  const PairInfo* pair = FindPair(pairname);
   if (pair == nullptr && pairname != "purehbt" && pairname != "classcoul")
     return UsageError("unknown pair %s", pairname.c_str());
   const size_t expected = pair != nullptr ? 4 : 3;
@@ -223,13 +196,13 @@ int main(int argc, char** argv) {
   if (table3d) {
     const auto start = std::chrono::steady_clock::now();
     CKernelWF* kernelwf = new CKernelWF(kernelpars.c_str());
-    CWaveFunction* wf = pair->make(args[1].c_str());
-    std::printf("%s wave function built in %.2f s\n", pair->name, SecondsSince(start));
-    WarnShortEpsilon(pairname, wf);
-    WarnBeyondWaveFunction(wf, kernelwf->GetNQMAX(), kernelwf->GetDELQ());
-    kernelwf->Calc(wf);
-    delete wf;
-    std::printf("%s three-dimensional kernel computed in %.2f s\n", pair->name,
+    std::unique_ptr<CWaveFunction> wf = pair->make(args[1]);
+    std::printf("%s wave function built in %.2f s\n", pairname.c_str(), SecondsSince(start));
+    WarnShortEpsilon(pairname, wf.get());
+    WarnBeyondWaveFunction(wf.get(), kernelwf->GetNQMAX(), kernelwf->GetDELQ());
+    kernelwf->Calc(wf.get());
+    wf.reset();
+    std::printf("%s three-dimensional kernel computed in %.2f s\n", pairname.c_str(),
                 SecondsSince(start));
     kernelwf->Write(outdir.c_str());
     delete kernelwf;
@@ -240,11 +213,10 @@ int main(int argc, char** argv) {
   CKernel* kernel = new CKernel(kernelpars.c_str());
   if (pair != nullptr) {
     const auto wfstart = std::chrono::steady_clock::now();
-    CWaveFunction* wf = pair->make(args[1].c_str());
-    std::printf("%s wave function built in %.2f s\n", pair->name, SecondsSince(wfstart));
-    WarnShortEpsilon(pairname, wf);
-    CalcFromWaveFunction(kernel, wf);
-    delete wf;
+    std::unique_ptr<CWaveFunction> wf = pair->make(args[1]);
+    std::printf("%s wave function built in %.2f s\n", pairname.c_str(), SecondsSince(wfstart));
+    WarnShortEpsilon(pairname, wf.get());
+    CalcFromWaveFunction(kernel, wf.get());
   } else if (pairname == "purehbt") {
     kernel->Calc_PureHBT();
   } else {
