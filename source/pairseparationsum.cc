@@ -11,6 +11,7 @@
 
 #include "arrays/charray.h"
 #include "arrays/chcalc.h"
+#include "numeric/fatal.h"
 
 // How the pair loop is organised (it is the heaviest computation of the library, up to 2x10^8
 // pairs):
@@ -293,6 +294,24 @@ void CPairSeparationSum::Clear() {
   sumx = sumy = sumz = sumxx = sumyy = sumzz = 0.0;
   npairs = nbinned = norigin_ = 0;
   nbuffer_ = 0;
+}
+
+void CPairSeparationSum::Merge(CPairSeparationSum& other) {
+  if (other.lmax_ != lmax_ || other.nradial_ != nradial_ || other.radstep_ != radstep_ ||
+      other.xsym_ != xsym_ || other.ysym_ != ysym_ || other.zsym_ != zsym_)
+    femtokit::Fatal("CPairSeparationSum::Merge: the two sums have different array parameters\n");
+  Flush();
+  other.Flush();
+  for (size_t k = 0; k < moments_.size(); k++) moments_[k] += other.moments_[k];
+  sumx += other.sumx;
+  sumy += other.sumy;
+  sumz += other.sumz;
+  sumxx += other.sumxx;
+  sumyy += other.sumyy;
+  sumzz += other.sumzz;
+  npairs += other.npairs;
+  nbinned += other.nbinned;
+  norigin_ += other.norigin_;
 }
 
 void CPairSeparationSum::AddPairs(double x, double y, double z, const double* qx, const double* qy,

@@ -31,6 +31,10 @@ class CPairSeparationSum {
   // have the parameters given to the constructor; it is normally zero), then A->FillRemainderX().
   // Pairs still buffered are histogrammed first.
   void Store(CCHArray* A);
+  // Adds the moments, sums and counts of other (built for the same array parameters; a mismatch
+  // is fatal) to this one: partial sums of independent pair sets (threads, events, batch jobs)
+  // combine into the sum over all of them. other's buffered pairs are histogrammed first.
+  void Merge(CPairSeparationSum& other);
 
   double sumx = 0.0, sumy = 0.0, sumz = 0.0;     // sum of dx, dy, dz over all pairs
   double sumxx = 0.0, sumyy = 0.0, sumzz = 0.0;  // sum of dx^2, dy^2, dz^2
