@@ -71,8 +71,10 @@ class CCHArray {
     return lx >= 0 && ly >= 0 && lz >= 0 && lx + ly + lz <= LMAX && (lx & (dlx - 1)) == 0 &&
            (ly & (dly - 1)) == 0 && (lz & (dlz - 1)) == 0 && ir >= 0 && ir < NRADIAL;
   }
-  // The bin of radius r: floor(r / RADSTEP); -1 below 0 (or NaN), NRADIAL at or beyond the last
-  // bin (so that huge radii cannot overflow the int).
+  // The bin of radius r: floor(r / RADSTEP), also outside the array (negative below 0, NRADIAL
+  // or more beyond the last bin), so that the by-radius messages name the true bin; every caller
+  // checks 0 <= ir < NRADIAL itself. Clamped to the int range (huge radii cannot overflow it);
+  // NaN gives -1.
   int GetIR(double r) const;
 
   // Element access. A bad index in GetElement prints

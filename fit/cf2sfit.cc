@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "arrays/arraycalc.h"
@@ -159,9 +160,13 @@ void CCF2SFit::FreePar(const char* parname) {
 }
 
 void CCF2SFit::SwitchPars(int i, int j) {
-  CParInfo* temp = par[i];
-  par[i] = par[j];
-  par[j] = temp;
+  std::swap(par[i], par[j]);
+  // The matrices are indexed by position: their rows and columns move with the parameters, so
+  // that an error keeps belonging to its parameter after FixPar/FreePar.
+  for (double** m : {ErrorMatrix, StepMatrix}) {
+    std::swap(m[i], m[j]);
+    for (int k = 0; k < npars; k++) std::swap(m[k][i], m[k][j]);
+  }
 }
 
 void CCF2SFit::UseBestPars() {

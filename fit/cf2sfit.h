@@ -20,8 +20,8 @@
 //
 // Parameter order: the free parameters occupy positions 0 ... nfreepars-1 of
 // `par`, the fixed ones nfreepars ... npars-1. FixPar/FreePar keep this order
-// by exchanging entries of `par`; the rows and columns of the two matrices do
-// not move with them. A parameter vector handed to GetChiSquared lists the
+// by exchanging entries of `par`, and the rows and columns of the two matrices
+// move with them (an error stays with its parameter). A parameter vector handed to GetChiSquared lists the
 // free values in position order.
 //
 // Every parameter value reaches the source model through its text parameter

@@ -32,10 +32,10 @@ class CRandom {
   // A four-momentum p (p[0] = E) of mass m drawn from the Boltzmann
   // distribution d^3p exp(-E/T); m, T in MeV, p in MeV/c, p0^2 - |p|^2 = m^2.
   // For T/m <= 0.08 the non-relativistic Maxwell distribution (Gaussian
-  // components of width sqrt(m T)); above, exact rejection sampling from
-  // k^2 exp(-k/T) (a sum of three exponentials) accepted with exp((k - E)/T).
-  // Fatal ("phi=%g, out of range\n") if the azimuth fraction exceeds 1, which
-  // the construction excludes.
+  // components of width sqrt(m T)); above, exact: the kinetic energy from a
+  // mixture of four Gamma densities that bounds p E exp(-K/T), accepted with
+  // probability >= 1/sqrt(2) (so the cost per sample is bounded for any T/m),
+  // and an isotropic direction.
   void generate_boltzmann(double m, double T, double* p);
 
   gsl_rng* randy;  // the generator, owned

@@ -70,6 +70,7 @@ TEST(CCHArrayTest, ElementAccessAndBadIndices) {
   EXPECT_EQ(a.GetIR(0.5), 1);    // lower edge belongs to the bin
   EXPECT_EQ(a.GetIR(-0.1), -1);  // rounded down, not towards bin 0
   EXPECT_EQ(a.GetIR(-2.5), -5);  // the bin itself, so that messages name it
+  EXPECT_EQ(a.GetIR(1000.0), 2000);  // beyond the last bin: the bin itself, not NRADIAL
   EXPECT_EQ(a.GetIR(1e300), INT_MAX);
   double value = -1.0;
   EXPECT_EQ(CAPTURE_STDOUT(value = a.GetElement(1, 1, 0, 3)),

@@ -44,8 +44,21 @@ TEST(CParInfoTest, SetKeepsFixedAndCutsLongNames) {
   EXPECT_TRUE(p.fixed);
 }
 
+// Both matrices hold <dx_a dx_b> by position: after every exchange entry (i, j) must still
+// belong to the parameters now at i and j.
+void ExpectMatricesFollowNames(const CCF2SFit& fit) {
+  for (int i = 0; i < fit.npars; i++)
+    for (int j = 0; j < fit.npars; j++) {
+      const double tag = 10 * (fit.par[i]->name[0] - 'A') + (fit.par[j]->name[0] - 'A');
+      EXPECT_EQ(fit.ErrorMatrix[i][j], tag) << i << "," << j;
+      EXPECT_EQ(fit.StepMatrix[i][j], -tag) << i << "," << j;
+    }
+}
+
 TEST_F(FiveParFit, FixParExchangesWithLastFreeFreeParWithFirstFixed) {
   EXPECT_EQ(Order(fit), "ABCDE|00000");
+  for (int i = 0; i < 5; i++)
+    for (int j = 0; j < 5; j++) fit.StepMatrix[i][j] = -(fit.ErrorMatrix[i][j] = 10 * i + j);
   EXPECT_EQ(CAPTURE_STDOUT(fit.FixPar("C")), "Fixing par[4], name=C\n");
   EXPECT_EQ(Order(fit), "ABEDC|00001");
   EXPECT_EQ(CAPTURE_STDOUT(fit.FixPar("D")), "Fixing par[3], name=D\n");  // in place
@@ -63,6 +76,7 @@ TEST_F(FiveParFit, FixParExchangesWithLastFreeFreeParWithFirstFixed) {
   EXPECT_EQ(Order(fit), "EBACD|00001");
   EXPECT_EQ(CAPTURE_STDOUT(fit.FreePar("B")), "Par B already free or does not exist\n");
   EXPECT_EQ(fit.nfreepars, 4);
+  ExpectMatricesFollowNames(fit);
 }
 
 TEST_F(FiveParFit, GetChiSquaredFormsFullVectorRoundsAndKeepsTheBest) {

@@ -180,6 +180,24 @@ TEST(SteepestDescentTest, EndsAfterSecondSuccess) {
   EXPECT_TRUE(fit.par[0]->error == 0.1 && fit.ErrorMatrix[1][1] == 0.1 * 0.1);
 }
 
+// On a quadratic the finite-difference line curvature is exact, so one iteration lands on the
+// minimum along its direction d: there the gradient is orthogonal to d. A curvature off by a
+// factor 2 would stop at half (or twice) the distance, where g.d is half the starting value.
+TEST(SteepestDescentTest, OneStepOnAQuadraticLandsOnTheLineMinimum) {
+  const std::vector<double> sigma = {1.0, 0.5}, target = {0.8, 1.2}, start = {0.6, 1.0};
+  BinsProblem problem(Identity(2), target, sigma, start);
+  CCF2SFit& fit = *problem.fit;
+  CAPTURE_STDOUT(fit.SteepestDescent(1));
+  double gd_end = 0.0, gd_start = 0.0;
+  for (int i = 0; i < 2; i++) {
+    const double d = fit.par[i]->currentx - start[i];
+    gd_end += 2.0 * (fit.par[i]->currentx - target[i]) / (sigma[i] * sigma[i]) * d;
+    gd_start += 2.0 * (start[i] - target[i]) / (sigma[i] * sigma[i]) * d;
+  }
+  ASSERT_LT(gd_start, 0.0);  // a descent direction
+  EXPECT_LT(std::fabs(gd_end), 1e-4 * std::fabs(gd_start));
+}
+
 TEST(SteepestDescentTest, LongStepIsCappedNegativeCurvatureFallsBackFlatChiSquareStops) {
   // 42 scaled units from the minimum: the step is capped at 10 dq = 30, i.e.
   // 3.0 in A; it is no success (t >= 2 dq), and maxcalls ends the run.
@@ -217,6 +235,21 @@ TEST(MetropolisTest, FirstTrialAcceptedAndWalkSamplesTheGaussianPosterior) {
   EXPECT_CLOSE_ABS(fit.par[0]->xbar, 0.8, 0.0, 0.02);
   EXPECT_CLOSE(fit.ErrorMatrix[0][0], 0.01, 0.3);
   EXPECT_LE(fit.bestchi2, fit.currentchi2);
+}
+
+// The correlated quadratic of kM: exp(-chi^2/2) is a Gaussian of covariance 2 C^-1, correlation
+// -4.5 / sqrt(4 x 8.125) = -0.789. The walk's off-diagonal covariance must be <dx_0 dx_1>, not a
+// variance.
+TEST(MetropolisTest, WalkRecoversACorrelatedCovariance) {
+  BinsProblem problem(kM, kTarget, kSigma, {0.8, 1.2});
+  CCF2SFit& fit = *problem.fit;
+  for (int i = 0; i < 2; i++)
+    for (int j = 0; j < 2; j++) fit.ErrorMatrix[i][j] = 2.0 * kCinv[i][j];
+  CAPTURE_STDOUT(fit.UpdateMetroStepSize(), fit.Metropolis(20000));
+  for (int i = 0; i < 2; i++) EXPECT_CLOSE(fit.ErrorMatrix[i][i], 2.0 * kCinv[i][i], 0.1) << i;
+  const double rho = fit.ErrorMatrix[0][1] / std::sqrt(fit.ErrorMatrix[0][0] * fit.ErrorMatrix[1][1]);
+  EXPECT_CLOSE_ABS(rho, -4.5 / std::sqrt(4.0 * 8.125), 0.0, 0.05);
+  EXPECT_EQ(fit.ErrorMatrix[0][1], fit.ErrorMatrix[1][0]);
 }
 
 TEST(MetropolisTest, ImpossibleTrialsEndTheWalk) {

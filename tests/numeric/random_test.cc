@@ -78,10 +78,14 @@ TEST_P(CRandomBoltzmann, MassShellIsotropyAndMeanEnergy) {
     // Maxwell sampling: each component has variance m T.
     EXPECT_CLOSE(meanp2, c.m * c.T, 0.03);
   } else {
-    // Relativistic Boltzmann: <E> = 3T + m K1(m/T)/K2(m/T), 3T for m = 0.
+    // Relativistic Boltzmann: <E> = 3T + m K1(m/T)/K2(m/T), 3T for m = 0, and
+    // <p^2> = 3 m T K3(m/T)/K2(m/T), 12 T^2 for m = 0 (moments of p^2 exp(-E/T)).
     const double x = c.m / c.T;
     EXPECT_CLOSE(sumE / n, 3.0 * c.T + (x > 0 ? c.m * Bessel::K1(x) / Bessel::Kn(2, x) : 0.0),
                  0.01);
+    EXPECT_CLOSE(3.0 * meanp2,  // meanp2 is per component
+                 x > 0 ? 3.0 * c.m * c.T * Bessel::Kn(3, x) / Bessel::Kn(2, x) : 12.0 * c.T * c.T,
+                 0.02);
   }
   EXPECT_CLOSE_ABS(sumz / n, 0.0, 0, 4.0 * std::sqrt(meanp2 / n));
   EXPECT_CLOSE(sumx2 / n, sumz2 / n, 0.05);
@@ -91,6 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
     Branches, CRandomBoltzmann,
     ::testing::Values(BoltzmannCase{"NonRelativisticProton", 938.28, 60.0},  // T/m = 0.064
                       BoltzmannCase{"RelativisticProton", 938.28, 120.0},    // T/m = 0.128
+                      BoltzmannCase{"RelativisticPion", 139.58, 150.0},
                       BoltzmannCase{"Massless", 0.0, 100.0}),
     [](const ::testing::TestParamInfo<BoltzmannCase>& info) { return info.param.name; });
 
