@@ -62,6 +62,8 @@
 #include <utility>
 #include <vector>
 
+#include "wavefunctions/phaseshift_anchors.h"
+
 namespace {
 
 constexpr double kPi = 3.141592653589793;
@@ -321,60 +323,55 @@ void Fit(const Table& t, Channel* ch) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The anchor rows (radians, radians per MeV/c) and the form chosen for every channel.
+// The form chosen for every channel, through its anchor rows.
+
+// The anchor rows of one channel (wavefunctions/phaseshift_anchors.h); fit_last_slope false keeps
+// the slope of the last row as an exception instead of fitting it.
+template <size_t N>
+std::vector<Anchor> Anchors(const PhaseShiftTables::AnchorRow (&rows)[N], bool fit_last_slope = true) {
+  std::vector<Anchor> anchors;
+  for (size_t i = 0; i < N; ++i)
+    anchors.push_back({rows[i].q, rows[i].delta, rows[i].ddeltadq, fit_last_slope || i + 1 < N});
+  return anchors;
+}
 
 std::vector<Table> Tables() {
+  using namespace PhaseShiftTables;
   std::vector<Table> tabs;
   {
     Table t{"PKplus", "proton-K+", kMProton, kMKaon, 1, 701, {}};
     // Plain expansion with two shape terms: four conditions, four coefficients.
     t.channels.push_back(
-        Channel("S01 (ell 0)", 0, 3, 0, false, 0, false, 0,
-                {{50, -0.0708759, -0.00162901, true}, {350, -0.500599, -0.00130287, true}}));
+        Channel("S01 (ell 0)", 0, 3, 0, false, 0, false, 0, Anchors(kAnchorsPKplus[0])));
     t.channels.push_back(
-        Channel("P01 (ell 1, J 1/2)", 1, 3, 0, false, 0, false, 0,
-                {{50, -0.0021411, -0.000121982, true}, {350, -0.218875, -0.000785771, true}}));
+        Channel("P01 (ell 1, J 1/2)", 1, 3, 0, false, 0, false, 0, Anchors(kAnchorsPKplus[1])));
     t.channels.push_back(
-        Channel("P03 (ell 1, J 3/2)", 1, 3, 0, false, 0, false, 0,
-                {{50, 0.000946544, 4.90663e-05, true}, {350, 0.127361, 0.000603575, true}}));
+        Channel("P03 (ell 1, J 3/2)", 1, 3, 0, false, 0, false, 0, Anchors(kAnchorsPKplus[2])));
     tabs.push_back(t);
   }
   {
     Table t{"PPiplus", "proton-pi+", kMProton, kMPi, 1, 781, {}};
     // Six conditions: the resummed expansion (P of degree 4, Q = 1 + b x).
-    t.channels.push_back(Channel("S31 (ell 0)", 0, 4, 1, false, 0, false, 0,
-                                 {{100, -0.0785383, -0.00110795, true},
-                                  {200, -0.214173, -0.00148456, true},
-                                  {390, -0.471329, -0.000760909, true}}));
-    t.channels.push_back(Channel("P31 (ell 1, J 1/2)", 1, 4, 1, false, 0, false, 0,
-                                 {{100, -0.011381, -0.000300629, true},
-                                  {200, -0.0622221, -0.000697835, true},
-                                  {390, -0.247273, -0.00134065, true}}));
+    t.channels.push_back(
+        Channel("S31 (ell 0)", 0, 4, 1, false, 0, false, 0, Anchors(kAnchorsPPiplus[0])));
+    t.channels.push_back(
+        Channel("P31 (ell 1, J 1/2)", 1, 4, 1, false, 0, false, 0, Anchors(kAnchorsPPiplus[1])));
     t.channels.push_back(Channel("P33 (ell 1, J 3/2), Delta(1232)", 1, 5, 0, true, 226.75, false, 0,
-                                 {{100, 0.0781373, 0.00231675, true},
-                                  {200, 1.01294, 0.020556, true},
-                                  {390, 2.71557, 0.00304364, true}}));
+                                 Anchors(kAnchorsPPiplus[2])));
     tabs.push_back(t);
   }
   {
     Table t{"NN", "neutron-neutron", kMNeutron, kMNeutron, 0, 401, {}};
-    // 1S0: five conditions (with the threshold slope 0.0325178, i.e. a = -6.417 fm).
+    // 1S0: five conditions (with the threshold slope, i.e. a = -6.417 fm).
     t.channels.push_back(
-        Channel("1S0", 0, 4, 0, false, 0, true, 0.0325178,
-                {{50, 0.928847, 0.00474858, true}, {200, 0.501214, -0.00387338, true}}));
+        Channel("1S0", 0, 4, 0, false, 0, true, kSlope0NN1S0, Anchors(kAnchorsNN[0])));
     // P waves: scattering volume, effective range and one shape term through the phase and slope
     // at 50 MeV/c and the phase at 200 MeV/c. The anchor slope 0 at 200 MeV/c (the last table
     // point) is kept as an exception: a fourth coefficient fitted to it makes every P wave peak
     // in mid-table and turn back to a flat end.
-    t.channels.push_back(
-        Channel("3P0", 1, 2, 0, false, 0, false, 0,
-                {{50, 0.0306934, 0.00151352, true}, {200, 0.0951437, 0.0, false}}));
-    t.channels.push_back(
-        Channel("3P1", 1, 2, 0, false, 0, false, 0,
-                {{50, -0.0176518, -0.000843524, true}, {200, -0.0540706, 0.0, false}}));
-    t.channels.push_back(
-        Channel("3P2", 1, 2, 0, false, 0, false, 0,
-                {{50, 0.00482179, 0.000293275, true}, {200, 0.0222191, 0.0, false}}));
+    t.channels.push_back(Channel("3P0", 1, 2, 0, false, 0, false, 0, Anchors(kAnchorsNN[1], false)));
+    t.channels.push_back(Channel("3P1", 1, 2, 0, false, 0, false, 0, Anchors(kAnchorsNN[2], false)));
+    t.channels.push_back(Channel("3P2", 1, 2, 0, false, 0, false, 0, Anchors(kAnchorsNN[3], false)));
     tabs.push_back(t);
   }
   return tabs;
