@@ -12,7 +12,6 @@
 
 #include "fit/cf2sfit.h"
 #include "numeric/fatal.h"
-#include "numeric/gslerror.h"
 #include "numeric/gslmatrix.h"
 #include "numeric/random.h"
 

@@ -185,6 +185,7 @@ void CKernel::Calc_PureHBT() {
   // from j_0, j_1 is unstable once ell exceeds x, which the small-q r corner of
   // the grid reaches for any KLMAX above a few.
   std::vector<double> jl(LMAX + 1);
+  femtokit::PrepareGSL();
   for (int iq = 0; iq < nqmax; iq++) {
     const double q = (iq + 0.5) * delq;
     for (int ir = 0; ir < nrmax; ir++) {

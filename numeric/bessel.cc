@@ -6,23 +6,23 @@
 
 namespace Bessel {
 
-double J0(double x) { return gsl_sf_bessel_J0(x); }
-double J1(double x) { return gsl_sf_bessel_J1(x); }
-double Jn(int n, double x) { return gsl_sf_bessel_Jn(n, x); }
-double Y0(double x) { return gsl_sf_bessel_Y0(x); }
-double Y1(double x) { return gsl_sf_bessel_Y1(x); }
-double Yn(int n, double x) { return gsl_sf_bessel_Yn(n, x); }
-double I0(double x) { return gsl_sf_bessel_I0(x); }
-double I1(double x) { return gsl_sf_bessel_I1(x); }
-double In(int n, double x) { return gsl_sf_bessel_In(n, x); }
-double K0(double x) { return gsl_sf_bessel_K0(x); }
-double K1(double x) { return gsl_sf_bessel_K1(x); }
-double Kn(int n, double x) { return gsl_sf_bessel_Kn(n, x); }
+double J0(double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_J0(x); }
+double J1(double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_J1(x); }
+double Jn(int n, double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_Jn(n, x); }
+double Y0(double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_Y0(x); }
+double Y1(double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_Y1(x); }
+double Yn(int n, double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_Yn(n, x); }
+double I0(double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_I0(x); }
+double I1(double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_I1(x); }
+double In(int n, double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_In(n, x); }
+double K0(double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_K0(x); }
+double K1(double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_K1(x); }
+double Kn(int n, double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_Kn(n, x); }
 
-double j0(double x) { return gsl_sf_bessel_j0(x); }
-double j1(double x) { return gsl_sf_bessel_j1(x); }
-double y0(double x) { return gsl_sf_bessel_y0(x); }
-double y1(double x) { return gsl_sf_bessel_y1(x); }
+double j0(double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_j0(x); }
+double j1(double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_j1(x); }
+double y0(double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_y0(x); }
+double y1(double x) { femtokit::PrepareGSL(); return gsl_sf_bessel_y1(x); }
 
 namespace {
 

@@ -4,22 +4,18 @@
 // The boundary to the GNU Scientific Library's error handling.
 //
 // GSL's default handler aborts the process on any error (an underflowing
-// Coulomb function, a singular matrix). The library reads GSL results without
-// status codes and checks them itself where it matters, so GSL must never
-// abort: every source file that calls GSL includes this header, and the inline
-// variable below switches GSL's handler off during static initialisation of
-// that file, before main runs. Switching it off more than once is harmless.
-
-#include <gsl/gsl_errno.h>
+// Coulomb function, a singular matrix). The library reads GSL results and
+// checks them itself where it matters (status codes, finiteness), so GSL must
+// not abort. PrepareGSL is the one place that arranges this: every library
+// function that calls GSL calls it first. Its first call switches GSL's
+// default handler off; a handler that the host program installed before is
+// left as it is (the host decides for its own process). Later calls cost one
+// guard check. Nothing happens at static initialisation, so merely linking
+// the library changes nothing in the host process.
 
 namespace femtokit {
 
-inline bool TurnOffGSLErrorHandler() {
-  gsl_set_error_handler_off();
-  return true;
-}
-
-inline const bool kGSLErrorHandlerOff = TurnOffGSLErrorHandler();
+void PrepareGSL();
 
 }  // namespace femtokit
 

@@ -24,7 +24,9 @@ CGSLMatrix_Real::CGSLMatrix_Real(int n)
       p(nullptr),
       m_gsl(nullptr),
       y_gsl(nullptr),
-      eigenvec(nullptr) {}
+      eigenvec(nullptr) {
+  femtokit::PrepareGSL();
+}
 
 CGSLMatrix_Real::~CGSLMatrix_Real() {
   if (w != nullptr) gsl_eigen_symmv_free(w);
@@ -104,7 +106,9 @@ CGSLMatrix_Complex::CGSLMatrix_Complex(int n)
       p(nullptr),
       eigenvec(nullptr),
       m_gsl(nullptr),
-      y_gsl(nullptr) {}
+      y_gsl(nullptr) {
+  femtokit::PrepareGSL();
+}
 
 CGSLMatrix_Complex::~CGSLMatrix_Complex() {
   if (eval_gsl != nullptr) gsl_vector_free(eval_gsl);

@@ -79,6 +79,7 @@ double cgc(double j1, double m1, double j2, double m2, double J, double M) {
   const int two_m1 = static_cast<int>(std::lrint(2.0 * m1));
   const int two_m2 = static_cast<int>(std::lrint(2.0 * m2));
   const int two_M = static_cast<int>(std::lrint(2.0 * M));
+  femtokit::PrepareGSL();
   const double threej = gsl_sf_coupling_3j(two_j1, two_j2, two_J, two_m1, two_m2, -two_M);
   const long phase = std::lrint(j1 - j2 + M);
   const double sign = (phase % 2 != 0) ? -1.0 : 1.0;

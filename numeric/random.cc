@@ -16,7 +16,7 @@ unsigned long SeedValue(int seed) {
 
 }  // namespace
 
-CRandom::CRandom(int seed) : randy(gsl_rng_alloc(gsl_rng_ranlxd1)) {
+CRandom::CRandom(int seed) : randy((femtokit::PrepareGSL(), gsl_rng_alloc(gsl_rng_ranlxd1))) {
   gsl_rng_set(randy, SeedValue(seed));
 }
 

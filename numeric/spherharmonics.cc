@@ -10,9 +10,10 @@
 
 namespace SpherHarmonics {
 
-double legendre(int l, double x) { return gsl_sf_legendre_Pl(l, x); }
+double legendre(int l, double x) { femtokit::PrepareGSL(); return gsl_sf_legendre_Pl(l, x); }
 
 std::complex<double> Ylm(int l, int m, double theta, double phi) {
+  femtokit::PrepareGSL();
   const int absm = std::abs(m);
   // sphPlm carries the normalisation sqrt((2l+1)/(4 pi) (l-m)!/(l+m)!) and the
   // Condon-Shortley phase for m >= 0.

@@ -27,6 +27,7 @@ double Unscale(double value, double exponent) {
 }  // namespace
 
 void GetFG(int ell, double x, double eta, double* F, double* G) {
+  femtokit::PrepareGSL();
   std::vector<double> fc(ell + 1, 0.0), gc(ell + 1, 0.0);
   double fexp = 0.0, gexp = 0.0;
   const int status =
@@ -45,6 +46,7 @@ void GetFG(int ell, double x, double eta, double* F, double* G) {
 
 void GetFGprime(int ell, double x, double eta, double* F, double* G, double* Fprime,
                 double* Gprime) {
+  femtokit::PrepareGSL();
   double fc = 0.0, fcp = 0.0, gc = 0.0, gcp = 0.0, fexp = 0.0, gexp = 0.0;
   const int status =
       gsl_sf_coulomb_wave_FGp_array(ell, 0, eta, x, &fc, &fcp, &gc, &gcp, &fexp, &gexp);
@@ -74,6 +76,7 @@ std::complex<double> CWoutgoing(int ell, double x, double eta) {
 }
 
 std::complex<double> cgamma(std::complex<double> z) {
+  femtokit::PrepareGSL();
   gsl_sf_result lnr, arg;
   gsl_sf_lngamma_complex_e(z.real(), z.imag(), &lnr, &arg);
   return std::exp(lnr.val) * std::complex<double>(std::cos(arg.val), std::sin(arg.val));

@@ -1,5 +1,7 @@
-// Tests of the process-wide switches an embedding program sets: the fatal
-// handler, the output verbosity and sink, and the thread count.
+// Tests of the process-wide switches an embedding program sets or meets: the
+// fatal handler, the output verbosity and sink, the thread count, GSL's handler.
+
+#include <gsl/gsl_errno.h>
 
 #include <cstdlib>
 #include <stdexcept>
@@ -8,6 +10,7 @@
 
 #include "common/test_util.h"
 #include "numeric/fatal.h"
+#include "numeric/gslerror.h"
 #include "numeric/output.h"
 #include "numeric/threads.h"
 
@@ -64,3 +67,26 @@ TEST(Threads, OverrideThenEnvironment) {
 }
 
 }  // namespace
+
+// GSL's handler is switched off at the library's first GSL use, not before, and a handler the
+// host installed stays. Run in a re-executed child so that no earlier GSL use has happened.
+void HostHandler(const char*, const char*, int, int) { std::_Exit(3); }
+
+TEST(GSLBoundaryDeathTest, DefaultAbortOffHostHandlerKept) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        femtokit::PrepareGSL();
+        gsl_error("provoked", __FILE__, __LINE__, GSL_EDOM);  // would abort by default
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(
+      {
+        gsl_set_error_handler(&HostHandler);
+        femtokit::PrepareGSL();
+        gsl_error("provoked", __FILE__, __LINE__, GSL_EDOM);
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(3), "");
+}
