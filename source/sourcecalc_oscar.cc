@@ -338,7 +338,13 @@ void CSourceCalc_OSCAR::AccumulateS(CCHArray* A, OSCARPairTotals* totals, int pa
   // split over the threads; each thread keeps its own sum, merged in thread order at the end.
   const std::vector<size_t> shares = work.Split(0, work.Items(), nparts);
   const size_t begin = shares[part], end = shares[part + 1];
-  const int nthreads = femtokit::ThreadCount();
+  // Threads only for work worth waking them (a loaded machine makes every fork-join cost
+  // milliseconds): about kPairsPerThread pairs each at least.
+  constexpr double kPairsPerThread = 50000.0;
+  double share_pairs = 0.0;
+  for (size_t i = begin; i < end; ++i) share_pairs += work.Weight(i);
+  const int nthreads = static_cast<int>(
+      std::max(1.0, std::min<double>(femtokit::ThreadCount(), share_pairs / kPairsPerThread)));
   std::vector<std::unique_ptr<CPairSeparationSum>> sums;
   for (int t = 0; t < nthreads; ++t) sums.push_back(std::make_unique<CPairSeparationSum>(A));
   const size_t progressstep = (end - begin) / 10;
