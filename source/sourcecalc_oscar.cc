@@ -325,6 +325,9 @@ void CSourceCalc_OSCAR::AccumulateS(CCHArray* A, OSCARPairTotals* totals, int pa
                     pairing.c_str());
   if (nparts < 1 || part < 0 || part >= nparts)
     femtokit::Fatal("CSourceCalc_OSCAR: share %d of %d does not exist\n", part, nparts);
+  // Equal codes are one species, whatever AEQUALB says.
+  if (parameter::getI(spars, "IDa", kPionCode) == parameter::getI(spars, "IDb", kPionCode))
+    parameter::set(spars, "AEQUALB", 1);
   A->ZeroArray();
   *totals = OSCARPairTotals();
   Kept kept;
@@ -392,9 +395,6 @@ void CSourceCalc_OSCAR::NormaliseS(CCHArray* A, const OSCARPairTotals& totals) {
 
 void CSourceCalc_OSCAR::CalcS(CCHArray* A) {
   Progress("delr=%g, nrmax=%d\n", A->GetRADSTEP(), A->GetNRADIAL());
-  const int IDa = parameter::getI(spars, "IDa", kPionCode);
-  const int IDb = parameter::getI(spars, "IDb", kPionCode);
-  if (IDa == IDb) parameter::set(spars, "AEQUALB", 1);
   OSCARPairTotals totals;
   AccumulateS(A, &totals);
   if (!(totals.npairs > 0.0)) {

@@ -112,7 +112,7 @@ class CSourceCalc_OSCAR : public CSourceCalc {
 
   // The additive part of CalcS for the share `part` (0 .. nparts-1) of the pair work (contiguous
   // blocks of outer particles, or of events with PAIRING "event", of about equal pair counts):
-  // zeroes A, reads the file, fills A with the unnormalised histogram and `totals` with this
+  // stores "AEQUALB" = 1 when IDa = IDb, zeroes A, reads the file, fills A with the unnormalised histogram and `totals` with this
   // share's pairs and sums. The shares of all parts add up to the whole.
   void AccumulateS(CCHArray* A, OSCARPairTotals* totals, int part = 0, int nparts = 1);
   // Turns an unnormalised histogram into the source: prints "xbar=..." and "Effective radii:
