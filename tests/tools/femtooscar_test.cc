@@ -8,7 +8,6 @@
 #include <sstream>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "arrays/charray.h"
 #include "common/test_util.h"
@@ -128,48 +127,60 @@ TEST(FemtoOscarProgram, GeneratorRefusesMeaninglessOptions) {
   }
 }
 
-// Batch jobs: two shares written by femtooscar and added by femtomerge give the source of one
-// run; with MPI, two ranks give it too.
-TEST(FemtoOscarProgram, MergedSharesAndRanksEqualOneRun) {
+// Keys of a small same-event run on a SMASH binary file, and the source of one serial run.
+const char kShareRun[] =
+    "string OSCARfilename e.smash\nstring EVENTFORMAT SMASHbinary\nint NEVENTS 6\nint NA 120\n"
+    "string PAIRING event\nint LMAX 2\nint NRADIAL 30\n";
+
+void GenerateAndRunWhole(const ScratchDir& dir) {
+  ASSERT_EQ(RunProgram(dir, "femtooscargen", "pars.dat", kShareRun).first, 0);
+  const std::string pars = std::string(kShareRun) + "string OUTPUTDIR whole\n";
+  ASSERT_EQ(RunProgram(dir, "femtooscar", "pars.dat", pars.c_str()).first, 0);
+}
+
+// The source directory `run` equals the serial one, "whole".
+void ExpectSameAsWhole(const ScratchDir& dir, const std::string& run) {
+  CCHArray whole(2, 30, 1.0), other(2, 30, 1.0);
+  whole.ReadAllA((dir / "whole").c_str());
+  other.ReadAllA((dir / run).c_str());
+  ASSERT_GT(whole.GetElement(0, 0, 0, 5), 0.0);
+  for (int ir = 0; ir < 30; ++ir)
+    for (int ly = 0; ly <= 2; ++ly)
+      for (int lz = 0; lz <= 2 - ly; ++lz)
+        EXPECT_CLOSE_ABS(other.GetElement(0, ly, lz, ir), whole.GetElement(0, ly, lz, ir), 1e-9,
+                         1e-15)
+            << run << " ir=" << ir;
+}
+
+// Batch jobs: two shares written by femtooscar and added by femtomerge give the source of one run.
+TEST(FemtoOscarProgram, MergedSharesEqualOneRun) {
   ScratchDir dir;
-  const std::string common =
-      "string OSCARfilename e.smash\nstring EVENTFORMAT SMASHbinary\nint NEVENTS 6\nint NA 120\n"
-      "string PAIRING event\nint LMAX 2\nint NRADIAL 30\n";
-  ASSERT_EQ(RunProgram(dir, "femtooscargen", "pars.dat", common.c_str()).first, 0);
-  ASSERT_EQ(RunProgram(dir, "femtooscar", "pars.dat", (common + "string OUTPUTDIR whole\n").c_str())
-                .first,
-            0);
+  GenerateAndRunWhole(dir);
   for (int job = 0; job < 2; ++job) {
-    const std::string pars = common + "string PARTIALFILE part" + std::to_string(job) +
-                             "\nint JOB " + std::to_string(job) + "\nint NJOBS 2\n";
+    const std::string pars = std::string(kShareRun) + "string PARTIALFILE part" +
+                             std::to_string(job) + "\nint JOB " + std::to_string(job) +
+                             "\nint NJOBS 2\n";
     const auto [status, out] = RunProgram(dir, "femtooscar", "pars.dat", pars.c_str());
     ASSERT_EQ(status, 0) << out;
   }
   const auto [status, out] = RunProgram(dir, "femtomerge", "merged part0 part1");
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("femtomerge: 2 partial files, 42840 pairs\n"), std::string::npos) << out;
-  std::vector<std::string> runs = {"merged"};
-#ifdef FEMTOKIT_MPIEXEC
-  const std::string mpirun = std::string(FEMTOKIT_MPIEXEC) +
-                             " -np 2 --allow-run-as-root --oversubscribe '" + FEMTOKIT_BIN_DIR +
-                             "/femtooscar' pars.dat";
-  femtokit_test::WriteTextFile(dir / "pars.dat", common + "string OUTPUTDIR mpi\n");
-  const std::string command = "cd '" + dir.str() + "' && " + mpirun + " >mpi.txt 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << ReadFile(dir / "mpi.txt");
-  runs.push_back("mpi");
-#endif
-  CCHArray whole(2, 30, 1.0);
-  whole.ReadAllA((dir / "whole").c_str());
-  for (const std::string& run : runs) {
-    CCHArray other(2, 30, 1.0);
-    other.ReadAllA((dir / run).c_str());
-    for (int ir = 0; ir < 30; ++ir)
-      for (int ly = 0; ly <= 2; ++ly)
-        for (int lz = 0; lz <= 2 - ly; ++lz)
-          EXPECT_CLOSE_ABS(other.GetElement(0, ly, lz, ir), whole.GetElement(0, ly, lz, ir), 1e-9,
-                           1e-15)
-              << run << " ir=" << ir;
-  }
+  ExpectSameAsWhole(dir, "merged");
 }
+
+#ifdef FEMTOKIT_MPIEXEC
+// Built with MPI: two ranks give the serial source.
+TEST(FemtoOscarProgram, TwoMpiRanksEqualOneRun) {
+  ScratchDir dir;
+  GenerateAndRunWhole(dir);
+  femtokit_test::WriteTextFile(dir / "pars.dat", std::string(kShareRun) + "string OUTPUTDIR mpi\n");
+  const std::string command = "cd '" + dir.str() + "' && " + FEMTOKIT_MPIEXEC +
+                              " -np 2 --allow-run-as-root --oversubscribe '" + FEMTOKIT_BIN_DIR +
+                              "/femtooscar' pars.dat >mpi.txt 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << ReadFile(dir / "mpi.txt");
+  ExpectSameAsWhole(dir, "mpi");
+}
+#endif
 
 }  // namespace
