@@ -71,9 +71,11 @@ struct OSCARPairTotals {
 //
 // Fatal (message on standard output, exit status 1): an unknown code in SetIDs; more than NMAX - 1
 // kept particles of one species; memory for the kept particles that cannot be had; an unknown
-// PAIRING; any fault of the event file (source/eventreader.h); an event file that cannot be opened, a header line of 80 or more
-// characters, a file ending inside its header, an event header or particle record that is
-// truncated or does not parse (the message names the file, the event and the record).
+// PAIRING; any fault of the event file (source/eventreader.h: the message names the file, the
+// event and the line), and for the legacy layout, as always, an event file that cannot be opened,
+// a header line of 80 or more characters, a file ending inside its header, an event header or
+// particle record that is truncated or does not parse (the message names the file, the line, the
+// event and the record).
 class CSourceCalc_OSCAR : public CSourceCalc {
  public:
   CSourceCalc_OSCAR();
@@ -91,18 +93,20 @@ class CSourceCalc_OSCAR : public CSourceCalc {
   // stores "AEQUALB" = 1; otherwise AEQUALB keeps its value.
   void SetIDs(int IDa, int IDb);
 
-  // Reads the event file into the point lists: ra[i], rb[i] each point to four doubles
+  // Reads the event file (any layout; EVENTFORMAT) into the point lists: ra[i], rb[i] each point to four doubles
   // (t, x, y, z) in fm of the pair frame (x out, y side, z long); both lists must hold NMAX
   // points. Sets na, nb to the number of kept particles; with AEQUALB every kept particle goes to
   // list a and nb = na on return. Reads at most NEVENTSMAX events (at least the first), stops
   // earlier at the end of the file; a file that ends right after its header has no events.
-  // Prints "Pt=%g, gammav=%g, gamma=%g\n", "Opening %s\n", the five header lines as
-  // "dummy line=%s\n" and "OSCAR file read: %d events, na=%d, nb=%d\n".
+  // Prints "Pt=%g, gammav=%g, gamma=%g\n", "Opening %s\n", for the legacy layout the five
+  // header lines as "dummy line=%s\n", for the others "event file format: %s\n", and
+  // "OSCAR file read: %d events, na=%d, nb=%d\n".
   void ReadR(double** ra, double** rb, int& na, int& nb);
 
   // Computes the source into A (an AExp array; its LMAX, radial bins and symmetries are used):
-  // zeroes A, reads the file, histograms every pair separation, prints "delr=%g, nrmax=%d\n",
-  // progress lines "finished %g percent\n" when na >= 10, "xbar=%g, ybar=%g, zbar=%g\n" and
+  // zeroes A, reads the file, histograms every pair separation (PAIRING), prints
+  // "delr=%g, nrmax=%d\n", progress lines "finished %g percent\n" when there are at least ten
+  // outer particles (events with PAIRING "event"), "xbar=%g, ybar=%g, zbar=%g\n" and
   // "Effective radii: Rout=%g, Rside=%g, Rlong=%g\n", and divides bin ir by the number of pairs
   // and the shell volume (4 pi/3) RADSTEP^3 ((ir+1)^3 - ir^3). With IDa = IDb it stores
   // "AEQUALB" = 1; AEQUALB makes a and b one species. Without any pair it prints
