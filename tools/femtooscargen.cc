@@ -47,7 +47,8 @@ double MassOf(const parameter_map& pars, const char* key, int code) {
   if (pars.count(key) > 0) return parameter::getD(pars, key, 0.0);
   femtokit::SpeciesInfo info;
   if (femtokit::FindSpecies(code, &info)) return info.mass;
-  femtokit::Fatal("femtooscargen: no mass known for code %d, give %s\n", code, key);
+  femtokit::Fatal("femtooscargen: no mass known for code %d, give %s (known codes: %s)\n", code,
+                  key, femtokit::KnownSpeciesList().c_str());
 }
 
 // Stops with a message naming the key when `ok` is false.
