@@ -37,6 +37,9 @@ inline constexpr double kMassXiZero = 1314.86;
 inline constexpr double kMassXiMinus = 1321.71;
 inline constexpr double kMassOmegaMinus = 1672.45;
 inline constexpr double kMassDeuteron = 1875.613;
+inline constexpr double kMassTriton = 2808.921;    // PDG 2022 (nuclear mass)
+inline constexpr double kMassHelium3 = 2808.391;   // PDG 2022 (nuclear mass)
+inline constexpr double kMassHelium4 = 3727.379;   // PDG 2022 (nuclear mass)
 
 // The proton mass of the source models and the event-file source (938.28 MeV):
 // their default parameter maps have always carried it, and callers compare

@@ -10,6 +10,9 @@ FEMTOKIT_BUILD=${FEMTOKIT_BUILD:-$FEMTOKIT_ROOT/build}
 FEMTOKIT_PACKAGES="cmake g++ make libgsl-dev libgtest-dev libbenchmark-dev pkg-config
   libtomlplusplus-dev nlohmann-json3-dev
   pybind11-dev python3-dev python3-numpy python3-iminuit python3-matplotlib python3-pytest"
+# Optional: with Open MPI, femtooscar is also built to share its pairs over MPI ranks. Installed
+# when root installs the rest; the build works without it.
+FEMTOKIT_OPTIONAL_PACKAGES="libopenmpi-dev openmpi-bin"
 
 femtokit_install_missing() {
   local missing=()
@@ -25,7 +28,9 @@ femtokit_install_missing() {
     return 1
   fi
   echo "Installing missing packages: ${missing[*]}"
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" &&
+    { DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $FEMTOKIT_OPTIONAL_PACKAGES ||
+        echo "optional packages not installed ($FEMTOKIT_OPTIONAL_PACKAGES): femtooscar without MPI"; }
 }
 
 femtokit_build() {

@@ -4,9 +4,15 @@
 // Writer of OSCAR event files from a known emission model, for checking the event-file source
 // (source/sourcecalc_oscar.h) without a transport model.
 //
-// File layout written (the one CSourceCalc_OSCAR::ReadR reads): five header lines; per event a
-// line "n ievent", n records "index code 0 px py pz E m x y z t" (GeV/c, GeV, fm, fm/c), and three
-// trailer lines "0 0".
+// File layouts written: the legacy one (WriteFile; five header lines; per event a line
+// "n ievent", n records "index code 0 px py pz E m x y z t" (GeV/c, GeV, fm, fm/c), and three
+// trailer lines "0 0"), and with WriteFormat every layout of source/eventreader.h from the same
+// events: the random numbers are drawn in the same order whatever the layout, so one seed gives
+// the same particles in every file. The text layouts write 17 digits (every value read back
+// exactly). Where a layout holds more than the final state, the generator writes it too, so that
+// readers are seen to pick the final state: OSC1999A an initial block, OSCAR2013 an "in" block
+// and an earlier "out" block, SMASH binary an earlier 'p' block and an 'i' block, all with the
+// particles at the origin.
 //
 // Emission model: each particle has a momentum drawn per species (below) and is emitted, in its
 // own longitudinal rest frame (the frame moving along the beam with the particle's rapidity y), at
@@ -15,6 +21,8 @@
 //   long ~ N(0, Rlong^2) along the beam,
 //   time = tau + sigmatau N(0, 1).
 // Lab coordinates: z = cosh(y) long + sinh(y) time, t = cosh(y) time + sinh(y) long.
+// With eventshift > 0 every event is moved along the beam by its own dz ~ N(0, eventshift^2):
+// positions correlated event by event (pairs of one event do not see it, pairs of two do).
 //
 // What the event-file source then measures, for pairs with pt near the pair-momentum share of each
 // species and tau = 12 fm/c: separations of width sqrt(2) Rout gamma (out, gamma of the pair
@@ -24,6 +32,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "source/eventreader.h"
 
 class CRandom;
 
@@ -44,6 +54,7 @@ struct Species {
 struct Geometry {
   double Rout = 4.0, Rside = 4.0, Rlong = 4.0;
   double tau = 12.0, sigmatau = 0.0;
+  double eventshift = 0.0;  // fm: spread of each event's common shift along the beam
 };
 
 // Writes the five header lines (title cut to 70 characters).
@@ -59,6 +70,15 @@ void WriteEvent(FILE* f, int ievent, const std::vector<Species>& species, const 
 // Writes a whole file of nevents events; false (nothing fatal) when the file cannot be written.
 bool WriteFile(const std::string& filename, int nevents, const std::vector<Species>& species,
                const Geometry& geometry, CRandom* random);
+
+// The particles of one event of the model (GeV, fm: as a file holds them), species in turn.
+std::vector<femtokit::EventParticle> GenerateEvent(const std::vector<Species>& species,
+                                                   const Geometry& geometry, CRandom* random);
+// Writes nevents events of the model in `format` (a layout name of source/eventreader.h:
+// legacy, OSC1997A, OSC1999A, OSCAR2013, OSCAR2013Extended, SMASHbinary; SMASHbinary writes
+// variant 0). False when the file cannot be written or the format is unknown (nothing fatal).
+bool WriteFormat(const std::string& filename, const std::string& format, int nevents,
+                 const std::vector<Species>& species, const Geometry& geometry, CRandom* random);
 
 }  // namespace OSCARGen
 

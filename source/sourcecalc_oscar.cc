@@ -1,142 +1,154 @@
 #include "source/sourcecalc_oscar.h"
 
-#include <cctype>
-#include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <new>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "arrays/charray.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
+#include "numeric/output.h"
+#include "numeric/threads.h"
+#include "source/eventreader.h"
 #include "source/pairseparationsum.h"
+#include "source/species.h"
 
 namespace {
 
-// Particle codes and masses (MeV) the event-file source knows; the proton is taken as 938.28 MeV
-// in the source models.
+using femtokit::EventParticle;
+using femtokit::Progress;
+
 constexpr int kPionCode = 211;
-constexpr int kProtonCode = 2212;
-constexpr double kPionMass = 139.58;
-constexpr double kProtonMass = 938.28;
-
-// Common time (fm/c) of the particle's longitudinal frame to which every point is moved.
+constexpr double kPionMass = femtokit::constants::kMassPionCharged;
+// Default common time (fm/c) of the particle's longitudinal frame to which every point is moved.
 constexpr double kCommonTime = 12.0;
-// The header is read into 80-character buffers: a header line holds at most 79 characters.
-constexpr int kHeaderLineBuffer = 80;
-constexpr int kHeaderLines = 5;
-// Lines skipped after the last record of an event.
-constexpr int kTrailerLines = 3;
 
-// Mass of a known particle code, 0 for an unknown one.
+// Mass of a code the species table knows, 0 for an unknown one.
 double MassOfCode(int code) {
-  const int c = std::abs(code);
-  if (c == kPionCode) return kPionMass;
-  if (c == kProtonCode) return kProtonMass;
-  return 0.0;
+  femtokit::SpeciesInfo info;
+  return femtokit::FindSpecies(code, &info) ? info.mass : 0.0;
 }
 
-// Buffered reader of whitespace-separated tokens and lines of an event file. Reads in large
-// blocks; a token is any run of non-blank characters.
-class EventFileReader {
- public:
-  explicit EventFileReader(FILE* f) : f_(f), buf_(1 << 16) {}
+// The kinematic window and the pair frame of one reading, from the parameters.
+struct Selection {
+  double DELPT, phimin, phimax, YMIN, YMAX;
+  int IDa, IDb;
+  double Ma, Mb, pa, pb, gammav, gamma, tcommon;
+  bool AEQUALB;
+  bool record_mass = false;  // mT from the record's mass (every layout but the legacy one)
 
-  // The next character without consuming it; EOF at the end of the file.
-  int Peek() {
-    if (pos_ == len_ && !Refill()) return EOF;
-    return static_cast<unsigned char>(buf_[pos_]);
-  }
-  int Get() {
-    const int c = Peek();
-    if (c != EOF) ++pos_;
-    return c;
+  explicit Selection(const parameter_map& spars) {
+    const double Pt = parameter::getD(spars, "Pt", 600);
+    DELPT = parameter::getD(spars, "DELPT", 20);
+    phimin = parameter::getD(spars, "PHIMIN_DEG", 0.0) * 2.0 * M_PI / 360.0;
+    phimax = parameter::getD(spars, "PHIMAX_DEG", 360.0) * 2.0 * M_PI / 360.0;
+    YMIN = parameter::getD(spars, "YMIN", -3.0);
+    YMAX = parameter::getD(spars, "YMAX", 3.0);
+    IDa = parameter::getI(spars, "IDa", kPionCode);
+    IDb = parameter::getI(spars, "IDb", kPionCode);
+    Ma = parameter::getD(spars, "Ma", kPionMass);
+    Mb = parameter::getD(spars, "Mb", kPionMass);
+    AEQUALB = parameter::getB(spars, "AEQUALB", false);
+    tcommon = parameter::getD(spars, "TCOMMON", kCommonTime);
+    // The pair momentum is shared in proportion to the masses, so that both particles move with
+    // the pair velocity v = Pt/(Ea + Eb).
+    pa = Pt * Ma / (Ma + Mb);
+    pb = Pt * Mb / (Ma + Mb);
+    const double v = Pt / (sqrt(Ma * Ma + pa * pa) + sqrt(Mb * Mb + pb * pb));
+    gammav = v / sqrt(1.0 - v * v);
+    gamma = sqrt(1.0 + gammav * gammav);
+    Progress("Pt=%g, gammav=%g, gamma=%g\n", Pt, gammav, gamma);
   }
 
-  // Reads one line without its newline into `line`. False at the end of the file (nothing
-  // read).
-  bool ReadLine(std::string& line) {
-    line.clear();
-    int c = Get();
-    if (c == EOF) return false;
-    while (c != EOF && c != '\n') {
-      line.push_back(static_cast<char>(c));
-      c = Get();
-    }
+  // True when `p` is kept: `is_a` names its list, `point` receives (t, x, y, z) of the pair frame.
+  bool Apply(const EventParticle& p, bool* is_a, double point[4]) const {
+    const int code = p.code;
+    if (code != IDa && code != IDb) return false;
+    const double px = p.px * 1000.0, py = p.py * 1000.0, pz = p.pz * 1000.0;  // GeV -> MeV
+    const double E = p.E * 1000.0;
+    const double pt = sqrt(px * px + py * py);
+    const double pcentre = (code == IDa) ? pa : pb;
+    if (!(fabs(pt - pcentre) < DELPT)) return false;
+    double phi = atan2(px, py);
+    if (phi < 0.0) phi += 2.0 * M_PI;
+    if (!(phi > phimin && phi < phimax)) return false;
+    const double rap = atanh(pz / E);
+    if (!(rap > YMIN && rap < YMAX)) return false;
+    // A particle without transverse momentum has no out direction (only reachable with a pt
+    // window reaching down to 0): it is not kept.
+    if (!(pt > 0.0)) return false;
+
+    const double mass = record_mass && p.mass > 0.0 ? p.mass * 1000.0 : (code == IDa) ? Ma : Mb;
+    const double mt = sqrt(pt * pt + mass * mass);
+    double rout = (px * p.x + py * p.y) / pt;
+    const double rside = (px * p.y - py * p.x) / pt;
+    // Longitudinal boost to the particle's own rapidity frame.
+    const double ch = cosh(rap), sh = sinh(rap);
+    const double zprime = ch * p.z - sh * p.t;
+    const double tprime = ch * p.t - sh * p.z;
+    // Free streaming along the transverse velocity pt/mT to the common time.
+    rout -= (pt / mt) * (tprime - tcommon);
+    *is_a = code == IDa || AEQUALB;
+    // Boost along out with the pair velocity.
+    point[0] = tcommon * gamma - gammav * rout;
+    point[1] = gamma * rout - tcommon * gammav;
+    point[2] = rside;
+    point[3] = zprime;
     return true;
   }
-
-  // Consumes the rest of the current line including its newline.
-  void SkipLine() {
-    int c;
-    do c = Get();
-    while (c != EOF && c != '\n');
-  }
-
-  // True when nothing but blanks remains (the blanks are consumed).
-  bool AtEnd() {
-    int c = Peek();
-    while (c != EOF && std::isspace(c)) {
-      ++pos_;
-      c = Peek();
-    }
-    return c == EOF;
-  }
-
-  // The next token into tok_; false at the end of the file.
-  bool NextToken() {
-    if (AtEnd()) return false;
-    tok_.clear();
-    int c = Peek();
-    while (c != EOF && !std::isspace(c)) {
-      tok_.push_back(static_cast<char>(c));
-      ++pos_;
-      c = Peek();
-    }
-    return true;
-  }
-
-  // The next token as a whole int; false when absent or not an integer.
-  bool ReadInt(int& value) {
-    if (!NextToken()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(tok_.c_str(), &end, 10);
-    if (end == tok_.c_str() || *end != '\0' || errno != 0 || v < -2147483647L - 1 ||
-        v > 2147483647L)
-      return false;
-    value = static_cast<int>(v);
-    return true;
-  }
-
-  // The next token as a whole finite real; a Fortran exponent letter D or d is read as E (some
-  // transport codes write 1.0D+00).
-  bool ReadDouble(double& value) {
-    if (!NextToken()) return false;
-    for (char& c : tok_)
-      if (c == 'D' || c == 'd') c = 'E';
-    char* end = nullptr;
-    const double v = std::strtod(tok_.c_str(), &end);
-    if (end == tok_.c_str() || *end != '\0' || !std::isfinite(v)) return false;
-    value = v;
-    return true;
-  }
-
- private:
-  bool Refill() {
-    len_ = std::fread(buf_.data(), 1, buf_.size(), f_);
-    pos_ = 0;
-    return len_ > 0;
-  }
-
-  FILE* f_;
-  std::vector<char> buf_;
-  size_t pos_ = 0, len_ = 0;
-  std::string tok_;
 };
 
+// Reads the event file named by the parameters: keep(is_a, point) for every kept particle,
+// end_event() after each event. Returns the number of events read (at most NEVENTSMAX, at least
+// the first).
+template <class Keep, class EndEvent>
+int ReadEvents(const parameter_map& spars, Selection& selection, Keep keep, EndEvent end_event) {
+  const int NEVENTSMAX = parameter::getI(spars, "NEVENTSMAX", 100);
+  const std::string filename = parameter::getS(spars, "OSCARfilename", "UNDEFINED");
+  const std::string format = parameter::getS(spars, "EVENTFORMAT", "auto");
+  Progress("Opening %s\n", filename.c_str());
+  std::unique_ptr<femtokit::CEventReader> reader = femtokit::OpenEventFile(filename, format);
+  const std::string name = reader->Name();
+  selection.record_mass = name != "legacy";
+  if (selection.record_mass) Progress("event file format: %s\n", name.c_str());
+  std::vector<EventParticle> particles;
+  int nevents = 0;
+  while (reader->NextEvent(&particles)) {
+    ++nevents;
+    for (const EventParticle& p : particles) {
+      bool is_a;
+      double point[4];
+      if (selection.Apply(p, &is_a, point)) keep(is_a, point);
+    }
+    end_event();
+    if (nevents >= NEVENTSMAX) break;
+  }
+  return nevents;
+}
+
+// Cap on each list from NMAX (a list holds at most NMAX - 1); none when NMAX is absent or <= 0.
+size_t ListCap(const parameter_map& spars) {
+  const int nmax = parameter::getI(spars, "NMAX", 0);
+  return nmax > 0 ? static_cast<size_t>(nmax - 1) : static_cast<size_t>(-1);
+}
+
 }  // namespace
+
+void OSCARPairTotals::Add(const OSCARPairTotals& o) {
+  npairs += o.npairs;
+  sumx += o.sumx;
+  sumy += o.sumy;
+  sumz += o.sumz;
+  sumxx += o.sumxx;
+  sumyy += o.sumyy;
+  sumzz += o.sumzz;
+}
 
 // ------------------------------------------------------------------------- CSourceCalc_OSCAR
 
@@ -183,185 +195,195 @@ void CSourceCalc_OSCAR::SetIDs(int IDa, int IDb) {
 
 void CSourceCalc_OSCAR::ReadR(double** ra, double** rb, int& na, int& nb) {
   na = nb = 0;
-  const double Pt = parameter::getD(spars, "Pt", 600);
-  const double DELPT = parameter::getD(spars, "DELPT", 20);
-  const double phimin = parameter::getD(spars, "PHIMIN_DEG", 0.0) * 2.0 * M_PI / 360.0;
-  const double phimax = parameter::getD(spars, "PHIMAX_DEG", 360.0) * 2.0 * M_PI / 360.0;
-  const double YMIN = parameter::getD(spars, "YMIN", -3.0);
-  const double YMAX = parameter::getD(spars, "YMAX", 3.0);
-  const int IDa = parameter::getI(spars, "IDa", kPionCode);
-  const int IDb = parameter::getI(spars, "IDb", kPionCode);
-  const double Ma = parameter::getD(spars, "Ma", kPionMass);
-  const double Mb = parameter::getD(spars, "Mb", kPionMass);
-  const bool AEQUALB = parameter::getB(spars, "AEQUALB", false);
+  Selection selection(spars);
   const int NMAX = parameter::getI(spars, "NMAX", 10000);
-  const int NEVENTSMAX = parameter::getI(spars, "NEVENTSMAX", 100);
-  const std::string filename = parameter::getS(spars, "OSCARfilename", "UNDEFINED");
-
-  // The pair momentum is shared in proportion to the masses, so that both particles move with
-  // the pair velocity v = Pt/(Ea + Eb).
-  const double pa = Pt * Ma / (Ma + Mb);
-  const double pb = Pt * Mb / (Ma + Mb);
-  const double v = Pt / (sqrt(Ma * Ma + pa * pa) + sqrt(Mb * Mb + pb * pb));
-  const double gammav = v / sqrt(1.0 - v * v);
-  const double gamma = sqrt(1.0 + gammav * gammav);
-  printf("Pt=%g, gammav=%g, gamma=%g\n", Pt, gammav, gamma);
-
-  printf("Opening %s\n", filename.c_str());
-  FILE* f = fopen(filename.c_str(), "r");
-  if (f == nullptr) femtokit::Fatal("Cannot open OSCAR file %s\n", filename.c_str());
-  EventFileReader in(f);
-
-  std::string line;
-  for (int i = 0; i < kHeaderLines; ++i) {
-    if (!in.ReadLine(line))
-      femtokit::Fatal("OSCAR file %s: file ends in header line %d\n", filename.c_str(), i + 1);
-    if (line.size() >= static_cast<size_t>(kHeaderLineBuffer))
-      femtokit::Fatal("OSCAR file %s: header line %d has 80 or more characters\n", filename.c_str(),
-                      i + 1);
-    printf("dummy line=%s\n", line.c_str());
-  }
-
-  int nevents = 0;
-  // The first event is always attempted; a file that ends right after its header (blanks only)
-  // simply has no events.
-  while (!in.AtEnd()) {
-    ++nevents;
-    int nparts = 0, unused = 0;
-    if (!in.ReadInt(nparts) || !in.ReadInt(unused) || nparts < 0)
-      femtokit::Fatal("OSCAR file %s, event %d: event header is missing or does not parse\n",
-                      filename.c_str(), nevents);
-    for (int ipart = 0; ipart < nparts; ++ipart) {
-      int index, code, unused3;
-      double px, py, pz, E, m, x, y, z, t;
-      const bool ok = in.ReadInt(index) && in.ReadInt(code) && in.ReadInt(unused3) &&
-                      in.ReadDouble(px) && in.ReadDouble(py) && in.ReadDouble(pz) &&
-                      in.ReadDouble(E) && in.ReadDouble(m) && in.ReadDouble(x) &&
-                      in.ReadDouble(y) && in.ReadDouble(z) && in.ReadDouble(t);
-      if (!ok)
-        femtokit::Fatal(
-            "OSCAR file %s, event %d: particle record %d of %d is missing or does not parse\n",
-            filename.c_str(), nevents, ipart + 1, nparts);
-      if (code != IDa && code != IDb) continue;
-      px *= 1000.0;  // GeV -> MeV
-      py *= 1000.0;
-      pz *= 1000.0;
-      E *= 1000.0;
-      const double pt = sqrt(px * px + py * py);
-      const double pcentre = (code == IDa) ? pa : pb;
-      if (!(fabs(pt - pcentre) < DELPT)) continue;
-      double phi = atan2(px, py);
-      if (phi < 0.0) phi += 2.0 * M_PI;
-      if (!(phi > phimin && phi < phimax)) continue;
-      const double rap = atanh(pz / E);
-      if (!(rap > YMIN && rap < YMAX)) continue;
-      // A particle without transverse momentum has no out direction (only reachable with a pt
-      // window reaching down to 0): it is not kept.
-      if (!(pt > 0.0)) continue;
-
-      const double mass = (code == IDa) ? Ma : Mb;
-      const double mt = sqrt(pt * pt + mass * mass);
-      double rout = (px * x + py * y) / pt;
-      const double rside = (px * y - py * x) / pt;
-      // Longitudinal boost to the particle's own rapidity frame.
-      const double ch = cosh(rap), sh = sinh(rap);
-      const double zprime = ch * z - sh * t;
-      const double tprime = ch * t - sh * z;
-      // Free streaming along the transverse velocity pt/mT to the common time.
-      rout -= (pt / mt) * (tprime - kCommonTime);
-
-      double* point;
-      if (code == IDa || AEQUALB) {
-        if (na >= NMAX - 1) femtokit::Fatal("Too many type-a particles, increase NMAX\n");
-        point = ra[na++];
-      } else {
-        if (nb >= NMAX - 1) femtokit::Fatal("Too many type-b particles, increase NMAX\n");
-        point = rb[nb++];
-      }
-      // Boost along out with the pair velocity.
-      point[0] = kCommonTime * gamma - gammav * rout;
-      point[1] = gamma * rout - kCommonTime * gammav;
-      point[2] = rside;
-      point[3] = zprime;
+  auto keep = [&](bool is_a, const double* point) {
+    double* slot;
+    if (is_a) {
+      if (na >= NMAX - 1) femtokit::Fatal("Too many type-a particles, increase NMAX\n");
+      slot = ra[na++];
+    } else {
+      if (nb >= NMAX - 1) femtokit::Fatal("Too many type-b particles, increase NMAX\n");
+      slot = rb[nb++];
     }
-    in.SkipLine();
-    for (int i = 0; i < kTrailerLines && in.Peek() != EOF; ++i) in.SkipLine();
-    if (nevents >= NEVENTSMAX) break;
-  }
-  fclose(f);
-  if (AEQUALB) nb = na;
-  printf("OSCAR file read: %d events, na=%d, nb=%d\n", nevents, na, nb);
+    for (int k = 0; k < 4; ++k) slot[k] = point[k];
+  };
+  const int nevents = ReadEvents(spars, selection, keep, [] {});
+  if (selection.AEQUALB) nb = na;
+  Progress("OSCAR file read: %d events, na=%d, nb=%d\n", nevents, na, nb);
 }
 
-void CSourceCalc_OSCAR::CalcS(CCHArray* A) {
-  const int NMAX = parameter::getI(spars, "NMAX", 20000);
-  printf("delr=%g, nrmax=%d\n", A->GetRADSTEP(), A->GetNRADIAL());
-  const int IDa = parameter::getI(spars, "IDa", kPionCode);
-  const int IDb = parameter::getI(spars, "IDb", kPionCode);
-  if (IDa == IDb) parameter::set(spars, "AEQUALB", 1);
-  // With AEQUALB every kept particle is in list a (ReadR), so a and b are one species whatever
-  // the codes.
-  const bool identical = parameter::getB(spars, "AEQUALB", false);
+// The kept points of a reading (x, y, z of the pair frame) in growing lists, and where each
+// event's points end.
+struct CSourceCalc_OSCAR::Kept {
+  std::vector<double> xa, ya, za, xb, yb, zb;
+  std::vector<size_t> enda, endb;  // enda[e]: end of event e's points in list a
+  bool identical = false;
+};
 
-  // Each list holds NMAX points (t, x, y, z) in one block.
-  const int capacity = NMAX > 0 ? NMAX : 0;
-  std::vector<double> blocka(4 * static_cast<size_t>(capacity)), blockb;
-  std::vector<double*> ra(capacity), rb_own;
-  for (int i = 0; i < capacity; ++i) ra[i] = &blocka[4 * static_cast<size_t>(i)];
-  double** rb = ra.data();
-  if (!identical) {
-    blockb.resize(4 * static_cast<size_t>(capacity));
-    rb_own.resize(capacity);
-    for (int i = 0; i < capacity; ++i) rb_own[i] = &blockb[4 * static_cast<size_t>(i)];
-    rb = rb_own.data();
-  }
-  A->ZeroArray();
-  int na = 0, nb = 0;
-  ReadR(ra.data(), rb, na, nb);
-
-  const double npairs = identical ? 0.5 * na * (na - 1.0) : double(na) * double(nb);
-  if (!(npairs > 0.0)) {
-    printf("CSourceCalc_OSCAR: no pairs (na=%d, nb=%d), source left zero\n", na, nb);
-    return;
-  }
-
-  // Coordinates as separate x, y, z arrays for the pair loop.
-  auto split = [](double** r, int n, std::vector<double>& x, std::vector<double>& y,
-                  std::vector<double>& z) {
-    x.resize(n);
-    y.resize(n);
-    z.resize(n);
-    for (int i = 0; i < n; ++i) {
-      x[i] = r[i][1];
-      y[i] = r[i][2];
-      z[i] = r[i][3];
+void CSourceCalc_OSCAR::ReadKept(Kept* kept) {
+  Selection selection(spars);
+  const size_t cap = ListCap(spars);
+  kept->identical = selection.AEQUALB;
+  auto keep = [&](bool is_a, const double* point) {
+    std::vector<double>& x = is_a ? kept->xa : kept->xb;
+    if (x.size() >= cap)
+      femtokit::Fatal("Too many type-%s particles, increase NMAX\n", is_a ? "a" : "b");
+    try {
+      x.push_back(point[1]);
+      (is_a ? kept->ya : kept->yb).push_back(point[2]);
+      (is_a ? kept->za : kept->zb).push_back(point[3]);
+    } catch (const std::bad_alloc&) {
+      femtokit::Fatal("CSourceCalc_OSCAR: no memory for %zu kept particles (%zu MB)\n",
+                      x.size() + 1, 2 * 3 * sizeof(double) * (x.size() + 1) >> 20);
     }
   };
-  std::vector<double> xa, ya, za, xb, yb, zb;
-  split(ra.data(), na, xa, ya, za);
-  if (!identical) split(rb, nb, xb, yb, zb);
+  auto end_event = [&] {
+    kept->enda.push_back(kept->xa.size());
+    kept->endb.push_back(kept->xb.size());
+  };
+  const int nevents = ReadEvents(spars, selection, keep, end_event);
+  const size_t na = kept->xa.size(), nb = selection.AEQUALB ? na : kept->xb.size();
+  Progress("OSCAR file read: %d events, na=%zu, nb=%zu\n", nevents, na, nb);
+  kept_a_ = na;
+  kept_b_ = nb;
+}
 
-  CPairSeparationSum sum(A);
-  const int progressstep = na / 10;
-  for (int ia = 0; ia < na; ++ia) {
-    if (identical)
-      sum.AddPairs(xa[ia], ya[ia], za[ia], xa.data(), ya.data(), za.data(), ia);
-    else
-      sum.AddPairs(xa[ia], ya[ia], za[ia], xb.data(), yb.data(), zb.data(), nb);
-    const int k = ia + 1;
-    if (progressstep > 0 && k % progressstep == 0)
-      printf("finished %g percent\n", 100.0 * k / (10.0 * progressstep));
+namespace {
+
+// The pair work of a reading as a list of items (outer particles, or events) with their pair
+// counts, each added to a pair sum on its own.
+class PairWork {
+ public:
+  PairWork(const std::vector<double>* a, const std::vector<double>* b, const std::vector<size_t>* enda,
+           const std::vector<size_t>* endb, bool identical, bool same_event)
+      : a_(a), b_(b), enda_(enda), endb_(endb), identical_(identical), same_event_(same_event) {}
+
+  size_t Items() const { return same_event_ ? enda_->size() : a_[0].size(); }
+
+  // Pairs of item i.
+  double Weight(size_t i) const {
+    if (!same_event_) return identical_ ? double(i) : double(b_[0].size());
+    const double na = double(EndA(i) - BeginA(i));
+    return identical_ ? 0.5 * na * (na - 1.0) : na * double(EndB(i) - BeginB(i));
   }
-  sum.Store(A);
 
-  const double norm = 1.0 / npairs;
-  const double xbar = norm * sum.sumx, ybar = norm * sum.sumy, zbar = norm * sum.sumz;
-  printf("xbar=%g, ybar=%g, zbar=%g\n", xbar, ybar, zbar);
+  void Add(CPairSeparationSum* sum, size_t i) const {
+    const double *xa = a_[0].data(), *ya = a_[1].data(), *za = a_[2].data();
+    const double *xb = b_[0].data(), *yb = b_[1].data(), *zb = b_[2].data();
+    if (!same_event_) {
+      if (identical_)
+        sum->AddPairs(xa[i], ya[i], za[i], xa, ya, za, static_cast<int>(i));
+      else
+        sum->AddPairs(xa[i], ya[i], za[i], xb, yb, zb, static_cast<int>(b_[0].size()));
+      return;
+    }
+    const size_t a0 = BeginA(i), a1 = EndA(i);
+    for (size_t ia = a0; ia < a1; ++ia) {
+      if (identical_)
+        sum->AddPairs(xa[ia], ya[ia], za[ia], xa + a0, ya + a0, za + a0, static_cast<int>(ia - a0));
+      else
+        sum->AddPairs(xa[ia], ya[ia], za[ia], xb + BeginB(i), yb + BeginB(i), zb + BeginB(i),
+                      static_cast<int>(EndB(i) - BeginB(i)));
+    }
+  }
+
+  // Boundaries splitting items [begin, end) into n contiguous ranges of about equal pair counts.
+  std::vector<size_t> Split(size_t begin, size_t end, int n) const {
+    double total = 0.0;
+    for (size_t i = begin; i < end; ++i) total += Weight(i);
+    std::vector<size_t> bounds(1, begin);
+    double cumulative = 0.0;
+    size_t i = begin;
+    for (int k = 1; k < n; ++k) {
+      const double target = total * k / n;
+      while (i < end && cumulative + 0.5 * Weight(i) < target) cumulative += Weight(i++);
+      bounds.push_back(i);
+    }
+    bounds.push_back(end);
+    return bounds;
+  }
+
+ private:
+  size_t BeginA(size_t e) const { return e == 0 ? 0 : (*enda_)[e - 1]; }
+  size_t EndA(size_t e) const { return (*enda_)[e]; }
+  size_t BeginB(size_t e) const { return e == 0 ? 0 : (*endb_)[e - 1]; }
+  size_t EndB(size_t e) const { return (*endb_)[e]; }
+
+  const std::vector<double>* a_;  // x, y, z lists
+  const std::vector<double>* b_;
+  const std::vector<size_t>*enda_, *endb_;
+  bool identical_, same_event_;
+};
+
+}  // namespace
+
+void CSourceCalc_OSCAR::AccumulateS(CCHArray* A, OSCARPairTotals* totals, int part, int nparts) {
+  const std::string pairing = parameter::getS(spars, "PAIRING", "all");
+  if (pairing != "all" && pairing != "event")
+    femtokit::Fatal("CSourceCalc_OSCAR: PAIRING \"%s\" is neither \"all\" nor \"event\"\n",
+                    pairing.c_str());
+  if (nparts < 1 || part < 0 || part >= nparts)
+    femtokit::Fatal("CSourceCalc_OSCAR: share %d of %d does not exist\n", part, nparts);
+  // Equal codes are one species, whatever AEQUALB says.
+  if (parameter::getI(spars, "IDa", kPionCode) == parameter::getI(spars, "IDb", kPionCode))
+    parameter::set(spars, "AEQUALB", 1);
+  A->ZeroArray();
+  *totals = OSCARPairTotals();
+  Kept kept;
+  ReadKept(&kept);
+  const std::vector<double> a[3] = {std::move(kept.xa), std::move(kept.ya), std::move(kept.za)};
+  const std::vector<double> b[3] = {std::move(kept.xb), std::move(kept.yb), std::move(kept.zb)};
+  const PairWork work(a, kept.identical ? a : b, &kept.enda, &kept.endb, kept.identical,
+                      pairing == "event");
+
+  // This share's items, worked through in ten steps (a progress line after each), every step
+  // split over the threads; each thread keeps its own sum, merged in thread order at the end.
+  const std::vector<size_t> shares = work.Split(0, work.Items(), nparts);
+  const size_t begin = shares[part], end = shares[part + 1];
+  // Threads only for work worth waking them (a loaded machine makes every fork-join cost
+  // milliseconds): about kPairsPerThread pairs each at least.
+  constexpr double kPairsPerThread = 50000.0;
+  double share_pairs = 0.0;
+  for (size_t i = begin; i < end; ++i) share_pairs += work.Weight(i);
+  const int nthreads = static_cast<int>(
+      std::max(1.0, std::min<double>(femtokit::ThreadCount(), share_pairs / kPairsPerThread)));
+  std::vector<std::unique_ptr<CPairSeparationSum>> sums;
+  for (int t = 0; t < nthreads; ++t) sums.push_back(std::make_unique<CPairSeparationSum>(A));
+  const size_t progressstep = (end - begin) / 10;
+  for (size_t c0 = begin; c0 < end;) {
+    const size_t c1 = progressstep > 0 ? std::min(end, c0 + progressstep) : end;
+    const std::vector<size_t> bounds = work.Split(c0, c1, nthreads);
+#pragma omp parallel for num_threads(nthreads) schedule(static, 1)
+    for (int t = 0; t < nthreads; ++t)
+      for (size_t i = bounds[t]; i < bounds[t + 1]; ++i) work.Add(sums[t].get(), i);
+    const size_t k = c1 - begin;
+    if (progressstep > 0 && k % progressstep == 0)
+      Progress("finished %g percent\n", 100.0 * k / (10.0 * progressstep));
+    c0 = c1;
+  }
+  for (int t = 1; t < nthreads; ++t) sums[0]->Merge(*sums[t]);
+  CPairSeparationSum& sum = *sums[0];
+  sum.Store(A);
+  totals->npairs = static_cast<double>(sum.npairs);
+  totals->sumx = sum.sumx;
+  totals->sumy = sum.sumy;
+  totals->sumz = sum.sumz;
+  totals->sumxx = sum.sumxx;
+  totals->sumyy = sum.sumyy;
+  totals->sumzz = sum.sumzz;
+}
+
+void CSourceCalc_OSCAR::NormaliseS(CCHArray* A, const OSCARPairTotals& totals) {
+  if (!(totals.npairs > 0.0)) return;
+  const double norm = 1.0 / totals.npairs;
+  const double xbar = norm * totals.sumx, ybar = norm * totals.sumy, zbar = norm * totals.sumz;
+  Progress("xbar=%g, ybar=%g, zbar=%g\n", xbar, ybar, zbar);
   // The variance is never negative; max() keeps rounding from turning 0 into NaN.
-  const double Rout = sqrt(fmax(0.0, 0.5 * (norm * sum.sumxx - xbar * xbar)));
-  const double Rside = sqrt(fmax(0.0, 0.5 * (norm * sum.sumyy - ybar * ybar)));
-  const double Rlong = sqrt(fmax(0.0, 0.5 * (norm * sum.sumzz - zbar * zbar)));
-  printf("Effective radii: Rout=%g, Rside=%g, Rlong=%g\n", Rout, Rside, Rlong);
+  const double Rout = sqrt(fmax(0.0, 0.5 * (norm * totals.sumxx - xbar * xbar)));
+  const double Rside = sqrt(fmax(0.0, 0.5 * (norm * totals.sumyy - ybar * ybar)));
+  const double Rlong = sqrt(fmax(0.0, 0.5 * (norm * totals.sumzz - zbar * zbar)));
+  Progress("Effective radii: Rout=%g, Rside=%g, Rlong=%g\n", Rout, Rside, Rlong);
 
   const double dr = A->GetRADSTEP();
   for (int ir = 0; ir < A->GetNRADIAL(); ++ir) {
@@ -369,4 +391,112 @@ void CSourceCalc_OSCAR::CalcS(CCHArray* A) {
                          (double(ir + 1) * (ir + 1) * (ir + 1) - double(ir) * ir * ir);
     A->ScaleArray(norm / shell, ir);
   }
+}
+
+void CSourceCalc_OSCAR::CalcS(CCHArray* A) {
+  Progress("delr=%g, nrmax=%d\n", A->GetRADSTEP(), A->GetNRADIAL());
+  OSCARPairTotals totals;
+  AccumulateS(A, &totals);
+  if (!(totals.npairs > 0.0)) {
+    Progress("CSourceCalc_OSCAR: no pairs (na=%zu, nb=%zu), source left zero\n", kept_a_, kept_b_);
+    return;
+  }
+  NormaliseS(A, totals);
+}
+
+// ------------------------------------------------------------------------- CSourceCalc_Events
+
+CSourceCalc_Events::CSourceCalc_Events() {
+  spars.erase("NMAX");
+  parameter::set(spars, "EVENTFORMAT", "auto");
+  parameter::set(spars, "PAIRING", "all");
+  parameter::set(spars, "TCOMMON", kCommonTime);
+}
+
+// ------------------------------------------------------------------------- partial results
+
+std::vector<double> FlattenArray(const CCHArray& A) {
+  std::vector<double> values;
+  const int lmax = A.GetLMAX();
+  for (int ir = 0; ir < A.GetNRADIAL(); ++ir)
+    for (int lx = 0; lx <= lmax; lx += A.dlx)
+      for (int ly = 0; ly <= lmax - lx; ly += A.dly)
+        for (int lz = 0; lz <= lmax - lx - ly; lz += A.dlz)
+          values.push_back(A.GetElement(lx, ly, lz, ir));
+  return values;
+}
+
+void AddFlattened(const std::vector<double>& values, CCHArray* A) {
+  if (values.size() != FlattenArray(*A).size())
+    femtokit::Fatal("AddFlattened: %zu values for an array of %zu\n", values.size(),
+                    FlattenArray(*A).size());
+  size_t k = 0;
+  const int lmax = A->GetLMAX();
+  for (int ir = 0; ir < A->GetNRADIAL(); ++ir)
+    for (int lx = 0; lx <= lmax; lx += A->dlx)
+      for (int ly = 0; ly <= lmax - lx; ly += A->dly)
+        for (int lz = 0; lz <= lmax - lx - ly; lz += A->dlz)
+          A->IncrementElement(lx, ly, lz, ir, values[k++]);
+}
+
+namespace {
+constexpr char kPartialTitle[] = "femtokit pair-separation partial sums 1";
+}
+
+bool WriteOSCARPartial(const std::string& filename, const CCHArray& A,
+                       const OSCARPairTotals& t) {
+  FILE* f = fopen(filename.c_str(), "w");
+  if (f == nullptr) return false;
+  fprintf(f, "%s\n", kPartialTitle);
+  fprintf(f, "array %d %d %.17g %d %d %d\n", A.GetLMAX(), A.GetNRADIAL(), A.GetRADSTEP(),
+          A.GetXSYM() ? 1 : 0, A.GetYSYM() ? 1 : 0, A.GetZSYM() ? 1 : 0);
+  fprintf(f, "totals %.17g %.17g %.17g %.17g %.17g %.17g %.17g\n", t.npairs, t.sumx, t.sumy,
+          t.sumz, t.sumxx, t.sumyy, t.sumzz);
+  const std::vector<double> values = FlattenArray(A);
+  fprintf(f, "values %zu\n", values.size());
+  for (double v : values) fprintf(f, "%.17g\n", v);
+  const bool ok = !ferror(f);
+  return fclose(f) == 0 && ok;
+}
+
+std::unique_ptr<CCHArray> ReadOSCARPartial(const std::string& filename, OSCARPairTotals* t) {
+  std::ifstream in(filename);
+  if (!in) femtokit::Fatal("Cannot open partial sums file %s\n", filename.c_str());
+  std::string line, word;
+  int lineno = 0;
+  auto next = [&](const char* what) -> std::istringstream {
+    ++lineno;
+    if (!std::getline(in, line))
+      femtokit::Fatal("partial sums file %s, line %d: the file ends where %s was expected\n",
+                      filename.c_str(), lineno, what);
+    return std::istringstream(line);
+  };
+  auto bad = [&](const char* what) {
+    femtokit::Fatal("partial sums file %s, line %d: %s expected, found \"%s\"\n",
+                    filename.c_str(), lineno, what, line.c_str());
+  };
+  if (next("the title").str() != kPartialTitle) bad(kPartialTitle);
+  int lmax, nradial, xs, ys, zs;
+  double radstep;
+  std::istringstream s = next("the array line");
+  if (!(s >> word >> lmax >> nradial >> radstep >> xs >> ys >> zs) || word != "array" ||
+      lmax < 0 || nradial < 1 || !(radstep > 0.0))
+    bad("\"array LMAX NRADIAL RADSTEP XSYM YSYM ZSYM\"");
+  s = next("the totals line");
+  if (!(s >> word >> t->npairs >> t->sumx >> t->sumy >> t->sumz >> t->sumxx >> t->sumyy >>
+        t->sumzz) ||
+      word != "totals")
+    bad("\"totals npairs sumx sumy sumz sumxx sumyy sumzz\"");
+  auto A = std::make_unique<CCHArray>(lmax, nradial, radstep, xs != 0, ys != 0, zs != 0);
+  std::vector<double> values = FlattenArray(*A);
+  size_t n = 0;
+  s = next("the values line");
+  if (!(s >> word >> n) || word != "values" || n != values.size()) bad("\"values N\" for this array");
+  for (double& v : values) {
+    s = next("a value");
+    if (!(s >> v) || !std::isfinite(v)) bad("a finite value");
+  }
+  A->ZeroArray();
+  AddFlattened(values, A.get());
+  return A;
 }

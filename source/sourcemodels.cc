@@ -23,6 +23,8 @@ const std::vector<SourceModelInfo>& SourceModels() {
        Make<CSourceCalc_Blast>},
       {"oscar", "pairs from an event file (OSCARfilename, IDa, IDb, cuts)",
        Make<CSourceCalc_OSCAR>},
+      {"events", "pairs from an event file in any known layout, growing lists (PAIRING, TCOMMON)",
+       Make<CSourceCalc_Events>},
   };
   return models;
 }

@@ -84,8 +84,17 @@ TEST(FemtoOscarProgram, HelpUsageAndInputErrors) {
       {"femtooscargen", "-h", nullptr, 0, "  SigmaTau 0 "},
       {"femtooscar", "", nullptr, 2, "usage: femtooscar <parameter file>\n"},
       {"femtooscargen", "a b", nullptr, 2, "usage: femtooscargen <parameter file>\n"},
-      {"femtooscar", "pars.dat", "string OSCARfilename x.oscar\nint IDa 321\n", 1,
-       "321 for IDa not recognized\n"},
+      {"femtooscar", "pars.dat", "string OSCARfilename x.oscar\nint IDa 12345\n", 1,
+       "12345 for IDa not recognized\n"},
+      {"femtooscar", "--help", nullptr, 0, "  TCOMMON 12 "},
+      {"femtomerge", "out", nullptr, 2, "usage: femtomerge OUT IN...\n"},
+      {"femtomerge", "out missing.txt", nullptr, 1, "Cannot open partial sums file missing.txt"},
+      // The parameter file as its own event file: six lines of text, no layout.
+      {"femtooscar", "pars.dat", "string OSCARfilename pars.dat\nint A 1\nint B 2\nint C 3\nint D 4\n"
+       "int E 5\n", 1,
+       "none of the layouts understood: legacy"},
+      {"femtooscar", "pars.dat", "string OSCARfilename x\nint NJOBS 2\n", 1,
+       "NJOBS 2 without PARTIALFILE"},
       {"femtooscargen", "pars.dat", "int NEVENTS 2\n", 1,
        "femtooscargen: OSCARfilename is not given\n"},
   };
@@ -95,5 +104,83 @@ TEST(FemtoOscarProgram, HelpUsageAndInputErrors) {
     EXPECT_NE(out.find(c.message), std::string::npos) << out;
   }
 }
+
+// Options that describe no events are refused with the key named.
+TEST(FemtoOscarProgram, GeneratorRefusesMeaninglessOptions) {
+  ScratchDir dir;
+  const struct {
+    const char *pars, *message;
+  } cases[] = {
+      {"int NEVENTS 0\n", "NEVENTS = 0 is meaningless"},
+      {"int NA -3\n", "NA = -3 is meaningless"},
+      {"double Rside -1\n", "Rside = -1 is meaningless"},
+      {"double GENDELPT 400\n", "GENDELPT = 400 is meaningless (the pt window must stay above 0)"},
+      {"double Ma 0\n", "Ma = 0 is meaningless"},
+      {"string EVENTFORMAT OSCAR2014\n", "EVENTFORMAT OSCAR2014 is not known"},
+  };
+  for (const auto& c : cases) {
+    const auto [status, out] =
+        RunProgram(dir, "femtooscargen", "pars.dat",
+                   ("string OSCARfilename e.oscar\n" + std::string(c.pars)).c_str());
+    EXPECT_EQ(status, 1) << c.message;
+    EXPECT_NE(out.find(c.message), std::string::npos) << out;
+  }
+}
+
+// Keys of a small same-event run on a SMASH binary file, and the source of one serial run.
+const char kShareRun[] =
+    "string OSCARfilename e.smash\nstring EVENTFORMAT SMASHbinary\nint NEVENTS 6\nint NA 120\n"
+    "string PAIRING event\nint LMAX 2\nint NRADIAL 30\n";
+
+void GenerateAndRunWhole(const ScratchDir& dir) {
+  ASSERT_EQ(RunProgram(dir, "femtooscargen", "pars.dat", kShareRun).first, 0);
+  const std::string pars = std::string(kShareRun) + "string OUTPUTDIR whole\n";
+  ASSERT_EQ(RunProgram(dir, "femtooscar", "pars.dat", pars.c_str()).first, 0);
+}
+
+// The source directory `run` equals the serial one, "whole".
+void ExpectSameAsWhole(const ScratchDir& dir, const std::string& run) {
+  CCHArray whole(2, 30, 1.0), other(2, 30, 1.0);
+  whole.ReadAllA((dir / "whole").c_str());
+  other.ReadAllA((dir / run).c_str());
+  ASSERT_GT(whole.GetElement(0, 0, 0, 5), 0.0);
+  for (int ir = 0; ir < 30; ++ir)
+    for (int ly = 0; ly <= 2; ++ly)
+      for (int lz = 0; lz <= 2 - ly; ++lz)
+        EXPECT_CLOSE_ABS(other.GetElement(0, ly, lz, ir), whole.GetElement(0, ly, lz, ir), 1e-9,
+                         1e-15)
+            << run << " ir=" << ir;
+}
+
+// Batch jobs: two shares written by femtooscar and added by femtomerge give the source of one run.
+TEST(FemtoOscarProgram, MergedSharesEqualOneRun) {
+  ScratchDir dir;
+  GenerateAndRunWhole(dir);
+  for (int job = 0; job < 2; ++job) {
+    const std::string pars = std::string(kShareRun) + "string PARTIALFILE part" +
+                             std::to_string(job) + "\nint JOB " + std::to_string(job) +
+                             "\nint NJOBS 2\n";
+    const auto [status, out] = RunProgram(dir, "femtooscar", "pars.dat", pars.c_str());
+    ASSERT_EQ(status, 0) << out;
+  }
+  const auto [status, out] = RunProgram(dir, "femtomerge", "merged part0 part1");
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("femtomerge: 2 partial files, 42840 pairs\n"), std::string::npos) << out;
+  ExpectSameAsWhole(dir, "merged");
+}
+
+#ifdef FEMTOKIT_MPIEXEC
+// Built with MPI: two ranks give the serial source.
+TEST(FemtoOscarProgram, TwoMpiRanksEqualOneRun) {
+  ScratchDir dir;
+  GenerateAndRunWhole(dir);
+  femtokit_test::WriteTextFile(dir / "pars.dat", std::string(kShareRun) + "string OUTPUTDIR mpi\n");
+  const std::string command = "cd '" + dir.str() + "' && " + FEMTOKIT_MPIEXEC +
+                              " -np 2 --allow-run-as-root --oversubscribe '" + FEMTOKIT_BIN_DIR +
+                              "/femtooscar' pars.dat >mpi.txt 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << ReadFile(dir / "mpi.txt");
+  ExpectSameAsWhole(dir, "mpi");
+}
+#endif
 
 }  // namespace

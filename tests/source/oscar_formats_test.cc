@@ -1,0 +1,274 @@
+// Event-file layouts and the growing-list source: identical physics from every layout, the
+// readers' refusals (file, event and line in every message), the species table, same-event
+// pairing, threads, and partial sums that add up to the whole.
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "arrays/charray.h"
+#include "common/test_util.h"
+#include "numeric/random.h"
+#include "numeric/threads.h"
+#include "oscar_test_files.h"
+#include "source/eventreader.h"
+#include "source/oscargen.h"
+#include "source/sourcecalc_oscar.h"
+#include "source/species.h"
+
+namespace {
+
+using femtokit_test::ScratchDir;
+using femtokit_test::WriteTextFile;
+
+const char* const kFormats[] = {"legacy",    "OSC1997A",          "OSC1999A",
+                                "OSCAR2013", "OSCAR2013Extended", "SMASHbinary"};
+
+// Writes `nevents` events of `count` pions (and as many protons with `protons`) in `format`.
+std::string Generate(const ScratchDir& dir, const std::string& format, int nevents, int count,
+                     bool protons = false, double eventshift = 0.0) {
+  const double Ma = 139.58, Mb = protons ? 938.28 : 139.58;
+  std::vector<OSCARGen::Species> species = {{211, Ma, count, 600.0 * Ma / (Ma + Mb), 15.0}};
+  if (protons) species.push_back({2212, Mb, count, 600.0 * Mb / (Ma + Mb), 15.0});
+  OSCARGen::Geometry geometry{3.0, 4.0, 5.0};
+  geometry.eventshift = eventshift;
+  CRandom random(17);
+  const std::string path = dir / ("events." + format);
+  EXPECT_TRUE(OSCARGen::WriteFormat(path, format, nevents, species, geometry, &random));
+  return path;
+}
+
+// CalcS of `file` with extra keys; the printout in *out.
+void Source(CSourceCalc_OSCAR& calc, const std::string& file, CCHArray* A,
+            std::string* out = nullptr) {
+  parameter::set(calc.spars, "OSCARfilename", file);
+  const std::string text = CAPTURE_STDOUT(calc.CalcS(A));
+  if (out != nullptr) *out = text;
+}
+
+// Every layout, detected from its first lines, gives the legacy file's source (pions; pions and
+// protons, where the record's mass is used for mT).
+TEST(EventFormats, EveryLayoutGivesTheSameSource) {
+  ScratchDir dir;
+  for (bool protons : {false, true}) {
+    CCHArray reference(3, 20, 1.5);
+    CSourceCalc_Events legacy;
+    if (protons) legacy.SetIDs(211, 2212);
+    Source(legacy, Generate(dir, "legacy", 3, 60, protons), &reference);
+    ASSERT_GT(reference.GetBiggest(3), 0.0);
+    for (const char* format : kFormats) {
+      SCOPED_TRACE(format);
+      CSourceCalc_Events calc;
+      if (protons) calc.SetIDs(211, 2212);
+      CCHArray A(3, 20, 1.5);
+      std::string out;
+      Source(calc, Generate(dir, format, 3, 60, protons), &A, &out);
+      EXPECT_EQ(femtokit::DetectEventFormat(dir / ("events." + std::string(format))), format);
+      EXPECT_NE(out.find("OSCAR file read: 3 events, na=180, nb=180"), std::string::npos) << out;
+      oscar_test::ExpectSameComponents(A, reference);
+    }
+  }
+}
+
+std::string Bytes(const std::vector<uint32_t>& words16_32, const std::vector<int>& sizes) {
+  std::string s;
+  for (size_t i = 0; i < words16_32.size(); ++i)
+    for (int b = 0; b < sizes[i]; ++b) s.push_back(static_cast<char>(words16_32[i] >> (8 * b)));
+  return s;
+}
+
+// One case per kind of fault; each message names the file, the layout, the line (byte) and the
+// event.
+TEST(EventFormatsDeath, FaultsNameFileEventAndLine) {
+  ScratchDir dir;
+  const std::string h2013 =
+      "#!OSCAR2013 particle_lists t x y z mass p0 px py pz pdg ID charge\n# Units: fm\n# m\n";
+  auto p2013 = [](const std::string& x, const std::string& px = "0.3") {
+    return "12 " + x + " 0 0 0.13958 0.33 " + px + " 0 0 211 0 1\n";
+  };
+  const std::string ok = p2013("1");
+  const std::string smsh = "SMSH" + Bytes({10, 0, 1}, {2, 2, 4}) + "v";
+  const struct {
+    std::string text, regex;
+  } cases[] = {
+      {h2013 + "# event 0 out 2\n" + ok,
+       "\\(OSCAR2013\\), line 5, event 1: the file ends after 1 of 2 particle lines"},
+      {h2013 + "# event 0 ensemble 0 out 2\n" + ok + "# event 0 ensemble 0 end 0 impact 0\n",
+       "line 6, event 1: particle line 2 of 2 has 9 fields, the layout has 12"},
+      {h2013 + "# event 0 out 1\n" + ok + "# event 0 end\n# event 1 out 1\n12 1 0 0\n",
+       "line 8, event 2: particle line 1 of 1 has 4 fields"},
+      {h2013 + "# event 0 out 1\n" + p2013("abc"), "line 5, .*\\(x\\) \"abc\" is not a finite"},
+      {h2013 + "# event 0 out 1\n" + p2013("1", "-3.79e-"), "\\(px\\) \"-3.79e-\" is not a finite"},
+      {h2013 + "# event 0 out 1\n" + p2013("1", "nan"), "\\(px\\) \"nan\" is not a finite"},
+      {h2013 + "# event 0 out 1\n" + p2013("1e300"), "line 5, event 1: particle point .* beyond"},
+      {h2013 + "# event 0 out 1\n" + ok.substr(0, ok.size() - 1),
+       "line 5, event 1: particle line 1 of 1 is cut at the end of the file"},
+      {h2013 + "# event 0 out 1\n" + ok, "line 5, event 1: the file ends before the event's"},
+      {"OSC1997A\nfinal_id_p_x\nm\n1 2 0.0 0.0\n1 211 0.3 0 0 0.33 0.14 0 0 0 12\n",
+       "\\(OSC1997A\\), line 5, event 1: the file ends after 1 of 2 particle lines"},
+      {"# OSC1999A\n# full_event_history\n", "line 2 is not \"# final_id_p_x\""},
+      {oscar_test::Header() + oscar_test::Event({oscar_test::Record(211, 0.3, 0, 0, 1e300)}),
+       "\\(legacy\\), line 7, event 1: particle point"},
+      {"one\ntwo\nthree\nfour\nfive\nsix seven\n",
+       "none of the layouts understood: legacy .*SMASHbinary"},
+      {"SMSH" + Bytes({9, 0}, {2, 2}), "byte 8, event 1: format version 9 is not understood"},
+      {"SMSH" + Bytes({10, 2}, {2, 2}), "variant 2 is not understood"},
+      {smsh + "p" + Bytes({0, 0, 2}, {4, 4, 4}) + std::string(84, '\0') + std::string(10, '\0'),
+       "byte 120, event 1: the file ends inside particle record 2 of 2"},
+      {smsh + "x", "byte 14, event 1: unknown block type byte 0x78"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = dir / "bad.events";
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(c.text.data(), 1, c.text.size(), f);
+    std::fclose(f);
+    CSourceCalc_Events calc;
+    parameter::set(calc.spars, "OSCARfilename", path);
+    CCHArray A(1, 4, 1.0);
+    EXPECT_FATAL(calc.CalcS(&A), "event file .*bad\\.events.*" + c.regex);
+  }
+}
+
+// Masses and charges by PDG code, the antiparticle's sign; codes outside the table are unknown.
+TEST(EventSpecies, TableByCode) {
+  const struct {
+    int code;
+    double mass;
+    int charge;
+  } cases[] = {{211, 139.58, 1},        {-211, 139.58, -1},       {2212, 938.28, 1},
+               {-2212, 938.28, -1},     {321, 493.677, 1},        {3122, 1115.683, 0},
+               {-3312, 1321.71, 1},     {1000010020, 1875.613, 1}, {1000020040, 3727.379, 2}};
+  for (const auto& c : cases) {
+    femtokit::SpeciesInfo info;
+    ASSERT_TRUE(femtokit::FindSpecies(c.code, &info)) << c.code;
+    EXPECT_EQ(info.mass, c.mass) << c.code;
+    EXPECT_EQ(info.charge, c.charge) << c.code;
+  }
+  femtokit::SpeciesInfo info;
+  for (int code : {0, 1, 213, 999999})
+    EXPECT_FALSE(femtokit::FindSpecies(code, &info)) << code;
+  CSourceCalc_OSCAR calc;
+  calc.SetIDs(321, -321);
+  EXPECT_EQ(calc.spars["Ma"] + " " + calc.spars["Mb"], "493.677 493.677");
+  EXPECT_FATAL(calc.SetIDs(211, 12345), "^12345 for IDb not recognized\n$");
+}
+
+// Effective radius `name` printed by CalcS.
+double Radius(const std::string& out, const std::string& name) {
+  const size_t at = out.find("Effective radii:");
+  const size_t pos = out.find(name + "=", at);
+  return at == std::string::npos || pos == std::string::npos ? NAN
+                                                             : atof(out.c_str() + pos + name.size() + 1);
+}
+
+// Independent events: same-event and all-event pairing agree within statistics. A common shift
+// of each event along the beam (spread 6 fm) leaves same-event pairs alone and widens Rlong of
+// all-event pairs (to about sqrt(5^2 + <cosh^2 y> 6^2) = 8.0 fm).
+TEST(EventPairing, SameEventAgainstAllEvents) {
+  ScratchDir dir;
+  const struct {
+    double shift, rlong_all_min, rlong_all_max;
+  } cases[] = {{0.0, 4.7, 5.3}, {6.0, 7.0, 9.0}};
+  for (const auto& c : cases) {
+    const std::string file = Generate(dir, "OSCAR2013", 40, 60, false, c.shift);
+    double rlong[2];
+    for (int same = 0; same < 2; ++same) {
+      CSourceCalc_Events calc;
+      parameter::set(calc.spars, "PAIRING", same ? "event" : "all");
+      CCHArray A(0, 60, 1.0);
+      std::string out;
+      Source(calc, file, &A, &out);
+      rlong[same] = Radius(out, "Rlong");
+      EXPECT_CLOSE(Radius(out, "Rside"), 4.0, 0.07) << out;
+    }
+    EXPECT_CLOSE(rlong[1], 5.0, 0.07) << c.shift;
+    EXPECT_TRUE(rlong[0] > c.rlong_all_min && rlong[0] < c.rlong_all_max) << rlong[0];
+  }
+  CSourceCalc_Events calc;
+  parameter::set(calc.spars, "PAIRING", "pairs");
+  parameter::set(calc.spars, "OSCARfilename", Generate(dir, "legacy", 1, 2));
+  CCHArray A(0, 4, 1.0);
+  EXPECT_FATAL(calc.CalcS(&A), "PAIRING \"pairs\" is neither");
+}
+
+// Two threads give the one-thread source; the shares of two jobs add up to the whole, also
+// through the partial-sums file. Pions alone, pions with protons, both pairings.
+TEST(EventPairSums, ThreadsAndSharesEqualTheWhole) {
+  ScratchDir dir;
+  for (bool protons : {false, true})
+    for (const char* pairing : {"all", "event"}) {
+      SCOPED_TRACE(std::string(pairing) + (protons ? " pion-proton" : " pions"));
+      // Enough pairs (180,000 and more) for both threads to work.
+      const std::string file = Generate(dir, "SMASHbinary", 16, 150, protons);
+      CSourceCalc_Events calc;
+      if (protons) calc.SetIDs(211, 2212);
+      parameter::set(calc.spars, "OSCARfilename", file);
+      parameter::set(calc.spars, "PAIRING", pairing);
+      CCHArray whole(4, 15, 1.0), threads(4, 15, 1.0), halves(4, 15, 1.0), half(4, 15, 1.0);
+      OSCARPairTotals t1, t2, sum, part;
+      femtokit::SetThreadCount(1);
+      CAPTURE_STDOUT(calc.AccumulateS(&whole, &t1));
+      femtokit::SetThreadCount(2);
+      CAPTURE_STDOUT(calc.AccumulateS(&threads, &t2));
+      femtokit::SetThreadCount(0);
+      // Equal codes pair as one species without SetIDs (every particle is kept).
+      const double n = 16 * 150;
+      EXPECT_EQ(t1.npairs, std::string(pairing) == "all" ? (protons ? n * n : n * (n - 1) / 2)
+                                                          : (protons ? n * n / 16 : n * 149 / 2));
+      oscar_test::ExpectSameComponents(threads, whole);
+      EXPECT_EQ(t1.npairs, t2.npairs);
+      EXPECT_CLOSE(t1.sumzz, t2.sumzz, 1e-12);
+      halves.ZeroArray();
+      for (int share = 0; share < 2; ++share) {
+        CAPTURE_STDOUT(calc.AccumulateS(&half, &part, share, 2));
+        ASSERT_TRUE(WriteOSCARPartial(dir / "part", half, part));
+        OSCARPairTotals back;
+        const auto read = ReadOSCARPartial(dir / "part", &back);
+        AddFlattened(FlattenArray(*read), &halves);
+        sum.Add(back);
+      }
+      oscar_test::ExpectSameComponents(halves, whole);
+      EXPECT_EQ(sum.npairs, t1.npairs);
+      EXPECT_CLOSE(sum.sumxx, t1.sumxx, 1e-12);
+    }
+}
+
+// The common time: a particle moving with the pair velocity keeps its pair-frame point whatever
+// TCOMMON; one at another velocity v' moves by (TCOMMON - 12) (gamma v' - gamma v) along out.
+TEST(EventFrame, CommonTimeKey) {
+  ScratchDir dir;
+  WriteTextFile(dir / "e.oscar",
+                oscar_test::Header() + oscar_test::Event({oscar_test::Record(211, 0.3, 0, 0, 1.0),
+                                                          oscar_test::Record(211, 0.315, 0, 0, 1.0)}));
+  CSourceCalc_OSCAR calc;
+  parameter::set(calc.spars, "OSCARfilename", dir / "e.oscar");
+  const oscar_test::ReadResult at12 = oscar_test::RunReadR(calc);
+  parameter::set(calc.spars, "TCOMMON", 30.0);
+  const oscar_test::ReadResult at30 = oscar_test::RunReadR(calc);
+  const double v = 300.0 / std::sqrt(300.0 * 300.0 + 139.58 * 139.58);
+  const double vp = 315.0 / std::sqrt(315.0 * 315.0 + 139.58 * 139.58);
+  const double gamma = 1.0 / std::sqrt(1.0 - v * v);
+  ASSERT_EQ(at30.a.size(), 2u);
+  EXPECT_CLOSE_ABS(at30.a[0][1], at12.a[0][1], 1e-12, 1e-12);
+  EXPECT_CLOSE(at30.a[1][1] - at12.a[1][1], 18.0 * gamma * (vp - v), 1e-9);
+}
+
+// Lists grow: 200 events of 110 pions (22,000 kept, beyond the old default of 20,000) pair per
+// event without NMAX; NMAX, when given, is a cap.
+TEST(EventLists, GrowWithoutNmaxAndStopAtAGivenCap) {
+  ScratchDir dir;
+  const std::string file = Generate(dir, "OSCAR2013", 200, 110);
+  CSourceCalc_Events calc;
+  parameter::set(calc.spars, "PAIRING", "event");
+  parameter::set(calc.spars, "DELPT", 100);
+  CCHArray A(0, 30, 1.0);
+  std::string out;
+  Source(calc, file, &A, &out);
+  EXPECT_NE(out.find("na=22000, nb=22000"), std::string::npos) << out;
+  parameter::set(calc.spars, "NMAX", 20000);
+  EXPECT_FATAL(calc.CalcS(&A), "Too many type-a particles, increase NMAX");
+}
+
+}  // namespace
