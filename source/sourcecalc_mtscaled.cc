@@ -39,11 +39,12 @@ std::vector<std::string> DefaultMtScaledKeys(const std::string& model_name) {
 }
 
 std::unique_ptr<CSourceCalc> MakeMtScaledSourceCalc(const std::string& model_name) {
+  std::unique_ptr<CSourceCalc> model = MakeSourceCalc(model_name);  // fatal when unknown
   const std::vector<std::string> keys = DefaultMtScaledKeys(model_name);
   if (keys.empty())
     Fatal("%s: model %s has no default lengths to scale; wrap it with explicit keys\n", kModel,
           model_name.c_str());
-  return std::make_unique<CSourceCalc_MtScaled>(MakeSourceCalc(model_name), model_name, keys);
+  return std::make_unique<CSourceCalc_MtScaled>(std::move(model), model_name, keys);
 }
 
 }  // namespace femtokit
