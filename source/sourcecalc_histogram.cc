@@ -1,7 +1,6 @@
 #include "source/sourcecalc_histogram.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>

@@ -99,9 +99,10 @@ double RayIntegral(double rho, double alpha) {
   // sin(theta) = 1 for alpha <= 1 ... see the header), and the phase grows by
   // at most ~60 over the range, so the integrand has few oscillations.
   RayIntegrand p{rho, alpha, std::fmin(kPi / 2.0, kPi / (4.0 * alpha))};
-  // Cut where the damping exponent has reached 60 (the rest is below e^-60 of
-  // the integrand's scale).
-  constexpr double kCut = 60.0;
+  // Cut where the damping exponent has reached 45: the rest is below e^-45 ~ 3e-20
+  // of the integrand's scale, while the cancellation on the ray costs at most
+  // ~1e-4 of it (at the largest rho that reaches this path).
+  constexpr double kCut = 45.0;
   double upper = std::pow(kCut / std::cos(alpha * p.theta), 1.0 / alpha);
   if (rho > 0.0) upper = std::fmin(upper, kCut / (rho * std::sin(p.theta)));
   gsl_function F{RayValue, &p};
@@ -109,7 +110,8 @@ double RayIntegral(double rho, double alpha) {
   std::unique_ptr<gsl_integration_workspace, void (*)(gsl_integration_workspace*)> ws(
       gsl_integration_workspace_alloc(kLimit), gsl_integration_workspace_free);
   double result = 0.0, abserr = 0.0;
-  gsl_integration_qags(&F, 0.0, upper, 0.0, 1e-11, kLimit, ws.get(), &result, &abserr);
+  gsl_integration_qag(&F, 0.0, upper, 0.0, 1e-10, kLimit, GSL_INTEG_GAUSS31, ws.get(), &result,
+                      &abserr);
   return result;
 }
 
@@ -152,7 +154,7 @@ std::vector<double> LevyStableDensity3D(const std::vector<double>& rho, double a
   const double h = std::log(10.0) / kNodesPerDecade;
   const double decades = hi > lo ? std::log10(hi / lo) : 0.0;
   const int nnodes = static_cast<int>(std::ceil(decades * kNodesPerDecade)) + 1 + 2 * kMargin;
-  if (rho.size() <= kDirect || static_cast<size_t>(nnodes) * 2 >= rho.size() || !(hi > 0.0)) {
+  if (rho.size() <= kDirect || static_cast<size_t>(nnodes) >= rho.size() || !(hi > 0.0)) {
 #pragma omp parallel for num_threads(nthreads) schedule(dynamic, 8)
     for (long i = 0; i < static_cast<long>(rho.size()); i++) f[i] = LevyStableDensity3D(rho[i], alpha);
     return f;
@@ -177,6 +179,58 @@ std::vector<double> LevyStableDensity3D(const std::vector<double>& rho, double a
       continue;
     }
     f[i] = std::exp(gsl_spline_eval(spline.get(), std::log(rho[i]), accel.get()));
+  }
+  return f;
+}
+
+struct LevyStableTables::Table {
+  double alpha = 0.0;
+  double lnlo = 0.0, lnhi = 0.0;
+  std::unique_ptr<gsl_spline, void (*)(gsl_spline*)> spline{nullptr, gsl_spline_free};
+};
+
+LevyStableTables::LevyStableTables() = default;
+LevyStableTables::~LevyStableTables() = default;
+
+const LevyStableTables::Table& LevyStableTables::TableFor(double alpha) {
+  for (const auto& table : tables_)
+    if (table->alpha == alpha) return *table;
+  // Keep the last four: a Newton iteration uses alpha and alpha +- step.
+  constexpr size_t kKeep = 4;
+  if (tables_.size() >= kKeep) tables_.erase(tables_.begin());
+  constexpr double kNodesPerDecade = 120.0;
+  constexpr int kMargin = 16;  // nodes beyond the range: the spline's ends are poor
+  const double h = std::log(10.0) / kNodesPerDecade;
+  const double lnlo = std::log(1e-3), lnhi = std::log(1e4);
+  const int n = static_cast<int>(std::ceil((lnhi - lnlo) / h)) + 1 + 2 * kMargin;
+  std::vector<double> lnx(n), lnf(n);
+  const int nthreads = ThreadCount();
+#pragma omp parallel for num_threads(nthreads) schedule(dynamic, 8)
+  for (int k = 0; k < n; k++) {
+    lnx[k] = lnlo + (k - kMargin) * h;
+    lnf[k] = std::log(std::fmax(LevyStableDensity3D(std::exp(lnx[k]), alpha), 1e-300));
+  }
+  auto table = std::make_unique<Table>();
+  table->alpha = alpha;
+  table->lnlo = lnlo;
+  table->lnhi = lnhi;
+  table->spline.reset(gsl_spline_alloc(gsl_interp_cspline, n));
+  gsl_spline_init(table->spline.get(), lnx.data(), lnf.data(), n);
+  tables_.push_back(std::move(table));
+  return *tables_.back();
+}
+
+std::vector<double> LevyStableTables::Density(const std::vector<double>& rho, double alpha) {
+  CheckAlphaForModel(alpha, "LevyStableDensity3D");
+  const Table& table = TableFor(alpha);
+  std::unique_ptr<gsl_interp_accel, void (*)(gsl_interp_accel*)> accel(gsl_interp_accel_alloc(),
+                                                                       gsl_interp_accel_free);
+  std::vector<double> f(rho.size());
+  for (size_t i = 0; i < rho.size(); i++) {
+    const double x = rho[i] > 0.0 ? std::log(rho[i]) : -HUGE_VAL;
+    f[i] = (x >= table.lnlo && x <= table.lnhi)
+               ? std::exp(gsl_spline_eval(table.spline.get(), x, accel.get()))
+               : LevyStableDensity3D(rho[i], alpha);
   }
   return f;
 }
@@ -206,7 +260,7 @@ std::vector<double> CSourceCalc_Levy1D::Density(const std::vector<double>& r) co
   femtokit::CheckAlphaForModel(alpha, model);
   std::vector<double> rho(r.size());
   for (size_t i = 0; i < r.size(); i++) rho[i] = r[i] / R;
-  std::vector<double> S = femtokit::LevyStableDensity3D(rho, alpha);
+  std::vector<double> S = tables_.Density(rho, alpha);
   for (double& s : S) s *= lambda / (R * R * R);
   return S;
 }
@@ -232,5 +286,5 @@ CSourceCalc_Elliptic::Shape CSourceCalc_Levy3D::ReadShape() const {
 std::vector<double> CSourceCalc_Levy3D::Profile(const std::vector<double>& rho) const {
   const double alpha = Finite(spars, "CSourceCalc_Levy3D", "alpha", 1.5);
   femtokit::CheckAlphaForModel(alpha, "CSourceCalc_Levy3D");
-  return femtokit::LevyStableDensity3D(rho, alpha);
+  return tables_.Density(rho, alpha);
 }

@@ -13,7 +13,8 @@
 // and f_1(rho) = 1/(pi^2 (1 + rho^2)^2). For alpha < 2 the tail falls as
 // f ~ Gamma(alpha + 2) sin(pi alpha / 2) / (2 pi^2) rho^(-3-alpha).
 //
-// Source with scale R (fm): S(r) = lambda R^-3 f_alpha(r / R), so that for
+// Source with scale R (fm): S(r) = lambda R^-3 f_alpha(r / R) (the models use
+// LevyStableTables below), so that for
 // identical non-interacting bosons (kernel cos(2 q.r / hbar c), q in MeV/c, half
 // the relative momentum) C(q) - 1 = lambda exp(-|2 q R / hbar c|^alpha): alpha = 2
 // is the Gaussian of the Gaussian models (exp(-r^2/(4R^2)), same R), alpha = 1
@@ -34,13 +35,14 @@
 //    identically zero at alpha = 2, where it is never accepted);
 //  - otherwise: the k integral along the ray k = t exp(i theta),
 //    theta = min(pi/2, pi/(4 alpha)), on which both exp(i k rho) and exp(-k^alpha)
-//    decay, so the integrand is smooth and damped instead of oscillating;
-//    GSL's adaptive QAGS to 1e-11 relative, cut where the damping exponent
-//    reaches 60.
+//    decay, so the integrand is damped with ~10 oscillations at most instead of
+//    oscillating without end; GSL's adaptive Gauss-Kronrod (QAG, 31 points) to
+//    1e-10 relative, cut where the damping exponent reaches 45.
 //
 // Failure: alpha outside (0, 2], non-finite values and radii <= 0 are fatal
 // (femtokit::Fatal) with a message naming the model, key and value.
 
+#include <memory>
 #include <vector>
 
 #include "source/sourcecalc_radial.h"
@@ -53,11 +55,33 @@ void CheckAlphaForModel(double alpha, const char* model);
 // f_alpha(rho) above, rho >= 0 (dimensionless), alpha in (0, 2] (fatal otherwise).
 double LevyStableDensity3D(double rho, double alpha);
 
-// f_alpha at many points: direct evaluation for few points, otherwise a cubic
+// f_alpha at many points: direct evaluation for up to 600 points (or fewer points
+// than the table below would need), otherwise a cubic
 // spline of ln f in ln rho through 120 nodes per decade spanning the points
 // (interpolation error below ~1e-8 relative where f is above ~1e-30 f(0)).
 // Threads: femtokit::ThreadCount(); the result does not depend on it.
 std::vector<double> LevyStableDensity3D(const std::vector<double>& rho, double alpha);
+
+// f_alpha from tables kept for the last few alpha values, for models that
+// recompute with the same alpha again and again (a fit varies alpha in only
+// some of its evaluations): one table per alpha, ln f as a cubic spline in ln rho
+// with 120 nodes per decade over rho in [1e-3, 1e4] (built once, ~1000
+// evaluations, in parallel); interpolation error below ~1e-8 relative. Points
+// outside that range are evaluated directly (both series converge fast there).
+// Not shared between threads: each model holds its own.
+class LevyStableTables {
+ public:
+  LevyStableTables();
+  ~LevyStableTables();
+  LevyStableTables(const LevyStableTables&) = delete;
+  LevyStableTables& operator=(const LevyStableTables&) = delete;
+  std::vector<double> Density(const std::vector<double>& rho, double alpha);
+
+ private:
+  struct Table;
+  const Table& TableFor(double alpha);
+  std::vector<std::unique_ptr<Table>> tables_;  // most recent last
+};
 
 }  // namespace femtokit
 
@@ -73,6 +97,9 @@ class CSourceCalc_Levy1D : public CSourceCalc_Radial {
   void InitSPars();
   void SetSPars(double lambda, double R, double alpha);
   std::vector<double> Density(const std::vector<double>& r) const override;
+
+ private:
+  mutable femtokit::LevyStableTables tables_;
 };
 
 // Out-side-long Levy-stable source with one index alpha and three scales:
@@ -91,6 +118,9 @@ class CSourceCalc_Levy3D : public CSourceCalc_Elliptic {
  protected:
   Shape ReadShape() const override;
   std::vector<double> Profile(const std::vector<double>& rho) const override;
+
+ private:
+  mutable femtokit::LevyStableTables tables_;
 };
 
 #endif  // FEMTOKIT_SOURCE_SOURCECALC_LEVY_H
