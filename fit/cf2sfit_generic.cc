@@ -12,7 +12,7 @@
 
 namespace femtokit {
 
-FitParSpec DefaultFitParSpec(const std::string& key, double start) {
+FitParSetting DefaultFitParSetting(const std::string& key, double start) {
   if (key == "alpha") return {key, 0.05, 0.05, 2.0};
   if (key.compare(0, 6, "lambda") == 0) return {key, 0.02, -10.0, 10.0};
   if (start > 0.0) return {key, 0.05 * start, start / 100.0, 100.0 * start};
@@ -25,7 +25,7 @@ FitParSpec DefaultFitParSpec(const std::string& key, double start) {
 // its bounds, passes it to the model and lets the model compute.
 class CCF2SFit_Generic::Bounded : public CSourceCalc {
  public:
-  Bounded(CSourceCalc* model, std::vector<femtokit::FitParSpec> pars)
+  Bounded(CSourceCalc* model, std::vector<femtokit::FitParSetting> pars)
       : model_(model), pars_(std::move(pars)) {
     spars = model_->spars;
   }
@@ -34,7 +34,7 @@ class CCF2SFit_Generic::Bounded : public CSourceCalc {
 
  private:
   CSourceCalc* Prepared() {
-    for (const femtokit::FitParSpec& p : pars_) {
+    for (const femtokit::FitParSetting& p : pars_) {
       const double x = parameter::getD(spars, p.name, 0.0);
       const double clamped = std::clamp(x, p.xmin, p.xmax);
       if (clamped == x) {
@@ -49,11 +49,11 @@ class CCF2SFit_Generic::Bounded : public CSourceCalc {
     return model_;
   }
   CSourceCalc* model_;
-  std::vector<femtokit::FitParSpec> pars_;
+  std::vector<femtokit::FitParSetting> pars_;
 };
 
 CCF2SFit_Generic::CCF2SFit_Generic(const std::string& model_name,
-                                   const std::vector<femtokit::FitParSpec>& pars,
+                                   const std::vector<femtokit::FitParSetting>& pars,
                                    CCHArray* cexpCHset, CCHArray* cerrorCHset,
                                    CCHArray* ctheoryCHset, CCHArray* sourceCHset,
                                    CKernel* kernelset)
@@ -66,14 +66,14 @@ CCF2SFit_Generic::CCF2SFit_Generic(const std::string& model_name,
                                    CCHArray* cerrorCHset, CCHArray* ctheoryCHset,
                                    CCHArray* sourceCHset, CKernel* kernelset)
     : owned_(femtokit::MakeSourceCalc(model_name)), model_(owned_.get()) {
-  std::vector<femtokit::FitParSpec> pars;
+  std::vector<femtokit::FitParSetting> pars;
   for (const std::string& key : keys)
-    pars.push_back(femtokit::DefaultFitParSpec(key, parameter::getD(model_->spars, key, 0.0)));
+    pars.push_back(femtokit::DefaultFitParSetting(key, parameter::getD(model_->spars, key, 0.0)));
   Build(pars, cexpCHset, cerrorCHset, ctheoryCHset, sourceCHset, kernelset);
 }
 
 CCF2SFit_Generic::CCF2SFit_Generic(CSourceCalc* model,
-                                   const std::vector<femtokit::FitParSpec>& pars,
+                                   const std::vector<femtokit::FitParSetting>& pars,
                                    CCHArray* cexpCHset, CCHArray* cerrorCHset,
                                    CCHArray* ctheoryCHset, CCHArray* sourceCHset,
                                    CKernel* kernelset)
@@ -84,12 +84,12 @@ CCF2SFit_Generic::CCF2SFit_Generic(CSourceCalc* model,
 
 CCF2SFit_Generic::~CCF2SFit_Generic() = default;
 
-void CCF2SFit_Generic::Build(const std::vector<femtokit::FitParSpec>& pars, CCHArray* cexpCHset,
+void CCF2SFit_Generic::Build(const std::vector<femtokit::FitParSetting>& pars, CCHArray* cexpCHset,
                              CCHArray* cerrorCHset, CCHArray* ctheoryCHset,
                              CCHArray* sourceCHset, CKernel* kernelset) {
   if (pars.empty()) femtokit::Fatal("CCF2SFit_Generic: no parameters to fit\n");
   std::vector<ModelFit::ParRow> rows;
-  for (const femtokit::FitParSpec& p : pars) {
+  for (const femtokit::FitParSetting& p : pars) {
     if (model_->spars.count(p.name) == 0)
       femtokit::Fatal("CCF2SFit_Generic: %s is not a parameter of the model\n", p.name.c_str());
     if (p.name.size() > static_cast<size_t>(CParInfo::kMaxNameLength))

@@ -38,7 +38,7 @@ namespace femtokit {
 
 // One fitted key: its name (at most CParInfo::kMaxNameLength characters), error
 // and bounds.
-struct FitParSpec {
+struct FitParSetting {
   std::string name;
   double error;
   double xmin;
@@ -50,22 +50,22 @@ struct FitParSpec {
 //   keys "lambda..."     error 0.02,          bounds [-10, 10];
 //   other, start > 0     error 5% of start,   bounds [start/100, 100 start];
 //   other, start <= 0    error max(5% |start|, 0.1), bounds [-1e10, 1e10].
-FitParSpec DefaultFitParSpec(const std::string& key, double start);
+FitParSetting DefaultFitParSetting(const std::string& key, double start);
 
 }  // namespace femtokit
 
 class CCF2SFit_Generic : public CCF2SFit {
  public:
   // Makes the registry model model_name (fatal when unknown) with its defaults.
-  CCF2SFit_Generic(const std::string& model_name, const std::vector<femtokit::FitParSpec>& pars,
+  CCF2SFit_Generic(const std::string& model_name, const std::vector<femtokit::FitParSetting>& pars,
                    CCHArray* cexpCHset, CCHArray* cerrorCHset, CCHArray* ctheoryCHset,
                    CCHArray* sourceCHset, CKernel* kernelset);
-  // The same with DefaultFitParSpec for each key.
+  // The same with DefaultFitParSetting for each key.
   CCF2SFit_Generic(const std::string& model_name, const std::vector<std::string>& keys,
                    CCHArray* cexpCHset, CCHArray* cerrorCHset, CCHArray* ctheoryCHset,
                    CCHArray* sourceCHset, CKernel* kernelset);
   // A model owned by the caller, which must outlive the fit.
-  CCF2SFit_Generic(CSourceCalc* model, const std::vector<femtokit::FitParSpec>& pars,
+  CCF2SFit_Generic(CSourceCalc* model, const std::vector<femtokit::FitParSetting>& pars,
                    CCHArray* cexpCHset, CCHArray* cerrorCHset, CCHArray* ctheoryCHset,
                    CCHArray* sourceCHset, CKernel* kernelset);
   ~CCF2SFit_Generic();
@@ -75,7 +75,7 @@ class CCF2SFit_Generic : public CCF2SFit {
 
  private:
   class Bounded;
-  void Build(const std::vector<femtokit::FitParSpec>& pars, CCHArray* cexpCHset,
+  void Build(const std::vector<femtokit::FitParSetting>& pars, CCHArray* cexpCHset,
              CCHArray* cerrorCHset, CCHArray* ctheoryCHset, CCHArray* sourceCHset,
              CKernel* kernelset);
   std::unique_ptr<CSourceCalc> owned_;

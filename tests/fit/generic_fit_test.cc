@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(GenericFit, TrialValuesAreClampedIntoTheBounds) {
   FitData data("levy1d", {{"lambda", "0.5"}, {"R", "2"}, {"alpha", "2"}});
   std::unique_ptr<CCF2SFit_Generic> fit;
-  const std::vector<femtokit::FitParSpec> pars = {{"alpha", 0.05, 0.5, 2.0}};
+  const std::vector<femtokit::FitParSetting> pars = {{"alpha", 0.05, 0.5, 2.0}};
   CAPTURE_STDOUT(fit = std::make_unique<CCF2SFit_Generic>("levy1d", pars, &data.cexp, &data.cerror,
                                                            &data.ctheory, &data.source,
                                                            data.kernel.get()));
@@ -126,11 +126,11 @@ TEST(GenericFit, KeysTheModelDoesNotHaveAreFatal) {
 
 // Default errors and bounds keep alpha inside (0, 2] and radii positive.
 TEST(GenericFit, DefaultSpecsKeepParametersInTheirDomains) {
-  const femtokit::FitParSpec alpha = femtokit::DefaultFitParSpec("alpha", 1.5);
+  const femtokit::FitParSetting alpha = femtokit::DefaultFitParSetting("alpha", 1.5);
   EXPECT_TRUE(alpha.xmin > 0.0 && alpha.xmax == 2.0);
-  const femtokit::FitParSpec radius = femtokit::DefaultFitParSpec("Ro", 4.0);
+  const femtokit::FitParSetting radius = femtokit::DefaultFitParSetting("Ro", 4.0);
   EXPECT_TRUE(radius.xmin > 0.0 && radius.error == 0.2);
-  const femtokit::FitParSpec lambda = femtokit::DefaultFitParSpec("lambda", 1.0);
+  const femtokit::FitParSetting lambda = femtokit::DefaultFitParSetting("lambda", 1.0);
   EXPECT_TRUE(lambda.xmin <= 0.0 && lambda.error == 0.02);
 }
 
