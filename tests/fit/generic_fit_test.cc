@@ -125,7 +125,7 @@ TEST(GenericFit, KeysTheModelDoesNotHaveAreFatal) {
 }
 
 // Default errors and bounds keep alpha inside (0, 2] and radii positive.
-TEST(GenericFit, DefaultSpecsKeepParametersInTheirDomains) {
+TEST(GenericFit, DefaultSettingsKeepParametersInTheirDomains) {
   const femtokit::FitParSetting alpha = femtokit::DefaultFitParSetting("alpha", 1.5);
   EXPECT_TRUE(alpha.xmin > 0.0 && alpha.xmax == 2.0);
   const femtokit::FitParSetting radius = femtokit::DefaultFitParSetting("Ro", 4.0);
