@@ -21,6 +21,20 @@ FitParSetting DefaultFitParSetting(const std::string& key, double start) {
 
 }  // namespace femtokit
 
+namespace {
+
+// The arrays of a one-component fit.
+void SetArrays(CCF2SFit* fit, CCHArray* cexpCH, CCHArray* cerrorCH, CCHArray* ctheoryCH,
+               CCHArray* sourceCH, CKernel* kernel) {
+  fit->cexpCH = cexpCH;
+  fit->cerrorCH = cerrorCH;
+  fit->ctheoryCH = ctheoryCH;
+  fit->sourceCH = sourceCH;
+  fit->kernel = kernel;
+}
+
+}  // namespace
+
 // The source calculator the fit writes into: it clamps each fitted value into
 // its bounds, passes it to the model and lets the model compute.
 class CCF2SFit_Generic::Bounded : public CSourceCalc {
@@ -58,7 +72,8 @@ CCF2SFit_Generic::CCF2SFit_Generic(const std::string& model_name,
                                    CCHArray* ctheoryCHset, CCHArray* sourceCHset,
                                    CKernel* kernelset)
     : owned_(femtokit::MakeSourceCalc(model_name)), model_(owned_.get()) {
-  Build(pars, cexpCHset, cerrorCHset, ctheoryCHset, sourceCHset, kernelset);
+  SetArrays(this, cexpCHset, cerrorCHset, ctheoryCHset, sourceCHset, kernelset);
+  Build(pars);
 }
 
 CCF2SFit_Generic::CCF2SFit_Generic(const std::string& model_name,
@@ -69,7 +84,8 @@ CCF2SFit_Generic::CCF2SFit_Generic(const std::string& model_name,
   std::vector<femtokit::FitParSetting> pars;
   for (const std::string& key : keys)
     pars.push_back(femtokit::DefaultFitParSetting(key, parameter::getD(model_->spars, key, 0.0)));
-  Build(pars, cexpCHset, cerrorCHset, ctheoryCHset, sourceCHset, kernelset);
+  SetArrays(this, cexpCHset, cerrorCHset, ctheoryCHset, sourceCHset, kernelset);
+  Build(pars);
 }
 
 CCF2SFit_Generic::CCF2SFit_Generic(CSourceCalc* model,
@@ -79,14 +95,29 @@ CCF2SFit_Generic::CCF2SFit_Generic(CSourceCalc* model,
                                    CKernel* kernelset)
     : model_(model) {
   if (!model_) femtokit::Fatal("CCF2SFit_Generic: no source model\n");
-  Build(pars, cexpCHset, cerrorCHset, ctheoryCHset, sourceCHset, kernelset);
+  SetArrays(this, cexpCHset, cerrorCHset, ctheoryCHset, sourceCHset, kernelset);
+  Build(pars);
 }
 
 CCF2SFit_Generic::~CCF2SFit_Generic() = default;
 
-void CCF2SFit_Generic::Build(const std::vector<femtokit::FitParSetting>& pars, CCHArray* cexpCHset,
-                             CCHArray* cerrorCHset, CCHArray* ctheoryCHset,
-                             CCHArray* sourceCHset, CKernel* kernelset) {
+CCF2SFit_Generic::CCF2SFit_Generic(const std::string& model_name,
+                                   const std::vector<femtokit::FitParSetting>& pars,
+                                   C3DArray* cexp3Dset, C3DArray* cerror3Dset,
+                                   C3DArray* ctheory3Dset, CCHArray* ctheoryCHset,
+                                   CCHArray* sourceCHset, CKernel* kernelset)
+    : owned_(femtokit::MakeSourceCalc(model_name)), model_(owned_.get()) {
+  cexp3D = cexp3Dset;
+  cerror3D = cerror3Dset;
+  ctheory3D = ctheory3Dset;
+  ctheoryCH = ctheoryCHset;
+  sourceCH = sourceCHset;
+  kernel = kernelset;
+  Build(pars);
+  ndim = 3;
+}
+
+void CCF2SFit_Generic::Build(const std::vector<femtokit::FitParSetting>& pars) {
   if (pars.empty()) femtokit::Fatal("CCF2SFit_Generic: no parameters to fit\n");
   std::vector<ModelFit::ParRow> rows;
   for (const femtokit::FitParSetting& p : pars) {
@@ -104,11 +135,6 @@ void CCF2SFit_Generic::Build(const std::vector<femtokit::FitParSetting>& pars, C
   npars = static_cast<int>(pars.size());
   ndim = 1;
   sourcecalc = bounded_.get();
-  cexpCH = cexpCHset;
-  cerrorCH = cerrorCHset;
-  ctheoryCH = ctheoryCHset;
-  sourceCH = sourceCHset;
-  kernel = kernelset;
   Init();
   ModelFit::FillTable(this, rows.data());
   SetL(0, 0, 0);

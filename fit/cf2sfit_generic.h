@@ -2,8 +2,8 @@
 #define FEMTOKIT_FIT_CF2SFIT_GENERIC_H
 
 // A fit of any source model (source/sourcemodels.h) to one Cartesian-harmonic
-// component of a measured correlation function, with the parameters to fit
-// chosen by key. The chi-square is that of every one-dimensional fit
+// component of a measured correlation function, or to one measured on a
+// three-dimensional grid, with the parameters to fit chosen by key. The chi-square is that of every one-dimensional fit
 // (fit/cf2sfit.h, ndim 1): the model's component (lx, ly, lz) of S(r) (fm^-3)
 // is transformed through the kernel into C(q) - 1 (q in MeV/c) and compared
 // bin by bin; the component is (0,0,0) after construction (SetL changes it).
@@ -32,6 +32,7 @@
 
 class CSourceCalc;
 class CCHArray;
+class C3DArray;
 class CKernel;
 
 namespace femtokit {
@@ -68,6 +69,14 @@ class CCF2SFit_Generic : public CCF2SFit {
   CCF2SFit_Generic(CSourceCalc* model, const std::vector<femtokit::FitParSetting>& pars,
                    CCHArray* cexpCHset, CCHArray* cerrorCHset, CCHArray* ctheoryCHset,
                    CCHArray* sourceCHset, CKernel* kernelset);
+  // Comparison on a three-dimensional grid (ndim 3, as CCF2SFit_3DGaussian): every
+  // evaluation computes the whole source into sourceCH, transforms it into
+  // ctheoryCH (C(q) - 1), completes it by tracelessness, expands it onto the grid
+  // ctheory3D and returns the grid chi^2 against cexp3D with errors cerror3D
+  // (which must hold C(q) - 1). The model is made by name, as above.
+  CCF2SFit_Generic(const std::string& model_name, const std::vector<femtokit::FitParSetting>& pars,
+                   C3DArray* cexp3Dset, C3DArray* cerror3Dset, C3DArray* ctheory3Dset,
+                   CCHArray* ctheoryCHset, CCHArray* sourceCHset, CKernel* kernelset);
   ~CCF2SFit_Generic();
 
   // The fitted model (its map holds the values of the last evaluation).
@@ -75,9 +84,8 @@ class CCF2SFit_Generic : public CCF2SFit {
 
  private:
   class Bounded;
-  void Build(const std::vector<femtokit::FitParSetting>& pars, CCHArray* cexpCHset,
-             CCHArray* cerrorCHset, CCHArray* ctheoryCHset, CCHArray* sourceCHset,
-             CKernel* kernelset);
+  // The checks, the bounded model and the table; the arrays are set by the caller.
+  void Build(const std::vector<femtokit::FitParSetting>& pars);
   std::unique_ptr<CSourceCalc> owned_;
   CSourceCalc* model_ = nullptr;
   std::unique_ptr<Bounded> bounded_;  // what the base's sourcecalc points at

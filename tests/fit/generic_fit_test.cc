@@ -9,16 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "arrays/array3d.h"
 #include "arrays/charray.h"
 #include "common/test_util.h"
 #include "config/parameter.h"
 #include "kernel/kernel.h"
 #include "kernel/s2cf.h"
+#include "numeric/constants.h"
 #include "source/sourcemodels.h"
 
 namespace {
 
 using femtokit_test::ScratchDir;
+using femtokit_test::WriteTextFile;
 
 // Identical-boson kernel, arrays, and data C(q) - 1 made from a model with the
 // given values (errors 1e-3 in every bin).
@@ -93,6 +96,51 @@ INSTANTIATE_TEST_SUITE_P(
                       {"aMT", "0.5"}},
                      {"lambda", "R"}, {0.7, 4.4}}),
     [](const ::testing::TestParamInfo<RecoveryCase>& info) { return info.param.label; });
+
+// Out-side-long radii from a correlation function on a three-dimensional grid
+// (cells of 8 MeV/c, C - 1 of the identical-boson kernel made from the truth
+// through the same pipeline): the grid fit starts 10% off and returns to it.
+TEST(GenericFit3D, RecoversOutSideLongCauchyRadii) {
+  ScratchDir dir;
+  WriteTextFile(dir / "k.dat", "int NQMAX 40\nint NRMAX 50\nint KLMAX 4\ndouble DELQ 2.0\n"
+                               "double DELR 0.5\nbool IDENTICAL 1\n");
+  std::unique_ptr<CKernel> kernel;
+  CAPTURE_STDOUT(kernel = std::make_unique<CKernel>((dir / "k.dat").c_str()), kernel->Calc_PureHBT());
+  constexpr int kN = 6;
+  C3DArray cexp(kN, 8.0, true, true, true), cerror(kN, 8.0, true, true, true),
+      ctheory(kN, 8.0, true, true, true);
+  cerror.MakeConstant(1e-3);
+  CCHArray sourceCH(4, 50, 0.5, true, true, true), ctheoryCH(4, 40, 2.0, true, true, true);
+  const std::vector<femtokit::FitParSetting> pars = {
+      {"Ro", 0.1, 1.0, 10.0}, {"Rs", 0.1, 1.0, 10.0}, {"Rl", 0.1, 1.0, 10.0}};
+  std::unique_ptr<CCF2SFit_Generic> fit;
+  CAPTURE_STDOUT(fit = std::make_unique<CCF2SFit_Generic>("cauchy3d", pars, &cexp, &cerror, &ctheory,
+                                                           &ctheoryCH, &sourceCH, kernel.get()));
+  ASSERT_EQ(fit->ndim, 3);
+  parameter::set(fit->Model()->spars, "lambda", 0.7);
+  const double truth[3] = {2.0, 2.5, 3.0};
+  CAPTURE_STDOUT(fit->GetChiSquared(truth));
+  // At the truth the grid holds lambda exp(-2 sqrt(qo^2 Ro^2 + qs^2 Rs^2 + ql^2 Rl^2) / hbar c),
+  // up to the rank-4 angular truncation and the Cauchy tail beyond the 25 fm of the
+  // source array (~0.01 in the first cells; a wrong radius convention is off by ~0.1).
+  auto closed = [&](double qo, double qs, double ql) {
+    const double a = qo * qo * 4.0 + qs * qs * 6.25 + ql * ql * 9.0;
+    return 0.7 * std::exp(-2.0 * std::sqrt(a) / femtokit::constants::kHbarC);
+  };
+  for (int i = 0; i < kN; i++) {
+    const double q = (i + 0.5) * 8.0;
+    EXPECT_NEAR(ctheory.GetElement(0, i, 0, 0, 0, 0), closed(q, 4.0, 4.0), 0.02) << i;
+    EXPECT_NEAR(ctheory.GetElement(0, 0, 0, 0, 0, i), closed(4.0, 4.0, q), 0.02) << i;
+  }
+  for (int ix = 0; ix < kN; ix++)
+    for (int iy = 0; iy < kN; iy++)
+      for (int iz = 0; iz < kN; iz++)
+        cexp.SetElement(0, ix, 0, iy, 0, iz, ctheory.GetElement(0, ix, 0, iy, 0, iz));
+  for (int i = 0; i < 3; i++) fit->SetPar(fit->par[i]->name, 1.1 * truth[i]);
+  for (int run = 0; run < 2; run++) CAPTURE_STDOUT(fit->Newton(2));
+  EXPECT_LT(fit->currentchi2, 1e-2);
+  for (int i = 0; i < 3; i++) EXPECT_CLOSE(fit->par[i]->currentx, truth[i], 1e-3) << i;
+}
 
 // A trial value beyond a bound reaches the model at the bound: alpha = 2.3 is
 // evaluated as alpha = 2 (the model would stop on 2.3).

@@ -200,11 +200,11 @@ TEST(LevySource, OutSideLongAlphaTwoIsTheGaussianModel) {
   levy.SetSPars(0.6, 2.0, 3.0, 4.0, 2.0);
   CSourceCalc_Gaussian gauss;
   gauss.SetSPars(0.6, 2.0, 3.0, 4.0);
-  CCHArray a(8, 200, 0.2, true, true, true), b(8, 200, 0.2, true, true, true);
+  CCHArray a(8, 100, 0.25, true, true, true), b(8, 100, 0.25, true, true, true);
   levy.CalcS(&a);
   gauss.CalcS(&b);
   EXPECT_CLOSE(NormOf(&levy, &a), 0.6, 1e-4);
-  for (int ir = 0; ir < 12; ir++) {
+  for (int ir = 0; ir < 10; ir++) {
     EXPECT_CLOSE(a.GetElement(0, 0, 0, ir), b.GetElement(0, 0, 0, ir), 1e-6) << ir;
     EXPECT_CLOSE_ABS(a.GetElement(0, 2, 0, ir), b.GetElement(0, 2, 0, ir), 1e-5,
                      1e-8 * b.GetElement(0, 0, 0, ir))
