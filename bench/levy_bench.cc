@@ -4,7 +4,7 @@
 //  - BM_Levy1DSameAlpha: CalcS of 400 bins of 0.1 fm when the table exists (the
 //    evaluations that vary only lambda or R);
 //  - BM_Levy3DCalcS: the out-side-long source, LMAX 4, 100 bins of 0.5 fm, axis
-//    ratio 2 (angular projection with ~34 x 68 nodes per bin).
+//    ratio 2 (angular projection with 16 x 16 octant nodes per bin).
 // Thread count from FEMTOKIT_THREADS (the table is built in parallel).
 
 #include <benchmark/benchmark.h>

@@ -42,8 +42,12 @@ struct SphereNodes {
 
 // Gauss-Legendre in cos(theta) times the trapezoid rule in phi (exact for
 // periodic trigonometric polynomials of degree < nphi): exact for spherical
-// polynomials of degree <= 2 ntheta - 1.
-SphereNodes MakeSphereNodes(int ntheta) {
+// polynomials of degree <= 2 ntheta - 1. Only the nodes of the octant x, y, z > 0
+// are kept, with eight times their weight: with ntheta even the node set is
+// symmetric under each reflection and no node lies on a plane, so for a
+// function even in x, y and z this is the same sum.
+SphereNodes MakeOctantNodes(int ntheta) {
+  ntheta += ntheta % 2;
   const int nphi = 2 * ntheta;
   std::unique_ptr<gsl_integration_glfixed_table, void (*)(gsl_integration_glfixed_table*)> table(
       gsl_integration_glfixed_table_alloc(ntheta), gsl_integration_glfixed_table_free);
@@ -52,12 +56,13 @@ SphereNodes MakeSphereNodes(int ntheta) {
     double ct = 0.0, wt = 0.0;
     gsl_integration_glfixed_point(-1.0, 1.0, it, &ct, &wt, table.get());
     const double st = std::sqrt(std::fmax(0.0, 1.0 - ct * ct));
-    for (int ip = 0; ip < nphi; ip++) {
+    if (ct < 0.0) continue;
+    for (int ip = 0; ip < nphi / 4; ip++) {
       const double phi = 2.0 * femtokit::constants::kPi * (ip + 0.5) / nphi;
       nodes.ex.push_back(st * std::cos(phi));
       nodes.ey.push_back(st * std::sin(phi));
       nodes.ez.push_back(ct);
-      nodes.w.push_back(0.5 * wt / nphi);
+      nodes.w.push_back(8.0 * 0.5 * wt / nphi);
     }
   }
   return nodes;
@@ -111,7 +116,7 @@ std::vector<double> CSourceCalc_Elliptic::Density(const std::vector<double>& x,
 
 void CSourceCalc_Elliptic::CalcS(CCHArray* A) {
   const Shape shape = ReadShape();
-  const SphereNodes nodes = MakeSphereNodes(AngularNodes(shape, A->GetLMAX()));
+  const SphereNodes nodes = MakeOctantNodes(AngularNodes(shape, A->GetLMAX()));
   const size_t nn = nodes.w.size();
   const std::vector<double> r = BinCentres(*A);
   // Scaled radius of every (bin, node), then the profile in one call (models
@@ -125,11 +130,20 @@ void CSourceCalc_Elliptic::CalcS(CCHArray* A) {
   }
   const std::vector<double> g = Profile(rho);
   const double norm = shape.lambda / (shape.Ro * shape.Rs * shape.Rl);
-  A->ZeroArray();
+  // S is even in x, y and z: its odd components vanish, and the even ones are
+  // projected in an array that keeps only those (fewer terms per node).
+  const int lmax = A->GetLMAX();
+  CCHArray even(lmax, A->GetNRADIAL(), A->GetRADSTEP(), true, true, true);
   for (size_t ir = 0; ir < r.size(); ir++)
     for (size_t j = 0; j < nn; j++)
-      A->IncrementAExpArrayFromE(nodes.ex[j], nodes.ey[j], nodes.ez[j],
-                                 norm * nodes.w[j] * g[ir * nn + j], static_cast<int>(ir));
+      even.IncrementAExpArrayFromE(nodes.ex[j], nodes.ey[j], nodes.ez[j],
+                                   norm * nodes.w[j] * g[ir * nn + j], static_cast<int>(ir));
+  A->ZeroArray();
+  for (int lx = 0; lx <= lmax; lx += 2)
+    for (int ly = 0; lx + ly <= lmax; ly += 2)
+      for (int lz = 0; lx + ly + lz <= lmax; lz += 2)
+        for (int ir = 0; ir < A->GetNRADIAL(); ir++)
+          A->SetElement(lx, ly, lz, ir, even.GetElement(lx, ly, lz, ir));
 }
 
 void CSourceCalc_Elliptic::CalcS(int lx, int ly, int lz, CCHArray* A) {

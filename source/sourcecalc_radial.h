@@ -15,7 +15,8 @@
 // any symmetry. On the sphere of radius r = (ir + 0.5) RADSTEP the AExp
 // coefficients are the projection of S onto the Cartesian harmonics up to the
 // array's LMAX, by Gauss-Legendre quadrature in cos(theta) and the trapezoid rule
-// in phi with n x 2n nodes, n = LMAX + 2 + 12 ln 10 / ln((k + 1)/(k - 1)),
+// in phi with n x 2n nodes (those of one octant, S being even in x, y, z),
+// n = LMAX + 2 + 12 ln 10 / ln((k + 1)/(k - 1)) rounded up to even,
 // k = Rmax/Rmin (the angular content of S falls geometrically with that ratio;
 // n is capped at 400): the projections are accurate to ~1e-10 relative. The
 // higher components hold the expansion truncated at LMAX (raise LMAX for strongly
