@@ -3,8 +3,8 @@
 
 // A fit of any source model (source/sourcemodels.h) to one Cartesian-harmonic
 // component of a measured correlation function, or to one measured on a
-// three-dimensional grid, with the parameters to fit chosen by key. The chi-square is that of every one-dimensional fit
-// (fit/cf2sfit.h, ndim 1): the model's component (lx, ly, lz) of S(r) (fm^-3)
+// three-dimensional grid, with the parameters to fit chosen by key. The chi-square is that of every
+// one-dimensional fit (fit/cf2sfit.h, ndim 1): the model's component (lx, ly, lz) of S(r) (fm^-3)
 // is transformed through the kernel into C(q) - 1 (q in MeV/c) and compared
 // bin by bin; the component is (0,0,0) after construction (SetL changes it).
 //

@@ -4,9 +4,9 @@
 
 namespace {
 
+using femtokit::constants::kPi;
 using femtokit::SourcePar::Finite;
 using femtokit::SourcePar::Length;
-using femtokit::constants::kPi;
 
 // Unit-scale profile 1/(pi^2 (1 + rho^2)^2): 4 pi int rho^2 g drho = 1.
 double UnitCauchy(double rho) {

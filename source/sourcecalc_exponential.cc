@@ -15,7 +15,8 @@ void CSourceCalc_Exponential::SetSPars(double lambda, double R) {
 
 std::vector<double> CSourceCalc_Exponential::Density(const std::vector<double>& r) const {
   using femtokit::constants::kPi;
-  const double lambda = femtokit::SourcePar::Finite(spars, "CSourceCalc_Exponential", "lambda", 1.0);
+  const double lambda =
+      femtokit::SourcePar::Finite(spars, "CSourceCalc_Exponential", "lambda", 1.0);
   const double R = femtokit::SourcePar::Length(spars, "CSourceCalc_Exponential", "R", 2.0);
   const double norm = lambda / (8.0 * kPi * R * R * R);
   std::vector<double> S(r.size());

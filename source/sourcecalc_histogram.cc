@@ -19,7 +19,8 @@ const char* const kModel = "CSourceCalc_Histogram";
 bool SplitNumbers(std::string line, std::vector<double>& values) {
   values.clear();
   line = line.substr(0, line.find('#'));
-  std::replace_if(line.begin(), line.end(), [](char c) { return c == ',' || c == ';'; }, ' ');
+  std::replace_if(
+      line.begin(), line.end(), [](char c) { return c == ',' || c == ';'; }, ' ');
   const char* p = line.c_str();
   while (true) {
     while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') p++;
@@ -39,7 +40,8 @@ double TableNorm(const std::vector<double>& r, const std::vector<double>& S) {
   double sum = S[0] * r[0] * r[0] * r[0] / 3.0;
   for (size_t i = 0; i + 1 < r.size(); i++) {
     const double a = r[i], b = r[i + 1], m = 0.5 * (a + b);
-    sum += (b - a) / 6.0 * (a * a * S[i] + 4.0 * m * m * 0.5 * (S[i] + S[i + 1]) + b * b * S[i + 1]);
+    sum +=
+        (b - a) / 6.0 * (a * a * S[i] + 4.0 * m * m * 0.5 * (S[i] + S[i + 1]) + b * b * S[i + 1]);
   }
   return 4.0 * kPi * sum;
 }
@@ -112,8 +114,8 @@ double CSourceCalc_Histogram::Factor(const Table& table) const {
   return lambda / table.integral;
 }
 
-double CSourceCalc_Histogram::Interpolate(const std::vector<double>& r, const std::vector<double>& y,
-                                          double x) {
+double CSourceCalc_Histogram::Interpolate(const std::vector<double>& r,
+                                          const std::vector<double>& y, double x) {
   if (x <= r.front()) return y.front();
   if (x > r.back()) return 0.0;
   const size_t i = std::upper_bound(r.begin(), r.end(), x) - r.begin();  // r[i-1] < x <= r[i]

@@ -23,7 +23,6 @@ namespace {
 
 using constants::kPi;
 
-
 // A series is used only when its terms fell below this fraction of the sum...
 constexpr double kSeriesTolerance = 1e-16;
 // ...and no term exceeded the sum by more than this factor (cancellation would
@@ -55,8 +54,8 @@ bool TaylorSeries(double rho, double alpha, double& f) {
 }
 
 // Tail series (term-wise Fourier transform of exp(-k^alpha) = sum (-k^alpha)^n/n!):
-// f = 1/(2 pi^2) sum_{n>=1} (-1)^(n+1) Gamma(n alpha + 2) sin(n pi alpha/2) / (n! rho^(n alpha + 3)).
-// Convergence is judged on the terms without the sine, which may vanish.
+// f = 1/(2 pi^2) sum_{n>=1} (-1)^(n+1) Gamma(n alpha + 2) sin(n pi alpha/2) / (n! rho^(n alpha +
+// 3)). Convergence is judged on the terms without the sine, which may vanish.
 bool TailSeries(double rho, double alpha, double& f) {
   if (!(rho > 0.0)) return false;
   const double lnrho = std::log(rho);
@@ -156,7 +155,8 @@ std::vector<double> LevyStableDensity3D(const std::vector<double>& rho, double a
   const int nnodes = static_cast<int>(std::ceil(decades * kNodesPerDecade)) + 1 + 2 * kMargin;
   if (rho.size() <= kDirect || static_cast<size_t>(nnodes) >= rho.size() || !(hi > 0.0)) {
 #pragma omp parallel for num_threads(nthreads) schedule(dynamic, 8)
-    for (long i = 0; i < static_cast<long>(rho.size()); i++) f[i] = LevyStableDensity3D(rho[i], alpha);
+    for (long i = 0; i < static_cast<long>(rho.size()); i++)
+      f[i] = LevyStableDensity3D(rho[i], alpha);
     return f;
   }
   std::vector<double> lnx(nnodes), lnf(nnodes);

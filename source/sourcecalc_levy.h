@@ -31,7 +31,8 @@
 //    used only when it has converged to 1e-16 with cancellation below 1e3
 //    (it converges for alpha > 1, is asymptotic for alpha <= 1);
 //  - large rho: the tail series
-//      f = 1/(2 pi^2) sum_{n>=1} (-1)^(n+1) Gamma(n alpha + 2) sin(n pi alpha/2) / (n! rho^(n alpha+3)),
+//      f = 1/(2 pi^2) sum_{n>=1} (-1)^(n+1) Gamma(n alpha + 2) sin(n pi alpha/2) / (n! rho^(n
+//      alpha+3)),
 //    with the same acceptance rule (convergent for alpha < 1, asymptotic above;
 //    identically zero at alpha = 2, where it is never accepted);
 //  - otherwise: the k integral along the ray k = t exp(i theta),

@@ -2,8 +2,6 @@
 // made with the model, keeps trial values inside the bounds before they reach
 // the model, and rejects keys the model does not have.
 
-#include "fit/cf2sfit_generic.h"
-
 #include <cmath>
 #include <memory>
 #include <string>
@@ -13,6 +11,7 @@
 #include "arrays/charray.h"
 #include "common/test_util.h"
 #include "config/parameter.h"
+#include "fit/cf2sfit_generic.h"
 #include "kernel/kernel.h"
 #include "kernel/s2cf.h"
 #include "numeric/constants.h"
@@ -34,8 +33,9 @@ struct FitData {
 
   FitData(const std::string& model, const parameter_map& truth) {
     const std::string pars = dir / "kparameters.dat";
-    femtokit_test::WriteTextFile(pars, "int NQMAX 40\nint NRMAX 200\nint KLMAX 0\n"
-                                       "double DELQ 4.0\ndouble DELR 0.2\nbool IDENTICAL 1\n");
+    femtokit_test::WriteTextFile(pars,
+                                 "int NQMAX 40\nint NRMAX 200\nint KLMAX 0\n"
+                                 "double DELQ 4.0\ndouble DELR 0.2\nbool IDENTICAL 1\n");
     CAPTURE_STDOUT(kernel.reset(new CKernel(pars.c_str())));
     kernel->Calc_PureHBT();
     auto calc = femtokit::MakeSourceCalc(model);
@@ -61,8 +61,8 @@ TEST_P(GenericFitRecovery, NewtonFromAPerturbedStartFindsTheTruth) {
   FitData data(c.model, c.truth);
   std::unique_ptr<CCF2SFit_Generic> fit;
   CAPTURE_STDOUT(fit = std::make_unique<CCF2SFit_Generic>(c.model, c.keys, &data.cexp, &data.cerror,
-                                                           &data.ctheory, &data.source,
-                                                           data.kernel.get()));
+                                                          &data.ctheory, &data.source,
+                                                          data.kernel.get()));
   for (const auto& [key, value] : c.truth) fit->Model()->spars[key] = value;  // fixed keys
   for (size_t i = 0; i < c.keys.size(); i++) fit->SetPar(c.keys[i].c_str(), c.start[i]);
   std::vector<double> x(c.start);
@@ -85,16 +85,29 @@ TEST_P(GenericFitRecovery, NewtonFromAPerturbedStartFindsTheTruth) {
 INSTANTIATE_TEST_SUITE_P(
     Models, GenericFitRecovery,
     ::testing::Values(
-        RecoveryCase{"cauchy", "cauchy1d", {{"lambda", "0.6"}, {"R", "3"}}, {"lambda", "R"}, {0.5, 3.5}},
-        RecoveryCase{"exponential", "exponential", {{"lambda", "0.7"}, {"R", "1.5"}}, {"lambda", "R"},
+        RecoveryCase{
+            "cauchy", "cauchy1d", {{"lambda", "0.6"}, {"R", "3"}}, {"lambda", "R"}, {0.5, 3.5}},
+        RecoveryCase{"exponential",
+                     "exponential",
+                     {{"lambda", "0.7"}, {"R", "1.5"}},
+                     {"lambda", "R"},
                      {0.6, 1.8}},
-        RecoveryCase{"levy", "levy1d", {{"lambda", "0.5"}, {"R", "3"}, {"alpha", "1.4"}},
-                     {"lambda", "R", "alpha"}, {0.45, 3.3, 1.5}},
+        RecoveryCase{"levy",
+                     "levy1d",
+                     {{"lambda", "0.5"}, {"R", "3"}, {"alpha", "1.4"}},
+                     {"lambda", "R", "alpha"},
+                     {0.45, 3.3, 1.5}},
         // R0 at m_ref = 200 MeV, this data set at m_T = 400 MeV with a = 0.5 fixed.
-        RecoveryCase{"mtscaled_levy", "mtscaled:levy1d",
-                     {{"lambda", "0.8"}, {"R", "4"}, {"alpha", "1.7"}, {"mT", "400"}, {"mTref", "200"},
+        RecoveryCase{"mtscaled_levy",
+                     "mtscaled:levy1d",
+                     {{"lambda", "0.8"},
+                      {"R", "4"},
+                      {"alpha", "1.7"},
+                      {"mT", "400"},
+                      {"mTref", "200"},
                       {"aMT", "0.5"}},
-                     {"lambda", "R"}, {0.7, 4.4}}),
+                     {"lambda", "R"},
+                     {0.7, 4.4}}),
     [](const ::testing::TestParamInfo<RecoveryCase>& info) { return info.param.label; });
 
 // Out-side-long radii from a correlation function on a three-dimensional grid
@@ -102,10 +115,12 @@ INSTANTIATE_TEST_SUITE_P(
 // through the same pipeline): the grid fit starts 10% off and returns to it.
 TEST(GenericFit3D, RecoversOutSideLongCauchyRadii) {
   ScratchDir dir;
-  WriteTextFile(dir / "k.dat", "int NQMAX 40\nint NRMAX 50\nint KLMAX 4\ndouble DELQ 2.0\n"
-                               "double DELR 0.5\nbool IDENTICAL 1\n");
+  WriteTextFile(dir / "k.dat",
+                "int NQMAX 40\nint NRMAX 50\nint KLMAX 4\ndouble DELQ 2.0\n"
+                "double DELR 0.5\nbool IDENTICAL 1\n");
   std::unique_ptr<CKernel> kernel;
-  CAPTURE_STDOUT(kernel = std::make_unique<CKernel>((dir / "k.dat").c_str()), kernel->Calc_PureHBT());
+  CAPTURE_STDOUT(kernel = std::make_unique<CKernel>((dir / "k.dat").c_str()),
+                 kernel->Calc_PureHBT());
   constexpr int kN = 6;
   C3DArray cexp(kN, 8.0, true, true, true), cerror(kN, 8.0, true, true, true),
       ctheory(kN, 8.0, true, true, true);
@@ -114,8 +129,9 @@ TEST(GenericFit3D, RecoversOutSideLongCauchyRadii) {
   const std::vector<femtokit::FitParSetting> pars = {
       {"Ro", 0.1, 1.0, 10.0}, {"Rs", 0.1, 1.0, 10.0}, {"Rl", 0.1, 1.0, 10.0}};
   std::unique_ptr<CCF2SFit_Generic> fit;
-  CAPTURE_STDOUT(fit = std::make_unique<CCF2SFit_Generic>("cauchy3d", pars, &cexp, &cerror, &ctheory,
-                                                           &ctheoryCH, &sourceCH, kernel.get()));
+  CAPTURE_STDOUT(fit =
+                     std::make_unique<CCF2SFit_Generic>("cauchy3d", pars, &cexp, &cerror, &ctheory,
+                                                        &ctheoryCH, &sourceCH, kernel.get()));
   ASSERT_EQ(fit->ndim, 3);
   parameter::set(fit->Model()->spars, "lambda", 0.7);
   const double truth[3] = {2.0, 2.5, 3.0};
@@ -149,8 +165,8 @@ TEST(GenericFit, TrialValuesAreClampedIntoTheBounds) {
   std::unique_ptr<CCF2SFit_Generic> fit;
   const std::vector<femtokit::FitParSetting> pars = {{"alpha", 0.05, 0.5, 2.0}};
   CAPTURE_STDOUT(fit = std::make_unique<CCF2SFit_Generic>("levy1d", pars, &data.cexp, &data.cerror,
-                                                           &data.ctheory, &data.source,
-                                                           data.kernel.get()));
+                                                          &data.ctheory, &data.source,
+                                                          data.kernel.get()));
   parameter::set(fit->Model()->spars, "lambda", 0.5);
   parameter::set(fit->Model()->spars, "R", 2.0);
   double beyond = -1.0, at = -1.0;
@@ -167,9 +183,9 @@ TEST(GenericFit, KeysTheModelDoesNotHaveAreFatal) {
   EXPECT_FATAL(CCF2SFit_Generic("cauchy1d", std::vector<std::string>{"lambda", "Rout"}, &a, &a, &a,
                                 &a, nullptr),
                "CCF2SFit_Generic: Rout is not a parameter of the model");
-  EXPECT_FATAL(CCF2SFit_Generic("nosuchmodel", std::vector<std::string>{"R"}, &a, &a, &a, &a,
-                                nullptr),
-               "unknown source model nosuchmodel");
+  EXPECT_FATAL(
+      CCF2SFit_Generic("nosuchmodel", std::vector<std::string>{"R"}, &a, &a, &a, &a, nullptr),
+      "unknown source model nosuchmodel");
 }
 
 // Default errors and bounds keep alpha inside (0, 2] and radii positive.

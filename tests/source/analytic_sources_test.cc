@@ -99,13 +99,16 @@ INSTANTIATE_TEST_SUITE_P(
                      [](double x) { return 2.0 / kPi * (std::atan(x) - x / (1.0 + x * x)); },
                      [](double x) { return std::exp(-x); }, 10.0, 2e-4},
         AnalyticCase{"levy_gaussian", "levy1d", 0.8, 3.0, 2.0,
-                     [](double x) { return std::erf(x / 2.0) - x / std::sqrt(kPi) * std::exp(-x * x / 4.0); },
+                     [](double x) {
+                       return std::erf(x / 2.0) - x / std::sqrt(kPi) * std::exp(-x * x / 4.0);
+                     },
                      [](double x) { return std::exp(-x * x); }, 0.0, 1e-4},
         // Levy 1.5: the tail fraction (4 pi c/alpha) x^-alpha is the leading term only
         // (the next is ~x^-alpha smaller, 1e-3 here).
-        AnalyticCase{"levy15", "levy1d", 0.5, 2.0, 1.5,
-                     [](double x) { return 1.0 - 4.0 * kPi * LevyTail(1.5) / 1.5 * std::pow(x, -1.5); },
-                     [](double x) { return std::exp(-std::pow(x, 1.5)); }, 10.0, 2e-4}),
+        AnalyticCase{
+            "levy15", "levy1d", 0.5, 2.0, 1.5,
+            [](double x) { return 1.0 - 4.0 * kPi * LevyTail(1.5) / 1.5 * std::pow(x, -1.5); },
+            [](double x) { return std::exp(-std::pow(x, 1.5)); }, 10.0, 2e-4}),
     [](const ::testing::TestParamInfo<AnalyticCase>& info) { return info.param.label; });
 
 // alpha = 1 is the Cauchy source (independent closed form, through the series,
@@ -157,8 +160,8 @@ TEST(LevyStableDensity, MonotoneTailWithPowerMinusThreeMinusAlpha) {
                                   femtokit::LevyStableDensity3D(1e4, alpha)) /
                          std::log(2.0);
     EXPECT_CLOSE(slope, -3.0 - alpha, 2e-3) << alpha;
-    EXPECT_CLOSE(femtokit::LevyStableDensity3D(1e4, alpha), LevyTail(alpha) * std::pow(1e4, -3.0 - alpha),
-                 0.05)
+    EXPECT_CLOSE(femtokit::LevyStableDensity3D(1e4, alpha),
+                 LevyTail(alpha) * std::pow(1e4, -3.0 - alpha), 0.05)
         << alpha;
   }
 }
@@ -254,8 +257,7 @@ TEST(EllipticSources, ComponentsAreAngularProjections) {
     EXPECT_CLOSE(A.GetElement(0, 0, 2, ir), 7.5 * s2, 1e-7) << ir;
     for (int ly = 0; ly <= 4; ly += 2)
       for (int lz = 0; lz + ly <= 4; lz += 2)
-        EXPECT_CLOSE_ABS(B.GetElement(0, ly, lz, ir), A.GetElement(0, ly, lz, ir), 1e-6,
-                         1e-8 * s0);
+        EXPECT_CLOSE_ABS(B.GetElement(0, ly, lz, ir), A.GetElement(0, ly, lz, ir), 1e-6, 1e-8 * s0);
   }
   cauchy.SetSPars(0.9, 3.0, 3.0, 3.0);
   cauchy.CalcS(&A);
@@ -276,7 +278,8 @@ TEST(SourceComponents, ComponentFormMatchesWholeComputation) {
   levy.CalcS(&whole);
   part.SetElement(0, 2, 0, 3, 42.0);
   levy.CalcS(0, 0, 2, &part);
-  for (int ir = 0; ir < 10; ir++) EXPECT_EQ(part.GetElement(0, 0, 2, ir), whole.GetElement(0, 0, 2, ir));
+  for (int ir = 0; ir < 10; ir++)
+    EXPECT_EQ(part.GetElement(0, 0, 2, ir), whole.GetElement(0, 0, 2, ir));
   EXPECT_EQ(part.GetElement(0, 2, 0, 3), 42.0);
   CSourceCalc_Exponential expo;
   part.SetElement(1, 0, 1, 2, 5.0);

@@ -75,8 +75,8 @@ TEST(HistogramSource, TableWithHeaderCommasAndErrors) {
                 "# transport source\nr,S,err\n0.5, 0.9, 0.09\n1;0.8;0.08\n\n2.5 0.5 0.05  # mid\n"
                 "5,0,0\n");
   auto S = [](double r) { return r < 0.5 ? 0.9 : (r > 5.0 ? 0.0 : 1.0 - r / 5.0); };
-  const double norm = 4.0 * kPi *
-                      (0.9 * 0.125 / 3.0 + (125.0 - 0.125) / 3.0 - (625.0 - 0.0625) / 20.0);
+  const double norm =
+      4.0 * kPi * (0.9 * 0.125 / 3.0 + (125.0 - 0.125) / 3.0 - (625.0 - 0.0625) / 20.0);
   CSourceCalc_Histogram calc;
   calc.SetSPars(dir / "table.csv", 2.0, false);
   CCHArray A(0, 30, 0.25), E(0, 30, 0.25);
@@ -125,22 +125,36 @@ TEST_P(BadParameter, IsFatalWithAClearMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Models, BadParameter,
     ::testing::Values(
-        BadCase{"levy_alpha_zero", "levy1d", "alpha", "0", "CSourceCalc_Levy1D: parameter alpha=0 must lie in \\(0, 2\\]"},
-        BadCase{"levy_alpha_above_two", "levy3d", "alpha", "2.01", "CSourceCalc_Levy3D: parameter alpha=2.01 must lie in \\(0, 2\\]"},
+        BadCase{"levy_alpha_zero", "levy1d", "alpha", "0",
+                "CSourceCalc_Levy1D: parameter alpha=0 must lie in \\(0, 2\\]"},
+        BadCase{"levy_alpha_above_two", "levy3d", "alpha", "2.01",
+                "CSourceCalc_Levy3D: parameter alpha=2.01 must lie in \\(0, 2\\]"},
         BadCase{"levy_alpha_nan", "levy1d", "alpha", "nan", "alpha=nan must be finite"},
-        BadCase{"cauchy_radius_zero", "cauchy1d", "R", "0", "CSourceCalc_Cauchy1D: parameter R=0 must be positive \\(fm\\)"},
-        BadCase{"cauchy3d_radius_negative", "cauchy3d", "Rs", "-2", "parameter Rs=-2 must be positive"},
-        BadCase{"exponential_radius_inf", "exponential", "R", "inf", "parameter R=inf must be finite"},
-        BadCase{"exponential_lambda_nan", "exponential", "lambda", "nan", "parameter lambda=nan must be finite"},
-        BadCase{"mtscaled_mass", "mtscaled:levy1d", "mT", "-5", "mT=-5 and mTref=1000 must be positive"},
-        BadCase{"mtscaled_key", "mtscaled:levy1d", "mTkeys", "Rx", "scaled key Rx is not a parameter"},
-        BadCase{"mtscaled_radius", "mtscaled:cauchy1d", "R", "-1", "CSourceCalc_Cauchy1D: parameter R=-1"},
+        BadCase{"cauchy_radius_zero", "cauchy1d", "R", "0",
+                "CSourceCalc_Cauchy1D: parameter R=0 must be positive \\(fm\\)"},
+        BadCase{"cauchy3d_radius_negative", "cauchy3d", "Rs", "-2",
+                "parameter Rs=-2 must be positive"},
+        BadCase{"exponential_radius_inf", "exponential", "R", "inf",
+                "parameter R=inf must be finite"},
+        BadCase{"exponential_lambda_nan", "exponential", "lambda", "nan",
+                "parameter lambda=nan must be finite"},
+        BadCase{"mtscaled_mass", "mtscaled:levy1d", "mT", "-5",
+                "mT=-5 and mTref=1000 must be positive"},
+        BadCase{"mtscaled_key", "mtscaled:levy1d", "mTkeys", "Rx",
+                "scaled key Rx is not a parameter"},
+        BadCase{"mtscaled_radius", "mtscaled:cauchy1d", "R", "-1",
+                "CSourceCalc_Cauchy1D: parameter R=-1"},
         BadCase{"histogram_no_file", "histogram", "filename", "", "parameter filename is empty"},
-        BadCase{"histogram_missing", "histogram", "filename", "/nonexistent/s.txt", "cannot open table /nonexistent/s.txt"},
-        BadCase{"histogram_short", "histogram", "filename", "short.txt", "short.txt holds 1 rows, at least 2 needed"},
-        BadCase{"histogram_decreasing", "histogram", "filename", "decreasing.txt", "decreasing.txt line 3: r=1 must be >= 0 and above"},
-        BadCase{"histogram_nan", "histogram", "filename", "nan.txt", "nan.txt line 2: value nan is not finite"},
-        BadCase{"histogram_text", "histogram", "filename", "text.txt", "text.txt line 3: expected \"r S \\[error\\]\""}),
+        BadCase{"histogram_missing", "histogram", "filename", "/nonexistent/s.txt",
+                "cannot open table /nonexistent/s.txt"},
+        BadCase{"histogram_short", "histogram", "filename", "short.txt",
+                "short.txt holds 1 rows, at least 2 needed"},
+        BadCase{"histogram_decreasing", "histogram", "filename", "decreasing.txt",
+                "decreasing.txt line 3: r=1 must be >= 0 and above"},
+        BadCase{"histogram_nan", "histogram", "filename", "nan.txt",
+                "nan.txt line 2: value nan is not finite"},
+        BadCase{"histogram_text", "histogram", "filename", "text.txt",
+                "text.txt line 3: expected \"r S \\[error\\]\""}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.label; });
 
 TEST(SourceModelList, NewModelsAndTheScaledPrefixAreKnown) {
