@@ -2,7 +2,12 @@
 
 #include "numeric/fatal.h"
 #include "source/sourcecalc_blast.h"
+#include "source/sourcecalc_cauchy.h"
+#include "source/sourcecalc_exponential.h"
 #include "source/sourcecalc_gaussian.h"
+#include "source/sourcecalc_histogram.h"
+#include "source/sourcecalc_levy.h"
+#include "source/sourcecalc_mtscaled.h"
 #include "source/sourcecalc_oscar.h"
 
 namespace femtokit {
@@ -25,6 +30,16 @@ const std::vector<SourceModelInfo>& SourceModels() {
        Make<CSourceCalc_OSCAR>},
       {"events", "pairs from an event file in any known layout, growing lists (PAIRING, TCOMMON)",
        Make<CSourceCalc_Events>},
+      {"cauchy1d", "isotropic Cauchy lambda R/(pi^2 (r^2+R^2)^2) (lambda, R)",
+       Make<CSourceCalc_Cauchy1D>},
+      {"cauchy3d", "out-side-long Cauchy (lambda, Ro, Rs, Rl)", Make<CSourceCalc_Cauchy3D>},
+      {"exponential", "exponential lambda exp(-r/R)/(8 pi R^3) (lambda, R)",
+       Make<CSourceCalc_Exponential>},
+      {"levy1d", "isotropic Levy-stable, C-1 = lambda exp(-|2qR/hbar c|^alpha) (lambda, R, alpha)",
+       Make<CSourceCalc_Levy1D>},
+      {"levy3d", "out-side-long Levy-stable (lambda, Ro, Rs, Rl, alpha)", Make<CSourceCalc_Levy3D>},
+      {"histogram", "S(r) interpolated from a table r, S[, error] (filename, lambda, normalize)",
+       Make<CSourceCalc_Histogram>},
   };
   return models;
 }
@@ -37,6 +52,10 @@ const SourceModelInfo* FindSourceModel(const std::string& name) {
 
 std::unique_ptr<CSourceCalc> MakeSourceCalc(const std::string& name) {
   if (const SourceModelInfo* model = FindSourceModel(name)) return model->make();
+  // "mtscaled:<model>": <model> with its lengths scaled with the transverse mass.
+  const std::string mtscaled = "mtscaled:";
+  if (name.compare(0, mtscaled.size(), mtscaled) == 0)
+    return MakeMtScaledSourceCalc(name.substr(mtscaled.size()));
   std::string known;
   for (const SourceModelInfo& model : SourceModels()) known += " " + model.name;
   Fatal("unknown source model %s; known:%s\n", name.c_str(), known.c_str());

@@ -26,7 +26,8 @@ const std::vector<SourceModelInfo>& SourceModels();
 const SourceModelInfo* FindSourceModel(const std::string& name);
 
 // A new model with its default parameters; an unknown name is fatal
-// ("unknown source model NAME; known: ...").
+// ("unknown source model NAME; known: ..."). "mtscaled:NAME" gives model NAME
+// wrapped in transverse-mass scaling of its lengths (source/sourcecalc_mtscaled.h).
 std::unique_ptr<CSourceCalc> MakeSourceCalc(const std::string& name);
 
 }  // namespace femtokit
