@@ -104,6 +104,7 @@ double RayIntegral(double rho, double alpha) {
   constexpr double kCut = 45.0;
   double upper = std::pow(kCut / std::cos(alpha * p.theta), 1.0 / alpha);
   if (rho > 0.0) upper = std::fmin(upper, kCut / (rho * std::sin(p.theta)));
+  femtokit::PrepareGSL();
   gsl_function F{RayValue, &p};
   constexpr size_t kLimit = 2000;
   std::unique_ptr<gsl_integration_workspace, void (*)(gsl_integration_workspace*)> ws(
@@ -167,6 +168,7 @@ std::vector<double> LevyStableDensity3D(const std::vector<double>& rho, double a
     // A density below the smallest normal double would give -inf: floor its log.
     lnf[k] = std::log(std::fmax(LevyStableDensity3D(std::exp(lnx[k]), alpha), 1e-300));
   }
+  femtokit::PrepareGSL();
   std::unique_ptr<gsl_spline, void (*)(gsl_spline*)> spline(
       gsl_spline_alloc(gsl_interp_cspline, nnodes), gsl_spline_free);
   std::unique_ptr<gsl_interp_accel, void (*)(gsl_interp_accel*)> accel(gsl_interp_accel_alloc(),
