@@ -450,7 +450,15 @@ AnalysisSetup AnalysisConfig::Build(int variation) const {
   for (const toml::node& e : *root.get("dataset")->as_array())
     setup.analysis.AddDataSet(
         impl_->MakeDataSet(*e.as_table(), "dataset[" + std::to_string(i++) + "]", pars));
-  for (const FitParameter& p : pars) setup.analysis.SetParameter(p);
+  // A variation may drop a part (a baseline term, a residual) whose parameter the
+  // nominal configuration sets: that parameter is simply not used there.
+  const std::vector<std::string> read = setup.analysis.ParameterNames();
+  const toml::table* nominal_pars = Table(impl_->root, "parameters", "");
+  for (const FitParameter& p : pars) {
+    const bool unused = std::find(read.begin(), read.end(), p.name) == read.end();
+    if (variation >= 0 && unused && nominal_pars != nullptr && nominal_pars->get(p.name)) continue;
+    setup.analysis.SetParameter(p);
+  }
   setup.analysis.Parameters();  // a parameter no model reads is an error now
   return setup;
 }
