@@ -149,9 +149,8 @@ class ModelAsSource : public CSourceCalc {
   explicit ModelAsSource(const Problem& problem) : problem_(problem) {}
   void CalcS(CCHArray* A) override { CalcS(0, 0, 0, A); }
   void CalcS(int, int, int, CCHArray* A) override {
-    ParameterValues v = problem_.Values({});
-    for (const FitParameter& p : problem_.pars)
-      if (spars.count(p.name)) v[p.name] = parameter::getD(spars, p.name, p.start);
+    ParameterValues v;
+    for (const FitParameter& p : problem_.pars) v[p.name] = parameter::getD(spars, p.name, p.start);
     std::size_t i = 0;
     for (const DataSet& set : problem_.analysis->data_sets()) {
       const std::vector<double> model = set.model->Evaluate(set.data.k, v);
@@ -211,9 +210,12 @@ void RunLegacy(Problem& problem, const FitOptions& options, std::vector<double>&
   fit.SetL(0, 0, 0);
   for (int j = 0; j < np; ++j) {
     const FitParameter& p = problem.pars[j];
-    double step = 0.1 * std::fabs(p.start);
-    if (std::isfinite(p.lower) && std::isfinite(p.upper)) step = std::min(step, 0.05 * (p.upper - p.lower));
-    if (!(step > 0.0)) step = 0.01;
+    // Newton's finite-difference step and first error guess: small against the value
+    // and the range (it updates them from the curvature after each iteration).
+    double step = 0.01 * std::fabs(p.start);
+    if (std::isfinite(p.lower) && std::isfinite(p.upper))
+      step = step > 0.0 ? std::min(step, 1e-3 * (p.upper - p.lower)) : 1e-3 * (p.upper - p.lower);
+    if (!(step > 0.0)) step = 1e-3;
     fit.par[j]->Set(p.name.c_str(), p.start, step, std::isfinite(p.lower) ? p.lower : -1e10,
                     std::isfinite(p.upper) ? p.upper : 1e10);
     fit.ErrorMatrix[j][j] = step * step;
