@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -196,6 +197,30 @@ TEST(MeasuredData, ReadsHEPDataLayout) {
   femtokit::analysis::DataColumns sys;
   sys.add_systematic = true;
   EXPECT_CLOSE(ReadMeasuredData(dir / "hep.csv", sys).error[0], 0.05, femtokit_test::kRoundoff);
+}
+
+}  // namespace
+
+namespace {
+
+// Component directories hold C - 1 at bin centres (i + 0.5) RADSTEP and their errors;
+// directories with different bins are refused.
+TEST(MeasuredData, ReadsComponentDirectories) {
+  ScratchDir dir;
+  std::filesystem::create_directories(dir / "cf");
+  std::filesystem::create_directories(dir / "cf_errors");
+  std::filesystem::create_directories(dir / "other_errors");
+  WriteTextFile(dir / "cf/lx0_ly0_lz0.tmp", "3 4\n0.5\n0.25\n0.125\n");
+  WriteTextFile(dir / "cf_errors/lx0_ly0_lz0.tmp", "3 4\n0.01\n0.01\n0.02\n");
+  WriteTextFile(dir / "other_errors/lx0_ly0_lz0.tmp", "3 5\n0.01\n0.01\n0.02\n");
+  const auto d = femtokit::analysis::ReadComponentDirectory(dir / "cf", dir / "cf_errors");
+  ASSERT_EQ(d.size(), 3u);
+  EXPECT_EQ(d.k[2], 10.0);
+  EXPECT_EQ(d.k_high[2], 12.0);
+  EXPECT_EQ(d.value[1], 1.25);
+  EXPECT_EQ(d.error[2], 0.02);
+  EXPECT_FATAL(femtokit::analysis::ReadComponentDirectory(dir / "cf", dir / "other_errors"),
+               "different bins");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "analysis_test_util.h"
 #include "common/test_util.h"
 #include "numeric/constants.h"
+#include "source/sourcemodels.h"
 
 namespace {
 
@@ -144,5 +145,40 @@ TEST(AnalysisModel, KernelGridFollowsData) {
   EXPECT_DOUBLE_EQ(g.delq, 3.5);
   EXPECT_GE((g.nq - 0.5) * g.delq, 100.0);
 }
+
+}  // namespace
+
+namespace {
+
+using namespace femtokit::analysis;
+
+// Every source model of the registry plugs into the kernel-source correlation: at its
+// default parameters C_gen is finite, and through the identical-boson kernel C - 1 at
+// k -> 0 is the source's lambda inside the grid (K_0 -> 1 there) and falls off with k.
+// The event-file model needs an event file and is left to its own tests.
+class RegistrySources : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(RegistrySources, GiveAFiniteFallingCorrelation) {
+  const std::vector<double> k = femtokit_test::Centres(300, 1.0);
+  std::shared_ptr<KernelTable> kernel;
+  CAPTURE_STDOUT(kernel = KernelTable::PureHBT(GridFor(k, 60.0, 0.25)));
+  KernelSourceCorrelation genuine(kernel, GetParam());
+  std::vector<double> c;
+  CAPTURE_STDOUT(c = genuine.Evaluate(k, {}));
+  for (double x : c) EXPECT_TRUE(std::isfinite(x));
+  EXPECT_GT(genuine.last_lambda_inside(), 0.0);
+  EXPECT_CLOSE_ABS(c[0] - 1.0, genuine.last_lambda_inside(), 0.05, 1e-3);
+  EXPECT_LT(std::fabs(c.back() - 1.0), 0.1 * std::fabs(c[0] - 1.0));
+}
+
+std::vector<std::string> ModelsWithoutInputFiles() {
+  std::vector<std::string> names;
+  for (const auto& m : femtokit::SourceModels())
+    if (m.name != "oscar") names.push_back(m.name);
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, RegistrySources, ::testing::ValuesIn(ModelsWithoutInputFiles()),
+                         [](const auto& info) { return info.param; });
 
 }  // namespace
