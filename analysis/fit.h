@@ -15,7 +15,9 @@
 //    sqrt(u^2 + 1) for a lower one), so every trial stays inside them.
 //  - "newton", "metropolis": the fit framework's own minimisers (fit/cf2sfit.h),
 //    started at the start values. Their trial values pass through six significant
-//    digits; their final point is refined by nothing.
+//    digits; their final point is refined by nothing. Newton keeps its own bound
+//    handling (a sixth bound violation within one iteration is fatal) and stops after
+//    two iterations, so it suits starts close to the minimum.
 // Whatever the minimiser, the errors are standard one-sigma errors (chi^2 + 1)
 // from the covariance (J^T J)^-1 of the residuals' Jacobian J, taken by central
 // differences in the parameters themselves at the final point (so a parameter near

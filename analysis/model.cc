@@ -1,5 +1,6 @@
 #include "analysis/model.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "numeric/fatal.h"
@@ -51,7 +52,20 @@ void Model::SetBaseline(Baseline baseline) {
   baseline_ = std::move(baseline);
 }
 
-void Model::Rename(const std::string& name, const std::string& fit_name) { rename_[name] = fit_name; }
+void Model::Rename(const std::string& name, const std::string& fit_name) {
+  // Against the model's own names: a misspelt rename must not be ignored.
+  const std::map<std::string, std::string> saved = std::move(rename_);
+  rename_.clear();
+  const std::vector<std::string> own = ParameterNames();
+  rename_ = saved;
+  if (std::find(own.begin(), own.end(), name) == own.end()) {
+    std::string known;
+    for (const std::string& n : own) known += " " + n;
+    Fatal("the model has no parameter '%s' to rename; its parameters:%s\n", name.c_str(),
+          known.c_str());
+  }
+  rename_[name] = fit_name;
+}
 
 std::string Model::FitName(const std::string& name) const {
   const auto it = rename_.find(name);

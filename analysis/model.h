@@ -64,7 +64,8 @@ class Model {
   void AddResidual(Residual residual);
   void SetResolution(BinMatrix resolution);
   void SetBaseline(Baseline baseline);
-  // The model's own parameter `name` is the fit parameter `fit_name`.
+  // The model's own parameter `name` is the fit parameter `fit_name` (call after the
+  // parts are added; a name the model does not have is fatal).
   void Rename(const std::string& name, const std::string& fit_name);
 
   // The fit names of every parameter the model reads.

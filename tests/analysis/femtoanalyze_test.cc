@@ -114,6 +114,7 @@ const BadInput kBadInputs[] = {
     {"TomlSyntax", "analysis.toml", "name = \"d\"", "name = \"d", "configuration: "},
     {"ResolutionWithoutRow", "res.dat", "7.500000 7.500000 1\n", "", "no row for k = 7.5"},
     {"NegativeWeight", "res.dat", "7.500000 7.500000 1", "7.500000 7.500000 -1", "negative weight"},
+    {"MisspeltRename", "analysis.toml", "range = [0, 100]", "range = [0, 100]\nrename = { lambda_gn = \"l1\" }", "no parameter 'lambda_gn' to rename"},
     {"UnknownMinimizer", "analysis.toml", "[[dataset]]", "[fit]\nminimizer = \"simplex\"\n[[dataset]]", "minimizer 'simplex' unknown"},
 };
 
