@@ -10,6 +10,7 @@
 #include "common/test_util.h"
 #include "numeric/constants.h"
 #include "source/sourcemodels.h"
+#include "kernel/kernel.h"
 
 namespace {
 
@@ -180,5 +181,35 @@ std::vector<std::string> ModelsWithoutInputFiles() {
 
 INSTANTIATE_TEST_SUITE_P(Models, RegistrySources, ::testing::ValuesIn(ModelsWithoutInputFiles()),
                          [](const auto& info) { return info.param; });
+
+}  // namespace
+
+namespace {
+
+// A kernel directory is read with its grid taken from the file names and headers: the
+// same K_0 as the kernel that wrote it.
+TEST(AnalysisModel, KernelDirectoryReadsBackWithoutParameterFile) {
+  femtokit_test::ScratchDir dir;
+  femtokit_test::WriteTextFile(dir / "k.dat",
+                               "int NQMAX 12\ndouble DELQ 5\nint NRMAX 30\ndouble DELR 0.4\n"
+                               "int KLMAX 2\nbool IDENTICAL 1\n");
+  std::shared_ptr<femtokit::analysis::KernelTable> read;
+  CAPTURE_STDOUT({
+    CKernel written((dir / "k.dat").c_str());
+    written.Calc_PureHBT();
+    written.Write((dir / "kdir").c_str());
+    read = femtokit::analysis::KernelTable::FromDirectory(dir / "kdir");
+  });
+  EXPECT_EQ(read->nr(), 30);
+  EXPECT_DOUBLE_EQ(read->delr(), 0.4);
+  EXPECT_DOUBLE_EQ(read->kmax(), 60.0);
+  for (double k : {2.5, 17.5, 57.5})
+    for (double r : {0.2, 3.4, 11.8})
+      EXPECT_CLOSE_ABS(read->K0(k, r),
+                       std::sin(2 * k * r / femtokit::constants::kHbarC) /
+                           (2 * k * r / femtokit::constants::kHbarC),
+                       1e-8, 1e-9)
+          << k << " " << r;
+}
 
 }  // namespace
