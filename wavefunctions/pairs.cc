@@ -19,9 +19,9 @@ std::unique_ptr<CWaveFunction> Make(const std::string& parsfilename) {
   return std::make_unique<WaveFunction>(parsfilename.c_str());
 }
 
-template <SolvedPair (*Spec)()>
+template <SolvedPair (*Describe)()>
 std::unique_ptr<CWaveFunction> MakeSolved(const std::string& parsfilename) {
-  return std::make_unique<CWaveFunction_solved>(parsfilename.c_str(), Spec());
+  return std::make_unique<CWaveFunction_solved>(parsfilename.c_str(), Describe());
 }
 
 // The pair described by the potential file named under POTENTIALFILE in the parameter file
