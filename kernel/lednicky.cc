@@ -57,6 +57,11 @@ double LednickyCF(const LednickyPair& pair, double R, double q) {
   if (!(R > 0.0) || !(q >= 0.0)) Fatal("LednickyCF: needs R > 0 and q >= 0 (R=%g, q=%g)\n", R, q);
   if (pair.z1z2 != 0 && !(pair.mu > 0.0))
     Fatal("LednickyCF: a charged pair needs its reduced mass (mu=%g)\n", pair.mu);
+  // At q = 0 the Gamow factor of a charged pair vanishes (repulsion) or diverges (attraction).
+  if (pair.z1z2 != 0 && q == 0.0) {
+    if (pair.z1z2 > 0) return 0.0;
+    Fatal("LednickyCF: an attractive Coulomb pair has no finite C at q = 0\n");
+  }
   const double k = q / kHbarC;
   double c = 1.0;
   for (const LednickyChannel& ch : pair.channels) {
@@ -70,7 +75,6 @@ double LednickyCF(const LednickyPair& pair, double R, double q) {
                         (symmetric ? 2.0 * t : 0.0));
     }
   }
-  // q = 0 of a charged pair: the Gamow factor vanishes (repulsion) or diverges (attraction).
   return pair.z1z2 == 0 ? c : Gamow(Eta(pair, q)) * c;
 }
 

@@ -23,8 +23,12 @@
 // radial solver's convention), the Gamow factor A_c = 2 pi eta / (exp(2 pi eta) - 1) and
 // h(eta) = Re psi(i eta) - ln|eta|, the amplitude becomes
 //   f_c = [1/f0 + d0 k^2 / 2 - 2 k eta h(eta) - i k A_c]^-1
-// and C = A_c [the neutral expression with f -> f_c]: the common approximation, good where the
-// Bohr radius |hbar c / (mu alpha)| is large against R (to be checked against the solver).
+// and C = A_c [the neutral expression with f -> f_c]: the common approximation. Measured against
+// the exact pp solution (Reid93 + Coulomb, 1S0 f0 = 7.82 fm, d0 = 2.77 fm, P waves left out) it
+// is rough: at R = 3 fm its peak lies 8 % above the exact one and at q = 50 MeV/c it falls to
+// 0.87 against 0.98; at R = 1.2 fm the peak lies 5 % above. For charged pairs prefer the solved
+// wave functions. Neutral pairs: nn agrees with the exact solution to 1 % at R = 3 fm, but at
+// R = 1.2 fm its low-q C comes out 20 % low (the source probes the potential region).
 
 #include <complex>
 #include <vector>
@@ -49,7 +53,8 @@ struct LednickyPair {
 std::complex<double> LednickyAmplitude(const LednickyPair& pair, const LednickyChannel& channel,
                                        double q);
 
-// C(q) for the Gaussian radius R (fm). Fatal for R <= 0 or q < 0.
+// C(q) for the Gaussian radius R (fm). Fatal for R <= 0 or q < 0, for a charged pair without
+// its reduced mass, and at q = 0 for opposite charges (C = 0 there for like charges).
 double LednickyCF(const LednickyPair& pair, double R, double q);
 std::vector<double> LednickyCF(const LednickyPair& pair, double R, const std::vector<double>& q);
 

@@ -1,6 +1,7 @@
 #include "wavefunctions/wf_solved.h"
 
 #include <cmath>
+#include <exception>
 #include <filesystem>
 
 #include "config/parameter.h"
@@ -249,14 +250,23 @@ CWaveFunction_solved::CWaveFunction_solved(const char* parsfilename, femtokit::S
       outer_[ell * nqmax + iq] = OuterWave(ell, qarray[iq], eta[iq], router[ell], routermax);
   }
 
-  // Every (wave, q) is independent: the results do not depend on the thread count.
+  // Every (wave, q) is independent: the results do not depend on the thread count. A fatal
+  // condition that throws (an embedding program's handler) must not leave the parallel region:
+  // the first one is kept and thrown again after it.
   const int nslots = static_cast<int>(slots_.size());
+  std::exception_ptr failure;
 #pragma omp parallel for schedule(dynamic) num_threads(femtokit::ThreadCount())
   for (int task = 0; task < nslots * nqmax; task++) {
     Slot& slot = slots_[task / nqmax];
     const int iq = task % nqmax;
-    slot.solutions[iq] = slot.radial->Solve(qarray[iq], true);
+    try {
+      slot.solutions[iq] = slot.radial->Solve(qarray[iq], true);
+    } catch (...) {
+#pragma omp critical(femtokit_solved_failure)
+      if (!failure) failure = std::current_exception();
+    }
   }
+  if (failure) std::rethrow_exception(failure);
   for (int s = 0; s < nslots; s++)
     for (int iq = 0; iq < nqmax; iq++) delta[s][iq] = slots_[s].solutions[iq].delta;
   femtokit::Progress("%s: %d waves solved at %d q points\n", pair_.name.c_str(), nslots, nqmax);

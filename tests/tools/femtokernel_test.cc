@@ -135,7 +135,7 @@ TEST_P(FemtoKernelPair, WritesTheKernelOfItsWaveFunctionWithProgress) {
 
 INSTANTIATE_TEST_SUITE_P(AllPairs, FemtoKernelPair,
                          ::testing::Values("pp", "pp-legacy", "pkplus", "ppiplus", "nn",
-                                           "nn-legacy", "pipluspiminus", "plambda"),
+                                           "nn-legacy", "pipluspiminus", "plambda", "pomega"),
                          [](const auto& info) {
                            std::string name = info.param;
                            for (char& c : name)
