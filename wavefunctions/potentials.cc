@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 
 #include "numeric/constants.h"
@@ -111,6 +113,13 @@ double Need(const parameter_map& pars, const std::string& key) {
   return parameter::getD(pars, key, 0.0);
 }
 
+std::vector<double> NeedAll(const parameter_map& pars, const std::string& prefix,
+                            std::initializer_list<const char*> keys) {
+  std::vector<double> values;
+  for (const char* key : keys) values.push_back(Need(pars, prefix + key));
+  return values;
+}
+
 std::string NeedS(const parameter_map& pars, const std::string& key) {
   if (pars.find(key) == pars.end()) Fatal("potential: key %s missing\n", key.c_str());
   return parameter::getS(pars, key, "");
@@ -148,8 +157,8 @@ std::shared_ptr<const Potential> ReadGaussians(const parameter_map& pars, const 
   const int nt = parameter::getI(pars, p + "NTAIL", 0);
   for (int k = 1; k <= nt; k++) {
     const std::string t = p + "TAIL" + std::to_string(k) + "_";
-    tails.push_back({Need(pars, t + "LAMBDA"), Need(pars, t + "RHO"),
-                     Need(pars, t + "MPI") / constants::kHbarC, parameter::getI(pars, t + "N", 1),
+    const std::vector<double> v = NeedAll(pars, t, {"LAMBDA", "RHO", "MPI"});
+    tails.push_back({v[0], v[1], v[2] / constants::kHbarC, parameter::getI(pars, t + "N", 1),
                      parameter::getI(pars, t + "P", 2)});
   }
   return std::make_shared<GaussianSum>(std::move(gaussians), std::move(tails));
@@ -157,24 +166,38 @@ std::shared_ptr<const Potential> ReadGaussians(const parameter_map& pars, const 
 
 }  // namespace
 
-std::shared_ptr<const Potential> ReadPotential(const parameter_map& pars,
-                                               const std::string& prefix) {
+std::shared_ptr<const Potential> ReadPotential(const parameter_map& pars, const std::string& prefix,
+                                               const std::string& basedir) {
   const std::string family = parameter::getS(pars, prefix + "POTENTIAL", "none");
   const std::string& p = prefix;
   if (family == "none") return nullptr;
-  if (family == "square") return std::make_shared<SquareWell>(Need(pars, p + "V0"), Need(pars, p + "R"));
-  if (family == "yukawa") return std::make_shared<Yukawa>(Need(pars, p + "V0"), Need(pars, p + "M"));
-  if (family == "woodssaxon")
-    return std::make_shared<WoodsSaxon>(Need(pars, p + "V0"), Need(pars, p + "R"),
-                                        Need(pars, p + "A"));
+  // Keys are read in their listed order, so the first missing one is the one reported.
+  if (family == "square") {
+    const std::vector<double> v = NeedAll(pars, p, {"V0", "R"});
+    return std::make_shared<SquareWell>(v[0], v[1]);
+  }
+  if (family == "yukawa") {
+    const std::vector<double> v = NeedAll(pars, p, {"V0", "M"});
+    return std::make_shared<Yukawa>(v[0], v[1]);
+  }
+  if (family == "woodssaxon") {
+    const std::vector<double> v = NeedAll(pars, p, {"V0", "R", "A"});
+    return std::make_shared<WoodsSaxon>(v[0], v[1], v[2]);
+  }
   if (family == "gaussians") return ReadGaussians(pars, p);
-  if (family == "usmani")
-    return std::make_shared<Usmani>(Need(pars, p + "WC"), Need(pars, p + "RC"),
-                                    Need(pars, p + "AC"), Need(pars, p + "M"),
-                                    Need(pars, p + "CUT"), Need(pars, p + "V"));
-  if (family == "table") return ReadTable(NeedS(pars, p + "FILE"));
-  if (family == "reid93")
-    return std::make_shared<Reid93Wave>(NeedS(pars, p + "WAVE"), NeedS(pars, p + "TYPE"));
+  if (family == "usmani") {
+    const std::vector<double> v = NeedAll(pars, p, {"WC", "RC", "AC", "M", "CUT", "V"});
+    return std::make_shared<Usmani>(v[0], v[1], v[2], v[3], v[4], v[5]);
+  }
+  if (family == "table") {
+    std::filesystem::path file = NeedS(pars, p + "FILE");
+    if (file.is_relative() && !basedir.empty()) file = std::filesystem::path(basedir) / file;
+    return ReadTable(file.string());
+  }
+  if (family == "reid93") {
+    const std::string wave = NeedS(pars, p + "WAVE");
+    return std::make_shared<Reid93Wave>(wave, NeedS(pars, p + "TYPE"));
+  }
   Fatal("potential: unknown family %s (key %sPOTENTIAL)\n", family.c_str(), prefix.c_str());
 }
 

@@ -155,11 +155,13 @@ class ScaledSum : public Potential {
 //     alpha exp(-b r^2)); int NTAIL, TAIL<k>_LAMBDA, TAIL<k>_RHO (fm^-2), TAIL<k>_MPI (MeV),
 //     int TAIL<k>_N, int TAIL<k>_P.
 //   usmani: WC, RC, AC, M (fm^-1), CUT (fm^-2), V.
-//   table: string FILE (lines "r V"; '#' starts a comment line).
+//   table: string FILE (lines "r V"; '#' starts a comment line); a relative name is taken from
+//     basedir when one is given.
 //   reid93: string WAVE, string TYPE.
 //   none: no potential (returns nullptr).
 // Fatal for an unknown family or a missing key ("potential: key %s missing").
-std::shared_ptr<const Potential> ReadPotential(const parameter_map& pars, const std::string& prefix);
+std::shared_ptr<const Potential> ReadPotential(const parameter_map& pars, const std::string& prefix,
+                                               const std::string& basedir = "");
 
 }  // namespace femtokit
 

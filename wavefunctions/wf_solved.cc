@@ -105,7 +105,8 @@ SolvedPair ReadSolvedPair(const std::string& filename) {
       SolvedWave wave;
       wave.ell = parameter::getI(pars, w + "L", 0);
       wave.name = parameter::getS(pars, w + "NAME", "L=" + std::to_string(wave.ell));
-      wave.potential = ReadPotential(pars, w);
+      wave.potential =
+          ReadPotential(pars, w, std::filesystem::path(filename).parent_path().string());
       channel.waves.push_back(std::move(wave));
     }
     pair.channels.push_back(std::move(channel));

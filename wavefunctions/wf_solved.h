@@ -77,7 +77,8 @@ SolvedPair HalProtonOmega();
 
 // A pair from a potential parameter file: NAME (string), M1, M2 (MeV), Q1Q2 (int), IDENTICAL
 // (bool), NCHANNELS, and per channel i: Ci_WEIGHT, Ci_SPIN, Ci_NWAVES (default 1); per wave j
-// Ci_Wj_L and the potential keys under the prefix "Ci_Wj_" (ReadPotential). Fatal when the
+// Ci_Wj_L and the potential keys under the prefix "Ci_Wj_" (ReadPotential; a potential table
+// named relative to the pair file's directory). Fatal when the
 // file is missing, a key is missing, or NCHANNELS < 1.
 SolvedPair ReadSolvedPair(const std::string& filename);
 

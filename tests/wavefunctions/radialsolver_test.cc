@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/test_util.h"
+#include "config/parameter.h"
 #include "numeric/constants.h"
 
 namespace {
@@ -163,6 +164,50 @@ TEST(RadialSolver, ZeroPotentialReproducesTheCoulombFunctions) {
     for (const double q : {3.0, 30.0, 200.0})
       EXPECT_NEAR(wave.Solve(q, false).delta, 0.0, 1e-8) << "ell " << ell << " q " << q;
   }
+}
+
+// The parameter-file families against forms they must reproduce: a V(r) table of a Gaussian
+// read from a file, a Woods-Saxon of vanishing diffuseness (the square well), and a scaled sum.
+TEST(RadialSolver, PotentialFamiliesFromFilesAgreeWithTheirForms) {
+  femtokit_test::ScratchDir dir;
+  std::string table = "# r V\n";
+  for (int i = 0; i <= 800; i++) {
+    const double r = 0.01 * i;
+    table += std::to_string(r) + " " + std::to_string(-40.0 * std::exp(-r * r)) + "\n";
+  }
+  femtokit_test::WriteTextFile(dir / "v.dat", table);
+  parameter_map pars;
+  parameter::set(pars, "T_POTENTIAL", "table");
+  parameter::set(pars, "T_FILE", dir / "v.dat");
+  parameter::set(pars, "G_POTENTIAL", "gaussians");
+  parameter::set(pars, "G_NG", 1);
+  parameter::set(pars, "G_ALPHA1", -40.0);
+  parameter::set(pars, "G_BETA1", 1.0);
+  parameter::set(pars, "W_POTENTIAL", "woodssaxon");
+  parameter::set(pars, "W_V0", -30.0);
+  parameter::set(pars, "W_R", 2.0);
+  parameter::set(pars, "W_A", 1e-4);
+  const auto gauss = femtokit::ReadPotential(pars, "G_");
+  auto halves = std::make_shared<femtokit::ScaledSum>();
+  halves->Add(0.5, gauss);
+  halves->Add(0.5, gauss);
+  struct Case {
+    std::shared_ptr<const femtokit::Potential> a, b;
+    double tolerance;  // radians
+  } cases[] = {
+      {femtokit::ReadPotential(pars, "T_"), gauss, 1e-4},  // linear table, 6 printed digits
+      {femtokit::ReadPotential(pars, "W_"), std::make_shared<femtokit::SquareWell>(-30.0, 2.0),
+       1e-3},
+      {halves, gauss, 1e-12}};
+  for (const Case& c : cases) {
+    const RadialWave a(c.a, 0, kMuPP, 0, 10.0), b(c.b, 0, kMuPP, 0, 10.0);
+    for (const double q : {10.0, 80.0})
+      EXPECT_NEAR(a.Solve(q, false).delta, b.Solve(q, false).delta, c.tolerance);
+  }
+  parameter::set(pars, "X_POTENTIAL", "morse");
+  EXPECT_FATAL(femtokit::ReadPotential(pars, "X_"), "unknown family morse");
+  parameter::set(pars, "M_POTENTIAL", "square");
+  EXPECT_FATAL(femtokit::ReadPotential(pars, "M_"), "key M_V0 missing");
 }
 
 TEST(RadialSolver, MatchingRadiusFollowsThePotentialRange) {
