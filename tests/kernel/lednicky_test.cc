@@ -87,6 +87,29 @@ TEST(Lednicky, ApproachesTheExactSolutionForLargeSources) {
   }
 }
 
+// Identical fermions: the exact nn C(q) for a 3 fm source against the model with the solver's
+// 1S0 scattering length and effective range (the P waves, left out of the model, are small).
+TEST(Lednicky, IdenticalFermionsFollowTheExactNeutronPairs) {
+  ScratchDir dir;
+  WriteTextFile(dir / "wf.dat", "int NQMAX 3\ndouble DELQ 10.0\n");
+  std::unique_ptr<CWaveFunction_solved> wf;
+  CAPTURE_STDOUT(wf = std::make_unique<CWaveFunction_solved>((dir / "wf.dat").c_str(),
+                                                             femtokit::ReidNeutronNeutron()));
+  const femtokit::EffectiveRange er = femtokit::EffectiveRangeParameters(wf->Wave(0, 0));
+  const LednickyPair ll{{{0.25, 0, -er.a, er.r0}, {0.75, 1, 0.0, 0.0}}, true, 0, 0.0};
+  const double R = 3.0;
+  for (int iq = 0; iq < wf->GetNQMAX(); iq++) {
+    double c = 0.0;
+    for (double r = 0.025; r < 12.0 * R; r += 0.05) {
+      double mean = 0.0;
+      for (int i = 0; i < 32; i++) mean += wf->CalcPsiSquared(iq, r, -1.0 + (i + 0.5) / 16.0);
+      const double s = std::exp(-r * r / (4 * R * R)) / std::pow(4 * constants::kPi * R * R, 1.5);
+      c += 4 * constants::kPi * r * r * s * mean / 32.0 * 0.05;
+    }
+    EXPECT_CLOSE(c, LednickyCF(ll, R, wf->GetQ(iq)), 0.02) << "q " << wf->GetQ(iq);
+  }
+}
+
 // The free-fermion kernel against the solver's nn wave function without its potentials.
 TEST(PureFermionKernel, EqualsTheFreeIdenticalFermionWave) {
   ScratchDir dir;

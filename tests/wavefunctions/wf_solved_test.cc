@@ -35,32 +35,40 @@ std::unique_ptr<CWaveFunction_solved> Make(const std::string& pars, femtokit::So
   return wf;
 }
 
-// A neutral pair whose s wave goes through the solver with a potential of zero strength.
-femtokit::SolvedPair ZeroPotentialPair(bool identical) {
+// A neutral pair whose s and p waves go through the solver with potentials of zero strength:
+// distinct, identical spin-1/2 fermions, or identical spin-0 bosons.
+enum class Kind { kDistinct, kFermions, kBosons };
+femtokit::SolvedPair ZeroPotentialPair(Kind kind) {
   femtokit::SolvedPair pair;
   pair.name = "zero";
   pair.m1 = pair.m2 = constants::kMassNeutron;
-  pair.identical = identical;
-  const femtokit::SolvedWave s{"S", 0, -1, std::make_shared<femtokit::SquareWell>(0.0, 2.0)};
-  if (identical)
-    pair.channels = {{"singlet", 0, 0.25, {s}}, {"triplet", 1, 0.75, {}}};
+  pair.identical = kind != Kind::kDistinct;
+  const auto zero = std::make_shared<femtokit::SquareWell>(0.0, 2.0);
+  const femtokit::SolvedWave s{"S", 0, -1, zero}, p{"P", 1, -1, zero};
+  if (kind == Kind::kFermions)
+    pair.channels = {{"singlet", 0, 0.25, {s}}, {"triplet", 1, 0.75, {p}}};
+  else if (kind == Kind::kBosons)
+    pair.channels = {{"spin 0", 0, 1.0, {s}}};
   else
-    pair.channels = {{"all", 0, 1.0, {s}}};
+    pair.channels = {{"all", 0, 1.0, {s, p}}};
   return pair;
 }
 
-// Without interaction: distinct particles 1, identical spin-1/2 fermions 1 - cos(2 q.r)/2.
+// Without interaction: distinct particles 1, identical spin-1/2 fermions 1 - cos(2 q.r)/2,
+// identical bosons 1 + cos(2 q.r).
 TEST(SolvedWaveFunction, PotentialOffGivesTheFreeWaves) {
   ScratchDir dir;
   const std::string pars = WfPars(dir);
-  const auto distinct = Make(pars, ZeroPotentialPair(false));
-  const auto fermions = Make(pars, ZeroPotentialPair(true));
+  const auto distinct = Make(pars, ZeroPotentialPair(Kind::kDistinct));
+  const auto fermions = Make(pars, ZeroPotentialPair(Kind::kFermions));
+  const auto bosons = Make(pars, ZeroPotentialPair(Kind::kBosons));
   for (int iq = 0; iq < 6; iq++)
     for (const double r : {0.0, 0.3, 1.7, 6.0, 30.0})
       for (const double c : {-1.0, -0.2, 0.5, 1.0}) {
         const double x = 2.0 * distinct->GetQ(iq) * r * c / constants::kHbarC;
         EXPECT_NEAR(distinct->CalcPsiSquared(iq, r, c), 1.0, 1e-8);
         EXPECT_NEAR(fermions->CalcPsiSquared(iq, r, c), 1.0 - 0.5 * std::cos(x), 1e-8);
+        EXPECT_NEAR(bosons->CalcPsiSquared(iq, r, c), 1.0 + std::cos(x), 1e-8);
       }
 }
 
