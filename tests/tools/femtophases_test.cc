@@ -57,4 +57,18 @@ TEST(FemtoPhases, WritesTheSolverPhasesOfEveryWave) {
   EXPECT_NE(out.find("delta2[deg] eps[deg]"), std::string::npos);
 }
 
+// The demo's potential file, named from its wave-function parameters: the sheet's Usmani check
+// values (f0 = 2.88 and 1.66 fm; printed in the nuclear sign, a = -2.8797 and -1.6617 fm).
+TEST(FemtoPhases, ReadsThePairOfTheDemoPotentialFile) {
+  ScratchDir dir;
+  std::string out;
+  ASSERT_EQ(RunFemtoPhases(dir,
+                           "potential '" + std::string(FEMTOKIT_SOURCE_DIR) +
+                               "/demo/potentials/wfparameters.dat'",
+                           &out),
+            0);
+  EXPECT_NE(out.find("# a = -2.87"), std::string::npos) << out.substr(0, 400);
+  EXPECT_NE(out.find("# a = -1.66"), std::string::npos);
+}
+
 }  // namespace
