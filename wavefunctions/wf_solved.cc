@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <exception>
+#include <limits>
 #include <filesystem>
 
 #include "config/parameter.h"
@@ -125,17 +126,25 @@ namespace {
 
 // Four-point Lagrange interpolation on the grid r_j = j h, j = 0 .. n (n >= 3): continuous, and
 // exact for cubics, so the interpolation error (h^4 D'''' / 24) stays far below the solver's.
-cdouble Cubic(const std::vector<cdouble>& f, double h, double r) {
-  const int n = static_cast<int>(f.size()) - 1;
-  int j = static_cast<int>(r / h) - 1;
+// The weights depend on r / h only: one set serves every wave on the same grid.
+using CubicWeights = CWaveFunction_solved::CubicWeights;
+
+CubicWeights Weights(double t, int n) {
+  int j = static_cast<int>(t) - 1;
   if (j < 0) j = 0;
   if (j > n - 3) j = n - 3;
-  const double t = r / h - j;  // in [0, 3] inside the grid
-  const double w0 = -(t - 1.0) * (t - 2.0) * (t - 3.0) / 6.0;
-  const double w1 = t * (t - 2.0) * (t - 3.0) / 2.0;
-  const double w2 = -t * (t - 1.0) * (t - 3.0) / 2.0;
-  const double w3 = t * (t - 1.0) * (t - 2.0) / 6.0;
-  return w0 * f[j] + w1 * f[j + 1] + w2 * f[j + 2] + w3 * f[j + 3];
+  const double u = t - j;  // in [0, 3] inside the grid
+  return {j,
+          {-(u - 1.0) * (u - 2.0) * (u - 3.0) / 6.0, u * (u - 2.0) * (u - 3.0) / 2.0,
+           -u * (u - 1.0) * (u - 3.0) / 2.0, u * (u - 1.0) * (u - 2.0) / 6.0}};
+}
+
+cdouble Apply(const CubicWeights& c, const std::vector<cdouble>& f) {
+  return c.w[0] * f[c.j] + c.w[1] * f[c.j + 1] + c.w[2] * f[c.j + 2] + c.w[3] * f[c.j + 3];
+}
+
+cdouble Cubic(const std::vector<cdouble>& f, double h, double r) {
+  return Apply(Weights(r / h, static_cast<int>(f.size()) - 1), f);
 }
 
 double Legendre(int ell, double c) {
@@ -185,6 +194,7 @@ CWaveFunction_solved::CWaveFunction_solved(const char* parsfilename, femtokit::S
   parameter::ReadParsFromFile(extra, parsfilename);
   const double rmatch = parameter::getD(extra, "RMATCH", 0.0);
   const double step = parameter::getD(extra, "SOLVERSTEP", 0.01);
+  shared_step_ = step;
   const double routermax = parameter::getD(extra, "ROUTERTABLE", 60.0);
 
   double weights = 0.0;
@@ -288,20 +298,26 @@ const RadialWave& CWaveFunction_solved::Wave(int channel, int wave) const {
   return *Find(channel, wave)->radial;
 }
 
-cdouble CWaveFunction_solved::Correction(const Slot& slot, int iq, double r) const {
+cdouble CWaveFunction_solved::Correction(const Slot& slot, int iq, double r,
+                                         const CubicWeights& shared) const {
   const WaveSolution& sol = slot.solutions[iq];
   if (sol.correction.empty() || r < 0.0) return 0.0;
-  if (r <= slot.radial->MatchingRadius())
+  if (r <= slot.radial->MatchingRadius()) {
+    // The caller's weights serve when this wave has the shared grid step and the stencil lies
+    // inside its table.
+    const int n = static_cast<int>(sol.correction.size()) - 1;
+    if (slot.radial->Step() == shared_step_ && shared.j <= n - 3) return Apply(shared, sol.correction);
     return Cubic(sol.correction, slot.radial->Step(), r);
+  }
   return outer_[slot.radial->Ell() * nqmax + iq].At(r) * (sol.e - 1.0);
 }
 
 double CWaveFunction_solved::NucleonNucleon(int iq, double r, double ctheta, cdouble S,
-                                            cdouble A) const {
-  const cdouble d1S0 = Correction(slots_[0], iq, r);
-  const cdouble d3P0 = Correction(slots_[1], iq, r);
-  const cdouble d3P1 = Correction(slots_[2], iq, r);
-  const cdouble d3P2 = Correction(slots_[3], iq, r);
+                                            cdouble A, const CubicWeights& shared) const {
+  const cdouble d1S0 = Correction(slots_[0], iq, r, shared);
+  const cdouble d3P0 = Correction(slots_[1], iq, r, shared);
+  const cdouble d3P1 = Correction(slots_[2], iq, r, shared);
+  const cdouble d3P2 = Correction(slots_[3], iq, r, shared);
   SpinSum::Corrections d;
   d.d0 = d1S0;
   d.d1 = 0.5 * (d3P1 + d3P2);
@@ -312,6 +328,9 @@ double CWaveFunction_solved::NucleonNucleon(int iq, double r, double ctheta, cdo
 }
 
 double CWaveFunction_solved::CalcPsiSquared(int iq, double r, double ctheta) {
+  // One set of interpolation weights for every wave on the common grid (no upper clamp here:
+  // Correction checks the stencil against each wave's table).
+  const CubicWeights shared = Weights(r / shared_step_, std::numeric_limits<int>::max() / 2);
   const cdouble pplus = planewave[iq]->planewave(r, ctheta);
   if (!pair_.identical) {
     double result = 0.0;
@@ -320,7 +339,7 @@ double CWaveFunction_solved::CalcPsiSquared(int iq, double r, double ctheta) {
       cdouble psi = pplus;
       for (size_t w = 0; w < ch.waves.size(); w++, s++) {
         const int ell = ch.waves[w].ell;
-        psi += (ell + 0.5) * IPow(ell) * Legendre(ell, ctheta) * Correction(slots_[s], iq, r);
+        psi += (ell + 0.5) * IPow(ell) * Legendre(ell, ctheta) * Correction(slots_[s], iq, r, shared);
       }
       result += ch.weight * std::norm(psi);
     }
@@ -330,7 +349,7 @@ double CWaveFunction_solved::CalcPsiSquared(int iq, double r, double ctheta) {
   const double root2 = std::sqrt(2.0);
   const cdouble S = (pplus + pminus) / root2;
   const cdouble A = (pplus - pminus) / root2;
-  if (pair_.nucleon_nucleon) return NucleonNucleon(iq, r, ctheta, S, A);
+  if (pair_.nucleon_nucleon) return NucleonNucleon(iq, r, ctheta, S, A, shared);
   double result = 0.0;
   size_t s = 0;
   for (const femtokit::SolvedChannel& ch : pair_.channels) {
@@ -338,7 +357,7 @@ double CWaveFunction_solved::CalcPsiSquared(int iq, double r, double ctheta) {
     for (size_t w = 0; w < ch.waves.size(); w++, s++) {
       const int ell = ch.waves[w].ell;
       psi += root2 * (ell + 0.5) * IPow(ell) * Legendre(ell, ctheta) *
-             Correction(slots_[s], iq, r);
+             Correction(slots_[s], iq, r, shared);
     }
     result += ch.weight * std::norm(psi);
   }

@@ -97,16 +97,24 @@ class CWaveFunction_solved : public CWaveFunction {
   const femtokit::WaveSolution& Solution(int channel, int wave, int iq) const;
   const femtokit::RadialWave& Wave(int channel, int wave) const;
 
+ public:
+  // Four-point Lagrange weights of a radius on a grid: stencil start j, weights w.
+  struct CubicWeights {
+    int j;
+    double w[4];
+  };
+
  private:
   struct Slot {
     int channel, wave;
     std::unique_ptr<femtokit::RadialWave> radial;
     std::vector<femtokit::WaveSolution> solutions;  // [nqmax]
   };
-  // D(r) of a slot at grid point iq.
-  std::complex<double> Correction(const Slot& slot, int iq, double r) const;
+  // D(r) of a slot at grid point iq; shared holds the cubic weights of r on the common grid.
+  std::complex<double> Correction(const Slot& slot, int iq, double r,
+                                  const CubicWeights& shared) const;
   double NucleonNucleon(int iq, double r, double ctheta, std::complex<double> S,
-                        std::complex<double> A) const;
+                        std::complex<double> A, const CubicWeights& shared) const;
   const Slot* Find(int channel, int wave) const;
 
   // R_ell(r) = e^{-i sigma_ell} (F + iG)(x, eta) / x, tabulated from r0 to r1 (fm) every
@@ -128,6 +136,7 @@ class CWaveFunction_solved : public CWaveFunction {
 
   femtokit::SolvedPair pair_;
   double mu_ = 0.0;
+  double shared_step_ = 0.01;  // fm, the solver grid of every wave
   std::vector<OuterWave> outer_;  // [ell * nqmax + iq]
   std::vector<Slot> slots_;
 };
