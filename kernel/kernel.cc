@@ -204,6 +204,17 @@ void CKernel::Calc_PureHBT() {
   }
 }
 
+void CKernel::Calc_PureFermion() {
+  // Half the boson exchange term with the opposite sign: the singlet's +cos and the triplet's
+  // -cos weighted 1/4 and 3/4.
+  Calc_PureHBT();
+  for (int ell = 0; ell <= LMAX; ell++) {
+    if (kernel[ell] == nullptr) continue;
+    for (int iq = 0; iq < nqmax; iq++)
+      for (int ir = 0; ir < nrmax; ir++) kernel[ell][iq][ir] *= -0.5;
+  }
+}
+
 void CKernel::Calc_ClassCoul(double ma, double mb, int q1q2) {
   constexpr int kNpoints = 512;
   for (int ell = 0; ell <= LMAX; ell++) {

@@ -76,6 +76,12 @@ class CKernel {
   // and -> 0 for large q r. For a Gaussian source lambda (4 pi R^2)^(-3/2)
   // exp(-r^2/(4R^2)) this gives C(q) - 1 = lambda exp(-4 q^2 R^2 / (hbar c)^2).
   void Calc_PureHBT();
+  // The non-interacting identical spin-1/2 fermions, spin-averaged (1/4 singlet with the
+  // symmetric, 3/4 triplet with the antisymmetric plane wave):
+  //   |psi|^2 = 1 - cos(2 q.r / hbar c) / 2,   K_ell = -(1/2) (-1)^(ell/2) j_ell(2 q r / hbar c)
+  // for even ell, 0 for odd ell. K_0 -> -1/2 as q r -> 0; for the Gaussian source above
+  // C(q) - 1 = -(lambda/2) exp(-4 q^2 R^2 / (hbar c)^2). The reference of every pp and nn kernel.
+  void Calc_PureFermion();
   // Kernel of classical Coulomb trajectories for masses ma, mb (MeV) and the
   // charge product q1q2: the classical density is integrated over the allowed
   // angles (x = 2 Ea Eb q1q2 hbar c / (137.036 r q^2 (Ea + Eb)) >= 1 is

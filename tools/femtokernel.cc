@@ -3,12 +3,15 @@
 //
 //   femtokernel [options] PAIR WF_PARAMETERS KERNEL_PARAMETERS OUTDIR
 //   femtokernel --table 3d PAIR WF_PARAMETERS KERNEL_PARAMETERS OUTDIR
-//   femtokernel purehbt KERNEL_PARAMETERS OUTDIR
+//   femtokernel purehbt|purefermion KERNEL_PARAMETERS OUTDIR
 //   femtokernel [--ma MASS] [--mb MASS] [--q1q2 N] classcoul KERNEL_PARAMETERS OUTDIR
 //
 // PAIR names a wave function (the pair list of wavefunctions/pairs.h); it is built from its
 // parameter file (q grid, EPSILON, STRONG, COULOMB), then projected on the Legendre polynomials
-// at the kernel's grid points. "purehbt" is the non-interacting identical-particle kernel,
+// at the kernel's grid points ("pp" and "nn" are the exact Reid93 solutions, "pp-legacy" and
+// "nn-legacy" the older classes, "potential" any pair from the file named by POTENTIALFILE in
+// WF_PARAMETERS). "purehbt" is the non-interacting identical-boson kernel, "purefermion" that of
+// identical spin-1/2 fermions,
 // "classcoul" the kernel of classical Coulomb trajectories (masses in MeV, default two protons,
 // charge product default 1). Progress: one line per q row, or a progress bar on a terminal.
 // "--table 3d" writes the three-dimensional kernel instead (CKernelWF: |psi|^2 - 1 on the
@@ -42,7 +45,7 @@ void PrintUsage(FILE* out) {
   std::fprintf(out,
                "usage: femtokernel [--table angular|3d] PAIR WF_PARAMETERS KERNEL_PARAMETERS "
                "OUTDIR\n"
-               "       femtokernel purehbt KERNEL_PARAMETERS OUTDIR\n"
+               "       femtokernel purehbt|purefermion KERNEL_PARAMETERS OUTDIR\n"
                "       femtokernel [--ma MASS] [--mb MASS] [--q1q2 N] classcoul "
                "KERNEL_PARAMETERS OUTDIR\n"
                "Computes the angular kernel K_ell(q, r) and writes it into OUTDIR; with\n"
@@ -52,11 +55,12 @@ void PrintUsage(FILE* out) {
     std::fprintf(out, "  %-14s %s\n", pair.name.c_str(), pair.description.c_str());
   std::fprintf(out,
                "Kernels without a wave function:\n"
-               "  %-14s non-interacting identical particles (symmetrised plane wave)\n"
+               "  %-14s non-interacting identical bosons (symmetrised plane wave)\n"
+               "  %-14s non-interacting identical spin-1/2 fermions, spin-averaged\n"
                "  %-14s classical Coulomb trajectories; --ma, --mb masses in MeV (default "
                "938.271),\n"
                "  %-14s --q1q2 charge product (default 1)\n",
-               "purehbt", "classcoul", "");
+               "purehbt", "purefermion", "classcoul", "");
 }
 
 int UsageError(const char* format, const char* detail) {
@@ -118,12 +122,13 @@ void WarnBeyondWaveFunction(CWaveFunction* wf, int kernel_nqmax, double kernel_d
   }
 }
 
-// The pp wave function joins its integrated inner waves to the asymptotic outer form at
-// EPSILON; below the range of the Reid93 potential (about 4 fm) |psi|^2 jumps there.
+// The legacy pp wave function joins its integrated inner waves to the asymptotic outer form at
+// EPSILON; inside the range of the Reid93 potential |psi|^2 jumps there (from 4 fm on the two
+// forms agree to about 0.5 %). The physical "pp" has no EPSILON: it needs no warning.
 constexpr double kPPMinEpsilon = 4.0;  // fm
 
 void WarnShortEpsilon(const std::string& pairname, const CWaveFunction* wf) {
-  if (pairname == "pp" && wf->epsilon < kPPMinEpsilon) {
+  if (pairname == "pp-legacy" && wf->epsilon < kPPMinEpsilon) {
     std::printf(
         "femtokernel: warning: EPSILON=%g fm lies inside the range of the pp potential; use "
         "%g fm or more, or |psi|^2 jumps at EPSILON\n",
@@ -178,7 +183,8 @@ int main(int argc, char** argv) {
 
   const std::string pairname = args[0];
   const PairInfo* pair = FindPair(pairname);
-  if (pair == nullptr && pairname != "purehbt" && pairname != "classcoul")
+  const bool analytic = pairname == "purehbt" || pairname == "purefermion";
+  if (pair == nullptr && !analytic && pairname != "classcoul")
     return UsageError("unknown pair %s", pairname.c_str());
   const size_t expected = pair != nullptr ? 4 : 3;
   if (args.size() != expected) {
@@ -219,6 +225,8 @@ int main(int argc, char** argv) {
     CalcFromWaveFunction(kernel, wf.get());
   } else if (pairname == "purehbt") {
     kernel->Calc_PureHBT();
+  } else if (pairname == "purefermion") {
+    kernel->Calc_PureFermion();
   } else {
     kernel->Calc_ClassCoul(ma, mb, q1q2);
   }

@@ -247,14 +247,19 @@ double CWaveFunction_pp::CalcPsiSquared(int iq, double r, double ctheta) {
   // spherical harmonics and the spin weights are applied by SpinSum::PsiSquared).
   SpinSum::Corrections d;
   if (r < epsilon) {
-    // Inside epsilon the asymptotic partial waves do not hold: use the integrated radial waves
-    // at the grid point at or below r (no interpolation).
-    const int j = static_cast<int>(r * nrmax / rmax);
-    d.d0 = innerpsi4[iq][j];
-    d.d1 = innerpsi1[iq][j];
-    d.d2 = innerpsi0[iq][j];
-    d.d3 = innerpsi3[iq][j];
-    d.d4 = innerpsi2[iq][j];
+    // Inside epsilon the asymptotic partial waves do not hold: use the integrated radial waves,
+    // linear in r between the grid points around r (epsilon < rmax keeps j + 1 in the table).
+    const double t = r * nrmax / rmax;
+    const int j = static_cast<int>(t);
+    const double w = t - j;
+    auto at = [&](std::complex<double>** table) {
+      return (1.0 - w) * table[iq][j] + w * table[iq][j + 1];
+    };
+    d.d0 = at(innerpsi4);
+    d.d1 = at(innerpsi1);
+    d.d2 = at(innerpsi0);
+    d.d3 = at(innerpsi3);
+    d.d4 = at(innerpsi2);
   } else {
     const double x = q * r / HBARC;
     const cdouble R0 = partwave[0][iq]->GetPhiIncoming(r) / x;

@@ -50,7 +50,7 @@ class CWaveFunction_pp : public CWaveFunction {
 
   // |psi|^2 at grid point iq, separation r (fm), cosine ctheta between q and r.
   //  - STRONG false: 0.25 |S|^2 + 0.75 |A|^2 with S, A the (anti)symmetrised Coulomb plane waves.
-  //  - r < epsilon: the inner tables at index floor(r nrmax / rmax), no interpolation.
+  //  - r < epsilon: the inner tables, linear in r between the grid points around r.
   //  - r >= epsilon: Coulomb partial waves times e^{-2i delta} - 1 added to S and A.
   // Fatal ("in CalcPsiSquared psisquared=%g,q=%g,r=%g\n") if the result outside epsilon is below
   // -0.001.

@@ -36,7 +36,7 @@ TEST(FemtoKernelTable3D, WritesThePpKernelOfItsWaveFunction) {
                 "bool IDENTICAL 1\n");
   WriteTextFile(dir / "wf.dat", "int NQMAX 2\ndouble DELQ 20.0\ndouble EPSILON 2.0\n");
   std::string err;
-  ASSERT_EQ(RunFemtoKernel(dir, "--table 3d pp wf.dat kwf.dat k3d", &err), 0) << err;
+  ASSERT_EQ(RunFemtoKernel(dir, "--table 3d pp-legacy wf.dat kwf.dat k3d", &err), 0) << err;
   std::unique_ptr<CKernelWF> written, expected;
   CAPTURE_STDOUT({
     written = std::make_unique<CKernelWF>((dir / "kwf.dat").c_str());

@@ -16,6 +16,7 @@
 #include "wavefunctions/wf_nn.h"
 #include "wavefunctions/wf_pipluspiminus.h"
 #include "wavefunctions/wf_pkplus.h"
+#include "wavefunctions/pairs.h"
 #include "wavefunctions/wf_pp.h"
 #include "wavefunctions/wf_ppiplus.h"
 
@@ -91,7 +92,7 @@ TEST(FemtoKernel, UsageErrorsAndWarnings) {
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("  pp "), std::string::npos);
   WritePars(dir, true, 1, 1.0);
-  run = RunFemtoKernel(dir, "pp wf.dat k.dat kdata");
+  run = RunFemtoKernel(dir, "pp-legacy wf.dat k.dat kdata");
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("femtokernel: warning: EPSILON=1 fm lies inside the range of the pp "
                          "potential; use 4 fm or more, or |psi|^2 jumps at EPSILON\n"),
@@ -102,11 +103,12 @@ TEST(FemtoKernel, UsageErrorsAndWarnings) {
 }
 
 CWaveFunction* MakeWaveFunction(const std::string& pair, const char* pars) {
-  if (pair == "pp") return new CWaveFunction_pp(pars);
+  if (pair == "pp-legacy") return new CWaveFunction_pp(pars);
   if (pair == "pkplus") return new CWaveFunction_pkplus(pars);
   if (pair == "ppiplus") return new CWaveFunction_ppiplus(pars);
-  if (pair == "nn") return new CWaveFunction_nn(pars);
-  return new CWaveFunction_pipluspiminus(pars);
+  if (pair == "nn-legacy") return new CWaveFunction_nn(pars);
+  if (pair == "pipluspiminus") return new CWaveFunction_pipluspiminus(pars);
+  return femtokit::MakeWaveFunction(pair, pars).release();  // the solved pairs
 }
 
 class FemtoKernelPair : public ::testing::TestWithParam<std::string> {};
@@ -132,8 +134,14 @@ TEST_P(FemtoKernelPair, WritesTheKernelOfItsWaveFunctionWithProgress) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPairs, FemtoKernelPair,
-                         ::testing::Values("pp", "pkplus", "ppiplus", "nn", "pipluspiminus"),
-                         [](const auto& info) { return info.param; });
+                         ::testing::Values("pp", "pp-legacy", "pkplus", "ppiplus", "nn",
+                                           "nn-legacy", "pipluspiminus", "plambda", "pomega"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           for (char& c : name)
+                             if (c == '-') c = '_';
+                           return name;
+                         });
 
 TEST(FemtoKernel, WritesPureHbtAndClassicalCoulombKernels) {
   ScratchDir dir;
