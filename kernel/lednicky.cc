@@ -7,6 +7,7 @@
 
 #include "numeric/constants.h"
 #include "numeric/fatal.h"
+#include "numeric/gslerror.h"
 
 namespace femtokit {
 
@@ -41,6 +42,7 @@ double T(std::complex<double> f, double d0, double R, double k) {
 
 std::complex<double> LednickyAmplitude(const LednickyPair& pair, const LednickyChannel& channel,
                                        double q) {
+  femtokit::PrepareGSL();
   const double k = q / kHbarC;
   const double eta = Eta(pair, q);
   std::complex<double> inverse = 1.0 / channel.f0 + 0.5 * channel.d0 * k * k;
@@ -54,6 +56,7 @@ std::complex<double> LednickyAmplitude(const LednickyPair& pair, const LednickyC
 }
 
 double LednickyCF(const LednickyPair& pair, double R, double q) {
+  femtokit::PrepareGSL();
   if (!(R > 0.0) || !(q >= 0.0)) Fatal("LednickyCF: needs R > 0 and q >= 0 (R=%g, q=%g)\n", R, q);
   if (pair.z1z2 != 0 && !(pair.mu > 0.0))
     Fatal("LednickyCF: a charged pair needs its reduced mass (mu=%g)\n", pair.mu);

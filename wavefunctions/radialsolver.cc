@@ -7,6 +7,7 @@
 
 #include "numeric/constants.h"
 #include "numeric/fatal.h"
+#include "numeric/gslerror.h"
 #include "wavefunctions/coulwave.h"
 
 namespace femtokit {
@@ -293,6 +294,7 @@ WaveSolution RadialWave::Solve(double q, bool keep_correction) const {
 
 EffectiveRange EffectiveRangeParameters(const RadialWave& wave) {
   if (wave.Ell() != 0) Fatal("EffectiveRangeParameters: needs an s wave, has ell=%d\n", wave.Ell());
+  femtokit::PrepareGSL();
   const double q[2] = {2.0, 4.0};
   double y[2], k2[2];
   for (int i = 0; i < 2; i++) {
