@@ -11,6 +11,7 @@
 #include "arrays/charray.h"
 #include "numeric/fatal.h"
 #include "source/pairseparationsum.h"
+#include "numeric/output.h"
 
 namespace {
 
@@ -205,9 +206,9 @@ void CSourceCalc_OSCAR::ReadR(double** ra, double** rb, int& na, int& nb) {
   const double v = Pt / (sqrt(Ma * Ma + pa * pa) + sqrt(Mb * Mb + pb * pb));
   const double gammav = v / sqrt(1.0 - v * v);
   const double gamma = sqrt(1.0 + gammav * gammav);
-  printf("Pt=%g, gammav=%g, gamma=%g\n", Pt, gammav, gamma);
+  femtokit::Progress("Pt=%g, gammav=%g, gamma=%g\n", Pt, gammav, gamma);
 
-  printf("Opening %s\n", filename.c_str());
+  femtokit::Progress("Opening %s\n", filename.c_str());
   FILE* f = fopen(filename.c_str(), "r");
   if (f == nullptr) femtokit::Fatal("Cannot open OSCAR file %s\n", filename.c_str());
   EventFileReader in(f);
@@ -219,7 +220,7 @@ void CSourceCalc_OSCAR::ReadR(double** ra, double** rb, int& na, int& nb) {
     if (line.size() >= static_cast<size_t>(kHeaderLineBuffer))
       femtokit::Fatal("OSCAR file %s: header line %d has 80 or more characters\n", filename.c_str(),
                       i + 1);
-    printf("dummy line=%s\n", line.c_str());
+    femtokit::Progress("dummy line=%s\n", line.c_str());
   }
 
   int nevents = 0;
@@ -290,12 +291,12 @@ void CSourceCalc_OSCAR::ReadR(double** ra, double** rb, int& na, int& nb) {
   }
   fclose(f);
   if (AEQUALB) nb = na;
-  printf("OSCAR file read: %d events, na=%d, nb=%d\n", nevents, na, nb);
+  femtokit::Progress("OSCAR file read: %d events, na=%d, nb=%d\n", nevents, na, nb);
 }
 
 void CSourceCalc_OSCAR::CalcS(CCHArray* A) {
   const int NMAX = parameter::getI(spars, "NMAX", 20000);
-  printf("delr=%g, nrmax=%d\n", A->GetRADSTEP(), A->GetNRADIAL());
+  femtokit::Progress("delr=%g, nrmax=%d\n", A->GetRADSTEP(), A->GetNRADIAL());
   const int IDa = parameter::getI(spars, "IDa", kPionCode);
   const int IDb = parameter::getI(spars, "IDb", kPionCode);
   if (IDa == IDb) parameter::set(spars, "AEQUALB", 1);
@@ -321,7 +322,7 @@ void CSourceCalc_OSCAR::CalcS(CCHArray* A) {
 
   const double npairs = identical ? 0.5 * na * (na - 1.0) : double(na) * double(nb);
   if (!(npairs > 0.0)) {
-    printf("CSourceCalc_OSCAR: no pairs (na=%d, nb=%d), source left zero\n", na, nb);
+    femtokit::Warn("CSourceCalc_OSCAR: no pairs (na=%d, nb=%d), source left zero\n", na, nb);
     return;
   }
 
@@ -350,18 +351,18 @@ void CSourceCalc_OSCAR::CalcS(CCHArray* A) {
       sum.AddPairs(xa[ia], ya[ia], za[ia], xb.data(), yb.data(), zb.data(), nb);
     const int k = ia + 1;
     if (progressstep > 0 && k % progressstep == 0)
-      printf("finished %g percent\n", 100.0 * k / (10.0 * progressstep));
+      femtokit::Progress("finished %g percent\n", 100.0 * k / (10.0 * progressstep));
   }
   sum.Store(A);
 
   const double norm = 1.0 / npairs;
   const double xbar = norm * sum.sumx, ybar = norm * sum.sumy, zbar = norm * sum.sumz;
-  printf("xbar=%g, ybar=%g, zbar=%g\n", xbar, ybar, zbar);
+  femtokit::Progress("xbar=%g, ybar=%g, zbar=%g\n", xbar, ybar, zbar);
   // The variance is never negative; max() keeps rounding from turning 0 into NaN.
   const double Rout = sqrt(fmax(0.0, 0.5 * (norm * sum.sumxx - xbar * xbar)));
   const double Rside = sqrt(fmax(0.0, 0.5 * (norm * sum.sumyy - ybar * ybar)));
   const double Rlong = sqrt(fmax(0.0, 0.5 * (norm * sum.sumzz - zbar * zbar)));
-  printf("Effective radii: Rout=%g, Rside=%g, Rlong=%g\n", Rout, Rside, Rlong);
+  femtokit::Progress("Effective radii: Rout=%g, Rside=%g, Rlong=%g\n", Rout, Rside, Rlong);
 
   const double dr = A->GetRADSTEP();
   for (int ir = 0; ir < A->GetNRADIAL(); ++ir) {

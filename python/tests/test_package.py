@@ -1,0 +1,108 @@
+"""Package surface: vectorised |psi|^2, quiet output, documentation, plots, example scripts."""
+
+import logging
+import os
+import re
+import runpy
+import subprocess
+import sys
+
+import numpy as np
+import pytest
+
+import femtokit as fk
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+
+
+@pytest.mark.parametrize("pair", fk.pairs())
+def test_psi2_broadcasts_like_numpy_and_matches_scalar_calls(pair):
+    wf = fk.WaveFunction(pair, nqmax=4, delq=10.0)
+    q = np.array([5.0, 12.0, 33.0])[:, None, None]
+    r = np.array([0.5, 3.0])[None, :, None]
+    c = np.array([-0.7, 0.0, 0.9, 1.0])
+    out = wf.psi2(q, r, c)
+    assert out.shape == (3, 2, 4)
+    for i, j, k in [(0, 0, 0), (1, 1, 2), (2, 0, 3)]:
+        assert out[i, j, k] == wf.psi2(float(q[i, 0, 0]), float(r[0, j, 0]), float(c[k]))
+    assert isinstance(wf.psi2(10.0, 2.0, 0.0), float)
+
+
+def test_wavefunction_grid_from_keywords_and_from_q():
+    wf = fk.WaveFunction("pkplus", nqmax=5, delq=3.0, strong=False)
+    np.testing.assert_allclose(wf.q, (np.arange(5) + 0.5) * 3.0)
+    grid = [2.0, 7.0, 20.0]
+    np.testing.assert_allclose(fk.WaveFunction("pkplus", q=grid).q, grid)
+    # no interaction at all: a plane wave of distinguishable particles has |psi|^2 = 1
+    free = fk.WaveFunction("pkplus", nqmax=3, delq=5.0, strong=False, coulomb=False)
+    np.testing.assert_allclose(free.psi2([3.0, 9.0], 4.0, [0.2, -0.5]), 1.0, atol=1e-10)
+
+
+def test_quiet_by_default_verbose_and_logging(capfd, caplog):
+    fk.Kernel.purehbt(nqmax=2, nrmax=2, lmax=0)  # prints its parameter block in programs
+    assert capfd.readouterr().out == ""
+    try:
+        fk.set_verbose(True)
+        fk.Kernel.purehbt(nqmax=2, nrmax=2, lmax=0)
+        assert "PARAMETERS FOR KERNEL" in capfd.readouterr().out
+        fk.set_verbose(False)
+        fk.set_verbosity(2)
+        with caplog.at_level(logging.INFO, logger="femtokit"):
+            fk.Kernel.purehbt(nqmax=2, nrmax=2, lmax=0)
+        assert any("nqmax set to 2" in rec.getMessage() for rec in caplog.records)
+        assert capfd.readouterr().out == ""
+    finally:
+        fk.set_verbose(False)
+
+
+def test_every_public_name_is_documented():
+    for name in fk.__all__:
+        obj = getattr(fk, name)
+        if name in ("constants", "logger"):
+            continue
+        assert obj.__doc__ and len(obj.__doc__.strip()) > 20, name
+    for cls in (fk.WaveFunction, fk.Kernel, fk.Kernel3D, fk.Source, fk.ChiSquareCost,
+                fk.CHArray, fk.Grid3D, fk.BuiltinFit):
+        for attr, member in vars(cls).items():
+            if not attr.startswith("_") and callable(member):
+                assert getattr(cls, attr).__doc__, f"{cls.__name__}.{attr}"
+
+
+@pytest.mark.parametrize("ext", ["png", "svg", "pdf"])
+def test_plots_return_figures_and_save(tmp_path, ext):
+    k = fk.Kernel.purehbt(nqmax=5, delq=4.0, nrmax=10, delr=1.0, lmax=2)
+    src = fk.Source("gx1d", lambdaG=1.0, R=2.0, lambdaX=0.0)
+    q, c = fk.correlation(src, k)
+    figs = [fk.plot_correlation(q, c, np.full_like(c, 0.01), c, save=tmp_path / f"c.{ext}"),
+            fk.plot_source(src, save=tmp_path / f"s.{ext}"),
+            fk.plot_kernel(k, ell=2, save=tmp_path / f"k.{ext}")]
+    assert len(figs[0].axes) == 2 and len(figs[1].axes) == 2
+    for name in ("c", "s", "k"):
+        assert (tmp_path / f"{name}.{ext}").stat().st_size > 0
+    import matplotlib.pyplot as plt
+    for f in figs:
+        plt.close(f)
+
+
+def _readme_example():
+    text = open(os.path.join(ROOT, "README.md")).read()
+    section = text[text.index("## From Python"):]
+    blocks = re.findall(r"```python\n(.*?)```", section, re.S)
+    assert blocks, "README has no python example in its From Python section"
+    return blocks[0]
+
+
+@pytest.mark.parametrize("script", ["readme", "example"])
+def test_examples_run_as_written(tmp_path, script):
+    if script == "readme":
+        path = tmp_path / "readme_example.py"
+        path.write_text(_readme_example())
+    else:
+        path = os.path.join(ROOT, "python", "examples", "pp_gaussian_fit.py")
+    env = dict(os.environ, MPLBACKEND="Agg")
+    out = subprocess.run([sys.executable, str(path)], cwd=tmp_path, capture_output=True,
+                         text=True, env=env, timeout=120)
+    assert out.returncode == 0, out.stdout + out.stderr
+    assert "R =" in out.stdout
+    assert any(f.endswith(".png") for f in os.listdir(tmp_path))
