@@ -6,13 +6,16 @@
 The C++ side is bench/python_overhead_bench.cc (built as
 build/bench/python_overhead_bench). Run:
     PYTHONPATH=build/python /usr/bin/python3 python/bench/overhead.py [BENCH_BINARY]
-Prints the times and the ratios Python / C++.
+Prints the times and the ratios Python / C++. Times are CPU times of the
+process (minimum over repetitions) on one thread, so that other load on the
+machine does not enter the ratios.
 """
 
 import json
 import os
 import subprocess
 import sys
+import time
 import timeit
 
 import numpy as np
@@ -36,7 +39,7 @@ def points():
 def python_times():
     wf = fk.WaveFunction("pp", nqmax=20, delq=5.0, epsilon=5.0)
     q, r, c = points()
-    psi2 = min(timeit.repeat(lambda: wf.psi2(q, r, c), number=1, repeat=5))
+    psi2 = min(timeit.repeat(lambda: wf.psi2(q, r, c), number=1, repeat=5, timer=time.process_time))
 
     kernel = fk.Kernel.purehbt(nqmax=30, delq=4.0, nrmax=160, delr=0.25, lmax=2)
     qc = (np.arange(30) + 0.5) * 4.0
@@ -44,20 +47,21 @@ def python_times():
     cost = fk.ChiSquareCost.from_arrays(fk.Source("gx1d", lambdaX=0.0), kernel, qc, data,
                                         np.full(30, 0.01), ["lambdaG", "R"])
     n = 2000
-    chi2 = min(timeit.repeat(lambda: cost(0.8, 4.0), number=n, repeat=5)) / n
+    chi2 = min(timeit.repeat(lambda: cost(0.8, 4.0), number=n, repeat=5,
+                             timer=time.process_time)) / n
     return psi2, chi2
 
 
 def cpp_times(binary):
-    out = subprocess.run([binary, "--benchmark_format=json", "--benchmark_repetitions=3",
-                          "--benchmark_report_aggregates_only=true"],
-                         capture_output=True, text=True, check=True)
+    out = subprocess.run([binary, "--benchmark_format=json", "--benchmark_repetitions=5"],
+                         capture_output=True, text=True, check=True,
+                         env=dict(os.environ, FEMTOKIT_THREADS="1"))
     results = {}
     scale = {"ms": 1e-3, "us": 1e-6, "ns": 1e-9}
     for b in json.loads(out.stdout)["benchmarks"]:
-        if b.get("aggregate_name") == "min" or (b.get("aggregate_name") == "mean"
-                                                 and b["run_name"] not in results):
-            results[b["run_name"]] = b["real_time"] * scale[b["time_unit"]]
+        if b.get("run_type") == "iteration":
+            t = b["cpu_time"] * scale[b["time_unit"]]
+            results[b["run_name"]] = min(t, results.get(b["run_name"], t))
     return results
 
 
