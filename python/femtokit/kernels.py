@@ -6,6 +6,13 @@ import numpy as np
 
 from . import _core
 from ._util import broadcast_doubles, check_directory, merged_parameters, parameter_file
+from .wavefunctions import WaveFunction
+
+
+def _wavefunction(wf):
+    if not isinstance(wf, WaveFunction):
+        raise TypeError(f"expected a femtokit.WaveFunction, got {type(wf).__name__}")
+    return wf._obj
 
 _KERNEL_NAMES = {"nqmax": "NQMAX", "nrmax": "NRMAX", "lmax": "KLMAX", "delq": "DELQ",
                  "delr": "DELR", "identical": "IDENTICAL"}
@@ -87,7 +94,7 @@ class Kernel:
 
     def compute(self, wavefunction):
         """Fills the table from a femtokit.WaveFunction (GIL released)."""
-        self._obj.compute(wavefunction._obj)
+        self._obj.compute(_wavefunction(wavefunction))
 
     def compute_purehbt(self):
         """Fills the identical-boson plane-wave kernel."""
@@ -168,7 +175,7 @@ class Kernel3D:
 
     def compute(self, wavefunction):
         """Fills the table from a femtokit.WaveFunction (GIL released)."""
-        self._obj.compute(wavefunction._obj)
+        self._obj.compute(_wavefunction(wavefunction))
 
     nqmax = property(lambda self: self._obj.nqmax, doc="Number of q points.")
     nrmax = property(lambda self: self._obj.nrmax, doc="Number of r points.")

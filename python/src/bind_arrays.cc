@@ -88,7 +88,7 @@ py::array_t<double> EvaluatePoints(const CCHArray& a, const DoubleArray& x, cons
   const double* pz = z.data();
   double* po = out.mutable_data();
   {
-    py::gil_scoped_release release;
+    WithoutGIL unlocked;
     for (py::ssize_t i = 0; i < n; i++) po[i] = a.AExpand(px[i], py_[i], pz[i]);
   }
   return out;

@@ -9,6 +9,7 @@
 #include <pybind11/stl.h>
 
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -36,6 +37,26 @@ struct WaveFunction {
 struct Source {
   std::string model;
   std::unique_ptr<CSourceCalc> calc;
+};
+
+// Long library work runs without the GIL but under one library-wide lock:
+// library objects keep hidden scratch state (Legendre values of a kernel,
+// partial-wave buffers, random generators, lazily built tables), so two Python
+// threads must not run library code at once; pure-Python threads go on. The
+// GIL is released before the lock is taken (and retaken after it is
+// released), so a thread waiting for the lock never holds the GIL. Recursive:
+// a logging handler called from inside library work may call the library.
+std::recursive_mutex& LibraryMutex();
+
+class WithoutGIL {
+ public:
+  WithoutGIL() = default;
+  WithoutGIL(const WithoutGIL&) = delete;
+  WithoutGIL& operator=(const WithoutGIL&) = delete;
+
+ private:
+  py::gil_scoped_release release_;
+  std::lock_guard<std::recursive_mutex> lock_{LibraryMutex()};
 };
 
 // A C-contiguous double array (copied only when the input is not one already).

@@ -49,7 +49,7 @@ void BindFit(py::module_& m) {
             if (values.ndim() != 1 || static_cast<size_t>(values.size()) != c.names().size())
               throw py::value_error("expected " + std::to_string(c.names().size()) +
                                     " parameter values");
-            py::gil_scoped_release release;
+            WithoutGIL unlocked;
             return c.Evaluate(values.data());
           },
           py::arg("values"))
@@ -85,7 +85,7 @@ significant digits, as in every fit of the library.
       .def(
           "newton",
           [](CCF2SFit& f, int maxtries) {
-            py::gil_scoped_release release;
+            WithoutGIL unlocked;
             f.Newton(maxtries);
           },
           py::arg("maxtries") = 6,
@@ -94,14 +94,14 @@ significant digits, as in every fit of the library.
       .def(
           "steepest_descent",
           [](CCF2SFit& f, int maxcalls) {
-            py::gil_scoped_release release;
+            WithoutGIL unlocked;
             f.SteepestDescent(maxcalls);
           },
           py::arg("maxcalls") = 10, "Steepest descent with a halving line search.")
       .def(
           "metropolis",
           [](CCF2SFit& f, int ncalls) {
-            py::gil_scoped_release release;
+            WithoutGIL unlocked;
             f.Metropolis(ncalls);
           },
           py::arg("ncalls"), "Metropolis walk; sets the mean and the error matrix from it.")

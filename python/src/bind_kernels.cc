@@ -81,7 +81,7 @@ py::array_t<double> LookupPsi2(K& k, const DoubleArray& q, const DoubleArray& r,
   py::array_t<double> out(n);
   double* po = out.mutable_data();
   {
-    py::gil_scoped_release release;
+    WithoutGIL unlocked;
     for (py::ssize_t i = 0; i < n; i++) po[i] = k.GetPsiSquared(q.data()[i], r.data()[i], c.data()[i]);
   }
   return out;
@@ -91,7 +91,7 @@ py::array_t<double> LookupPsi2(K& k, const DoubleArray& q, const DoubleArray& r,
 template <class K, class Zero>
 void SafeRead(K& k, const std::string& dir, Zero zero) {
   try {
-    py::gil_scoped_release release;
+    WithoutGIL unlocked;
     k.Read(dir.c_str());
   } catch (const FatalError&) {
     zero(k);
@@ -124,14 +124,14 @@ centres q_iq = (iq+0.5) delq (MeV/c), r_ir = (ir+0.5) delr (fm); see femtokit.Ke
       .def(
           "compute",
           [](CKernel& k, WaveFunction& w) {
-            py::gil_scoped_release release;
+            WithoutGIL unlocked;
             k.Calc(w.wf.get(), ProgressRow);
           },
           py::arg("wavefunction"), "Fills the table from a wave function (720-point rule in cos theta).")
       .def(
           "compute_purehbt",
           [](CKernel& k) {
-            py::gil_scoped_release release;
+            WithoutGIL unlocked;
             k.Calc_PureHBT();
           },
           "Non-interacting identical bosons: K_ell = (-1)^(ell/2) j_ell(2qr/hbar c), even ell.")
@@ -139,7 +139,7 @@ centres q_iq = (iq+0.5) delq (MeV/c), r_ir = (ir+0.5) delr (fm); see femtokit.Ke
           "compute_classcoul",
           [](CKernel& k, double ma, double mb, int q1q2) {
             if (!(ma > 0.0) || !(mb > 0.0)) throw py::value_error("masses must be positive (MeV)");
-            py::gil_scoped_release release;
+            WithoutGIL unlocked;
             k.Calc_ClassCoul(ma, mb, q1q2);
           },
           py::arg("ma"), py::arg("mb"), py::arg("q1q2"),
@@ -156,7 +156,7 @@ centres q_iq = (iq+0.5) delq (MeV/c), r_ir = (ir+0.5) delr (fm); see femtokit.Ke
       .def("_psi2", &LookupPsi2<CKernel>)
       .def("_read", [](CKernel& k, const std::string& dir) { SafeRead(k, dir, ZeroKernel); })
       .def("_write", [](CKernel& k, const std::string& dir) {
-        py::gil_scoped_release release;
+        WithoutGIL unlocked;
         k.Write(dir.c_str());
       });
 
@@ -192,7 +192,7 @@ q_iq, r_ir bin centres and cos theta = 1 - ic*delctheta; see femtokit.Kernel3D.
       .def(
           "compute",
           [](CKernelWF& k, WaveFunction& w) {
-            py::gil_scoped_release release;
+            WithoutGIL unlocked;
             k.Calc(w.wf.get());
           },
           py::arg("wavefunction"), "Fills the table from a wave function.")
@@ -206,7 +206,7 @@ q_iq, r_ir bin centres and cos theta = 1 - ic*delctheta; see femtokit.Kernel3D.
              });
            })
       .def("_write", [](CKernelWF& k, const std::string& dir) {
-        py::gil_scoped_release release;
+        WithoutGIL unlocked;
         k.Write(dir.c_str());
       });
 }

@@ -2,13 +2,12 @@
 // (the package forwards them to the "femtokit" logger).
 //
 // Messages arrive in printf pieces; complete lines are forwarded. A line
-// produced on another thread than the one that imported the module is kept
-// until the importing thread emits again (calling into Python from a worker
-// thread while the main thread waits for it could deadlock on the GIL).
+// produced on a thread that Python does not know (a worker of a parallel loop)
+// is kept until a Python thread emits again: taking the GIL there could
+// deadlock with the Python thread that waits for the loop to end.
 
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -22,7 +21,6 @@ struct OutputState {
   std::mutex mutex;
   std::string partial[3];
   std::vector<std::pair<int, std::string>> pending;
-  std::thread::id main_thread;
   py::object* callback = nullptr;  // never released: it may be needed during interpreter exit
 };
 
@@ -42,7 +40,7 @@ void Sink(femtokit::Verbosity level, const std::string& message) {
     for (size_t nl; (nl = buffer.find('\n', start)) != std::string::npos; start = nl + 1)
       s.pending.emplace_back(static_cast<int>(level), buffer.substr(start, nl - start));
     buffer.erase(0, start);
-    if (std::this_thread::get_id() != s.main_thread || s.callback == nullptr) return;
+    if (PyGILState_GetThisThreadState() == nullptr || s.callback == nullptr) return;
     lines.swap(s.pending);
   }
   if (lines.empty() || !Py_IsInitialized()) return;
@@ -59,7 +57,6 @@ void Sink(femtokit::Verbosity level, const std::string& message) {
 }  // namespace
 
 void BindOutput(py::module_& m) {
-  State().main_thread = std::this_thread::get_id();
   m.def(
       "set_output_callback",
       [](py::object callback) {

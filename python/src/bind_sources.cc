@@ -50,21 +50,21 @@ void BindSources(py::module_& m) {
       .def(
           "_compute",
           [](Source& s, CCHArray& a) {
-            py::gil_scoped_release release;
+            WithoutGIL unlocked;
             s.calc->CalcS(&a);
           })
       .def(
           "_compute_component",
           [](Source& s, int lx, int ly, int lz, CCHArray& a) {
             if (!a.IsStored(lx, ly, lz, 0)) throw py::value_error("component not stored in the array");
-            py::gil_scoped_release release;
+            WithoutGIL unlocked;
             s.calc->CalcS(lx, ly, lz, &a);
           })
       .def("_compute_grid", [](Source& s, C3DArray& g) {
         auto* gaussian = dynamic_cast<CSourceCalc_Gaussian*>(s.calc.get());
         if (gaussian == nullptr)
           throw py::value_error("source model " + s.model + " cannot fill a Grid3D (gaussian3d can)");
-        py::gil_scoped_release release;
+        WithoutGIL unlocked;
         gaussian->CalcS(&g);
       });
 }

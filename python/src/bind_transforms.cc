@@ -15,14 +15,14 @@ void BindTransforms(py::module_& m) {
   m.def(
       "_s2c",
       [](CCHArray& s, CKernel& k, CCHArray& cf) {
-        py::gil_scoped_release release;
+        WithoutGIL unlocked;
         S2CF::s2c(&s, &k, &cf);
       },
       py::arg("source"), py::arg("kernel"), py::arg("cf"));
   m.def(
       "_s2c_component",
       [](int lx, int ly, int lz, CCHArray& s, CKernel& k, CCHArray& cf) {
-        py::gil_scoped_release release;
+        WithoutGIL unlocked;
         S2CF::s2c(lx, ly, lz, &s, &k, &cf);
       },
       py::arg("lx"), py::arg("ly"), py::arg("lz"), py::arg("source"), py::arg("kernel"),
@@ -30,7 +30,7 @@ void BindTransforms(py::module_& m) {
   m.def(
       "_s2c_grid",
       [](C3DArray& s, CKernelWF& k, C3DArray& cf) {
-        py::gil_scoped_release release;
+        WithoutGIL unlocked;
         S2CF::s2c(&s, &k, &cf);
       },
       py::arg("source"), py::arg("kernel"), py::arg("cf"));

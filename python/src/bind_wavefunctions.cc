@@ -22,7 +22,7 @@ std::unique_ptr<WaveFunction> MakeWaveFunction(const std::string& pair,
   }
   auto out = std::make_unique<WaveFunction>();
   out->pair = pair;
-  py::gil_scoped_release release;  // the partial waves of a fine grid take a while
+  WithoutGIL unlocked;  // the partial waves of a fine grid take a while
   out->wf = femtokit::MakeWaveFunction(pair, parsfile);
   return out;
 }
@@ -40,7 +40,7 @@ py::array_t<double> PsiSquared(WaveFunction& w, const DoubleArray& q, const Doub
   double* po = out.mutable_data();
   CWaveFunction* wf = w.wf.get();
   {
-    py::gil_scoped_release release;
+    WithoutGIL unlocked;
     for (py::ssize_t i = 0; i < n; i++) po[i] = wf->GetPsiSquared(pq[i], pr[i], pc[i]);
   }
   return out;

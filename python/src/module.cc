@@ -14,6 +14,12 @@
 #include "numeric/threads.h"
 
 namespace femtokit_python {
+
+std::recursive_mutex& LibraryMutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
+
 namespace {
 
 [[noreturn]] void ThrowFatal(const std::string& message) { throw FatalError(message); }

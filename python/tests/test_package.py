@@ -29,6 +29,30 @@ def test_psi2_broadcasts_like_numpy_and_matches_scalar_calls(pair):
     assert isinstance(wf.psi2(10.0, 2.0, 0.0), float)
 
 
+def test_threads_share_a_wavefunction_safely():
+    from concurrent.futures import ThreadPoolExecutor
+    wf = fk.WaveFunction("pp", nqmax=6, delq=5.0)
+    q = np.linspace(1.0, 30.0, 4000)
+    serial = wf.psi2(q, 3.0, 0.4)
+    with ThreadPoolExecutor(4) as pool:
+        results = list(pool.map(lambda c: wf.psi2(q, 3.0, c), [0.4] * 8))
+    for res in results:
+        np.testing.assert_array_equal(res, serial)
+
+
+@pytest.mark.parametrize("model", fk.source_models())
+def test_every_source_model_computes_or_raises(model):
+    src = fk.Source(model)
+    if "Nsample" in src.parameters:
+        src["Nsample"] = 40  # Monte-Carlo models: keep it quick
+    try:
+        a = src.array(lmax=2, nradial=8, radstep=1.0)
+    except (FileNotFoundError, ValueError) as e:  # e.g. an event file not given
+        assert str(e)
+    else:
+        assert np.all(np.isfinite(a.component(0, 0, 0)))
+
+
 def test_wavefunction_grid_from_keywords_and_from_q():
     wf = fk.WaveFunction("pkplus", nqmax=5, delq=3.0, strong=False)
     np.testing.assert_allclose(wf.q, (np.arange(5) + 0.5) * 3.0)
