@@ -12,6 +12,7 @@
 #include "kernel/kernel.h"
 #include "kernel/s2cf.h"
 #include "numeric/fatal.h"
+#include "numeric/output.h"
 #include "source/sourcecalc.h"
 
 namespace femtokit {
@@ -63,9 +64,25 @@ SourceChiSquare::SourceChiSquare(CSourceCalc* model, CKernel* kernel, CCHArray* 
 
 SourceChiSquare::~SourceChiSquare() = default;
 
+namespace {
+// Keeps the probe's own messages (the dummy's "i'm a dummy") out of the output;
+// restores the level also when the model's CalcS ends in a thrown fatal error.
+class QuietScope {
+ public:
+  QuietScope() : saved_(GetVerbosity()) { SetVerbosity(Verbosity::kQuiet); }
+  ~QuietScope() { SetVerbosity(saved_); }
+  QuietScope(const QuietScope&) = delete;
+  QuietScope& operator=(const QuietScope&) = delete;
+
+ private:
+  Verbosity saved_;
+};
+}  // namespace
+
 // A model whose component CalcS is the base's dummy writes nothing: mark the
 // component with NaN, ask for it, and see whether it was overwritten.
 bool SourceChiSquare::ProbeComponentwise() {
+  QuietScope quiet;
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (int ir = 0; ir < source_->GetNRADIAL(); ir++) source_->SetElement(lx_, ly_, lz_, ir, nan);
   model_->CalcS(lx_, ly_, lz_, source_.get());

@@ -10,7 +10,8 @@ import os
 import numpy as np
 
 from . import _core
-from ._util import broadcast_doubles, check_directory, merged_parameters, parameter_file
+from ._util import (broadcast_doubles, check_directory, merged_parameters, parameter_file,
+                    read_parameter_file)
 
 CHArray = _core.CHArray
 Grid3D = _core.Grid3D
@@ -74,7 +75,18 @@ def _grid_read(dirname):
     pars = os.path.join(dirname, "3Darraypars.dat")
     if not os.path.isfile(pars):
         raise FileNotFoundError(f"grid parameter file {pars} does not exist")
-    g = Grid3D(1, 1.0, 1, 1.0, 1, 1.0)
+    p = read_parameter_file(pars)
+    n = [int(p.get(k, 1)) for k in ("NXMAX", "NYMAX", "NZMAX")]
+    if int(p.get("NXYZMAX", 0)) != 0:
+        n = [int(p["NXYZMAX"])] * 3
+    d = [float(p.get("DELXYZ", 1.0))] * 3 if float(p.get("DELXYZ", 0.0)) > 1e-10 else [1.0] * 3
+    d = [float(p.get(k, v)) for k, v in zip(("DELX", "DELY", "DELZ"), d)]
+    if p.get("IDENTICAL", False):
+        sym = [True] * 3
+    else:
+        sym = [bool(p.get(k, False)) for k in ("XSYM", "YSYM", "ZSYM")]
+    # built with the directory's own parameters, so the read needs no rebuild
+    g = Grid3D(n[0], d[0], n[1], d[1], n[2], d[2], *sym)
     g._read(dirname)
     return g
 
