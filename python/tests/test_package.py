@@ -63,18 +63,37 @@ def test_wavefunction_grid_from_keywords_and_from_q():
     np.testing.assert_allclose(free.psi2([3.0, 9.0], 4.0, [0.2, -0.5]), 1.0, atol=1e-10)
 
 
-def test_quiet_by_default_verbose_and_logging(capfd, caplog):
-    fk.Kernel.purehbt(nqmax=2, nrmax=2, lmax=0)  # prints its parameter block in programs
+def _pipeline(tmp_path):
+    """Every kind of library work that prints in the programs."""
+    wf = fk.WaveFunction("nn", nqmax=3, delq=5.0)
+    k = fk.Kernel.from_wavefunction(wf, nqmax=3, delq=5.0, nrmax=8, delr=0.5, lmax=2)
+    k.write(tmp_path / "k")
+    fk.Kernel3D.from_wavefunction(wf, nqmax=2, delq=5.0, nrmax=4, delr=0.5, nctheta=4)
+    q, c = fk.correlation(fk.Source("gx1d", lambdaX=0.0), k)
+    cost = fk.ChiSquareCost.from_arrays(fk.Source("gx1d", lambdaX=0.0), k, q, c + 0.01,
+                                        np.full(q.size, 0.01), ["R"])
+    cost.builtin_fit(errors={"R": 0.2}).newton(2)
+    del k, wf
+    import gc
+    gc.collect()
+
+
+def test_quiet_by_default_verbose_and_logging(tmp_path, capfd, caplog):
+    _pipeline(tmp_path)
     assert capfd.readouterr().out == ""
     try:
         fk.set_verbose(True)
         fk.Kernel.purehbt(nqmax=2, nrmax=2, lmax=0)
-        assert "PARAMETERS FOR KERNEL" in capfd.readouterr().out
+        out = capfd.readouterr().out
+        assert "PARAMETERS FOR KERNEL" in out and "kernel object deleted" in out
         fk.set_verbose(False)
         fk.set_verbosity(2)
         with caplog.at_level(logging.INFO, logger="femtokit"):
-            fk.Kernel.purehbt(nqmax=2, nrmax=2, lmax=0)
-        assert any("nqmax set to 2" in rec.getMessage() for rec in caplog.records)
+            _pipeline(tmp_path)
+        messages = [rec.getMessage() for rec in caplog.records]
+        for expected in ("nqmax set to 3", "kernel: q row 3 of 3 done", "In GetChiSquare",
+                         "chi^2/Ndof=", "kernel object deleted", "KernelWF object deleted"):
+            assert any(expected in m for m in messages), expected
         assert capfd.readouterr().out == ""
     finally:
         fk.set_verbose(False)
