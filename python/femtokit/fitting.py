@@ -10,7 +10,7 @@ from .kernels import Kernel
 from .sources import Source
 
 
-class ChiSquareCost:
+class ChiSquareCost(_core.ChiSquare):
     """Chi-square of a source model against a measured correlation function, as a
     cost function that iminuit.Minuit accepts directly:
 
@@ -28,7 +28,8 @@ class ChiSquareCost:
                 (0,0,0) component) and its errors; see from_arrays for ndarrays
     parameters  names of the fitted parameters (keys of the source model)
 
-    Attributes errordef (1, least squares), ndata; call as cost(*values).
+    Attributes errordef (1, least squares), ndata; call as cost(*values) or
+    cost(values) -- the call goes straight to C++.
 
     >>> from iminuit import Minuit                              # doctest: +SKIP
     >>> m = Minuit(cost, **cost.start); m.migrad()              # doctest: +SKIP
@@ -50,7 +51,7 @@ class ChiSquareCost:
             raise ValueError("give at least one parameter name, each once")
         lx, ly, lz = (int(i) for i in component)
         self.source, self.kernel, self.data, self.errors = source, kernel, data, errors
-        self._chi = _core.ChiSquare(source._obj, kernel._obj, data, errors, names, lx, ly, lz)
+        super().__init__(source._obj, kernel._obj, data, errors, names, lx, ly, lz)
         self._names = tuple(names)
         # Parameter names for iminuit: _parameters (iminuit >= 2.12), func_code (older).
         self._parameters = {n: None for n in names}
@@ -91,21 +92,15 @@ class ChiSquareCost:
     @property
     def ndata(self):
         """Number of compared bins."""
-        return self._chi.nbins
-
-    def __call__(self, *values):
-        """chi^2 at the parameter values, in the order of `parameters`."""
-        if len(values) == 1 and np.ndim(values[0]) == 1:
-            values = values[0]  # also accept one sequence, as iminuit's array calls do
-        return self._chi(values)
+        return self.nbins
 
     def model(self, *values):
         """(q, C_model(q)) at the given values (default: the current ones)."""
         if not values:
             values = tuple(self.start.values())
         self(*values)
-        theory = self._chi._theory()
-        lx, ly, lz = self._chi.component
+        theory = self._theory()
+        lx, ly, lz = self.component
         offset = 1.0 if (lx, ly, lz) == (0, 0, 0) else 0.0
         return theory.r, theory.component(lx, ly, lz) + offset
 
@@ -122,7 +117,7 @@ class ChiSquareCost:
         errs = [float(errors.get(n, 0.1 * abs(v) or 0.1)) for n, v in zip(names, vals)]
         lo = [float(limits.get(n, (-1e10, 1e10))[0]) for n in names]
         hi = [float(limits.get(n, (-1e10, 1e10))[1]) for n in names]
-        return BuiltinFit(self._chi, names, vals, errs, lo, hi)
+        return BuiltinFit(self, names, vals, errs, lo, hi)
 
 
 BuiltinFit = _core.BuiltinFit

@@ -45,20 +45,31 @@ void BindFit(py::module_& m) {
            py::keep_alive<1, 5>())
       .def(
           "__call__",
-          [](SourceChiSquare& c, const DoubleArray& values) {
-            if (values.ndim() != 1 || static_cast<size_t>(values.size()) != c.names().size())
+          [](SourceChiSquare& c, const py::args& args) {
+            // cost(x1, x2, ...) or cost([x1, x2, ...]) (iminuit calls both ways)
+            py::sequence values = args;
+            if (args.size() == 1 && (py::isinstance<py::list>(args[0]) ||
+                                     py::isinstance<py::tuple>(args[0]) ||
+                                     py::isinstance<py::array>(args[0])))
+              values = py::reinterpret_borrow<py::sequence>(args[0]);
+            if (static_cast<size_t>(py::len(values)) != c.names().size())
               throw py::value_error("expected " + std::to_string(c.names().size()) +
-                                    " parameter values");
+                                    " parameter values, got " + std::to_string(py::len(values)));
+            std::vector<double> x(c.names().size());
+            for (size_t i = 0; i < x.size(); i++) x[i] = values[i].cast<double>();
             WithoutGIL unlocked;
-            return c.Evaluate(values.data());
+            return c.Evaluate(x.data());
           },
-          py::arg("values"))
-      .def_property_readonly("names", &SourceChiSquare::names)
-      .def_property_readonly("nbins", &SourceChiSquare::NBins)
-      .def_property_readonly("componentwise", &SourceChiSquare::Componentwise)
-      .def_property_readonly("component", [](const SourceChiSquare& c) {
-        return py::make_tuple(c.lx(), c.ly(), c.lz());
-      })
+          "chi^2 at the parameter values, in the order of `names`: cost(x1, x2, ...) or "
+          "cost(sequence).")
+      .def_property_readonly("names", &SourceChiSquare::names, "Fitted parameter names.")
+      .def_property_readonly("nbins", &SourceChiSquare::NBins, "Number of compared bins.")
+      .def_property_readonly("componentwise", &SourceChiSquare::Componentwise,
+                             "Whether the model computes the compared component alone.")
+      .def_property_readonly(
+          "component",
+          [](const SourceChiSquare& c) { return py::make_tuple(c.lx(), c.ly(), c.lz()); },
+          "Compared component (lx, ly, lz).")
       .def("_source", [](SourceChiSquare& c) -> CCHArray& { return c.Source(); },
            py::return_value_policy::reference_internal)
       .def("_theory", [](SourceChiSquare& c) -> CCHArray& { return c.Theory(); },
