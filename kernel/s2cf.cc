@@ -21,9 +21,13 @@ bool CheckArrays(CCHArray* S, CKernel* kernel, CCHArray* CF) {
   if (kL != CF->GetLMAX()) {
     femtokit::Warn("WARNING: Array parameters for kernel calculations don't match\n");
     femtokit::Warn("___ CORRELATION FUNCTION PARAMETERS ___\n");
-    femtokit::Warn("XSYM=%d, YSYM=%d, ZSYM=%d\nLMAX=%d, NRADIAL=%d, RADSTEP=%g\n", int(CF->GetXSYM()), int(CF->GetYSYM()), int(CF->GetZSYM()), CF->GetLMAX(), CF->GetNRADIAL(), CF->GetRADSTEP());
+    femtokit::Warn("XSYM=%d, YSYM=%d, ZSYM=%d\nLMAX=%d, NRADIAL=%d, RADSTEP=%g\n",
+                   int(CF->GetXSYM()), int(CF->GetYSYM()), int(CF->GetZSYM()), CF->GetLMAX(),
+                   CF->GetNRADIAL(), CF->GetRADSTEP());
     femtokit::Warn("_____ SOURCE FUNCTION PARAMETERS _____\n");
-    femtokit::Warn("XSYM=%d, YSYM=%d, ZSYM=%d\nLMAX=%d, NRADIAL=%d, RADSTEP=%g\n", int(S->GetXSYM()), int(S->GetYSYM()), int(S->GetZSYM()), S->GetLMAX(), S->GetNRADIAL(), S->GetRADSTEP());
+    femtokit::Warn("XSYM=%d, YSYM=%d, ZSYM=%d\nLMAX=%d, NRADIAL=%d, RADSTEP=%g\n",
+                   int(S->GetXSYM()), int(S->GetYSYM()), int(S->GetZSYM()), S->GetLMAX(),
+                   S->GetNRADIAL(), S->GetRADSTEP());
     femtokit::Warn("For kernel, LMAX=%d\n", kL);
   }
   if (kernel->GetIDENTICAL() && !(CF->GetXSYM() && CF->GetYSYM() && CF->GetZSYM()))
