@@ -8,6 +8,7 @@
 #include "config/parameter.h"
 #include "numeric/fatal.h"
 #include "numeric/random.h"
+#include "numeric/output.h"
 
 CRandom *C3DArray::randy = nullptr;
 
@@ -311,7 +312,7 @@ void C3DArray::ReadPars(const char *parsfilename) {
   ZSYM = parameter::getI(pars, "ZSYM", ZSYM ? 1 : 0) != 0;
   const int nxyzmax = parameter::getI(pars, "NXYZMAX", 0);
   if (nxyzmax != 0) NXMAX = NYMAX = NZMAX = nxyzmax;
-  PrintPars();
+  if (femtokit::GetVerbosity() >= femtokit::Verbosity::kProgress) PrintPars();
 }
 
 void C3DArray::WriteArray(const char *dirname) const {
@@ -363,7 +364,7 @@ void C3DArray::ReadArray(const char *dirname) {
   if (NXMAX != oldn[0] || NYMAX != oldn[1] || NZMAX != oldn[2] || XSYM != oldsym[0] ||
       YSYM != oldsym[1] || ZSYM != oldsym[2] || std::fabs(DELX - olddel[0]) > 1e-10 ||
       std::fabs(DELY - olddel[1]) > 1e-10 || std::fabs(DELZ - olddel[2]) > 1e-10) {
-    printf("Warning: In ReadArray parameters have changed, new array being created\n");
+    femtokit::Warn("Warning: In ReadArray parameters have changed, new array being created\n");
     DeleteArray();
     CreateArray();
   }

@@ -12,6 +12,7 @@
 #include "arrays/charray.h"
 #include "arrays/chcalc.h"
 #include "numeric/fatal.h"
+#include "numeric/output.h"
 
 using ArrayCalc::internal::ValueOrZero;
 
@@ -23,19 +24,19 @@ namespace ArrayCalc {
 
 bool CompareArrayParameters(CCHArray *a, CCHArray *b) {
   if (a->XSYM != b->XSYM || a->YSYM != b->YSYM || a->ZSYM != b->ZSYM) {
-    printf("Symmetry mismatch between CHArrays!!!\n");
+    femtokit::Warn("Symmetry mismatch between CHArrays!!!\n");
     return false;
   }
   if (a->NRADIAL != b->NRADIAL) {
-    printf("NRADIAL mismatch between CCHArrays!!!\n");
+    femtokit::Warn("NRADIAL mismatch between CCHArrays!!!\n");
     return false;
   }
   if (std::fabs(a->RADSTEP - b->RADSTEP) > 1e-10) {
-    printf("RADSTEP mismatch between CCHArrays!!!\n");
+    femtokit::Warn("RADSTEP mismatch between CCHArrays!!!\n");
     return false;
   }
   if (a->LMAX != b->LMAX) {
-    printf("LMAX mismatch metween CCHArrays!!!\n");
+    femtokit::Warn("LMAX mismatch metween CCHArrays!!!\n");
     return false;
   }
   return true;
@@ -43,9 +44,9 @@ bool CompareArrayParameters(CCHArray *a, CCHArray *b) {
 
 bool CompareArrayParameters(C3DArray *g, CCHArray *a) {
   if (a->XSYM != g->XSYM || a->YSYM != g->YSYM || a->ZSYM != g->ZSYM) {
-    printf("X: %d=?%d, Y: %d=?%d Z: %d=?%d\n", int(a->XSYM), int(g->XSYM), int(a->YSYM),
+    femtokit::Warn("X: %d=?%d, Y: %d=?%d Z: %d=?%d\n", int(a->XSYM), int(g->XSYM), int(a->YSYM),
            int(g->YSYM), int(a->ZSYM), int(g->ZSYM));
-    printf("Symmetry mismatch between CHArray and 3DArray!!!\n");
+    femtokit::Warn("Symmetry mismatch between CHArray and 3DArray!!!\n");
     return false;
   }
   return true;
@@ -53,7 +54,7 @@ bool CompareArrayParameters(C3DArray *g, CCHArray *a) {
 
 bool CompareArrayParameters(CCHArray *a, C3DArray *g) {
   if (a->XSYM != g->XSYM || a->YSYM != g->YSYM || a->ZSYM != g->ZSYM) {
-    printf("Symmetry mismatch between CHArray and 3DArray!!!\n");
+    femtokit::Warn("Symmetry mismatch between CHArray and 3DArray!!!\n");
     return false;
   }
   return true;
@@ -61,16 +62,16 @@ bool CompareArrayParameters(CCHArray *a, C3DArray *g) {
 
 bool CompareArrayParameters(C3DArray *g, C3DArray *h) {
   if (g->XSYM != h->XSYM || g->YSYM != h->YSYM || g->ZSYM != h->ZSYM) {
-    printf("Symmetry mismatch between 3DArrays!!!\n");
+    femtokit::Warn("Symmetry mismatch between 3DArrays!!!\n");
     return false;
   }
   if (g->NXMAX != h->NXMAX || g->NYMAX != h->NYMAX || g->NZMAX != h->NZMAX) {
-    printf("NXYZMAX mismatch between 3DArrays!!!\n");
+    femtokit::Warn("NXYZMAX mismatch between 3DArrays!!!\n");
     return false;
   }
   if (std::fabs(g->DELX - h->DELX) > 1e-10 || std::fabs(g->DELY - h->DELY) > 1e-10 ||
       std::fabs(g->DELZ - h->DELZ) > 1e-10) {
-    printf("DELXYZ mismatch between 3DArrays!!!\n");
+    femtokit::Warn("DELXYZ mismatch between 3DArrays!!!\n");
     return false;
   }
   return true;
@@ -250,7 +251,7 @@ void DivideArrays(CCHArray *A, int irA, CCHArray *B, int irB, CCHArray *C, int i
     prev = cur;
     cur = 0.0;
   }
-  printf("INFO: Sum in DivideAExpArrays satisfied convergence criteria at L=%d\n", L - 1);
+  femtokit::Progress("INFO: Sum in DivideAExpArrays satisfied convergence criteria at L=%d\n", L - 1);
   T.SetLMAX(L - 1);
   Detrace(&T, 0, C, irC);
 }
@@ -336,7 +337,7 @@ void DivideArrays(C3DArray *A, C3DArray *B, C3DArray *C) {
     }
   });
   if (nzero > 0)
-    printf("WARNING: %d cells with zero divisor in ArrayCalc::DivideArrays set to 0\n", nzero);
+    femtokit::Warn("WARNING: %d cells with zero divisor in ArrayCalc::DivideArrays set to 0\n", nzero);
 }
 
 void InvertArray(C3DArray *A, C3DArray *B) {
@@ -350,7 +351,7 @@ void InvertArray(C3DArray *A, C3DArray *B) {
       b = 1.0 / a;
     }
   });
-  if (nzero > 0) printf("WARNING: %d zero cells in ArrayCalc::InvertArray set to 0\n", nzero);
+  if (nzero > 0) femtokit::Warn("WARNING: %d zero cells in ArrayCalc::InvertArray set to 0\n", nzero);
 }
 
 }  // namespace ArrayCalc

@@ -15,6 +15,7 @@
 #include "arrays/chcalc.h"
 #include "arrays/ylmarray.h"
 #include "numeric/fatal.h"
+#include "numeric/output.h"
 
 using ArrayCalc::internal::FactorialD;
 using ArrayCalc::internal::ValueOrZero;
@@ -262,7 +263,7 @@ void CalcXExpArrayFromAExpArray(CCHArray *A, int irA, CCHArray *X, int irX) {
     CopyArray(&Q, 0, &P, 0);
     if (n >= kLogTerms || g <= kSeriesTolerance) break;
   }
-  printf("nmax was %d\n", n + 1);
+  femtokit::Progress("nmax was %d\n", n + 1);
   Detrace(&S, 0, X, irX);
 }
 

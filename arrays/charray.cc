@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "numeric/fatal.h"
+#include "numeric/output.h"
 
 CCHCalc* CCHArray::chcalc = nullptr;
 CRandom* CCHArray::randy = nullptr;
@@ -178,20 +179,20 @@ int CCHArray::GetIR(double r) const {
 // ---------------------------------------------------------------- bad-index messages
 
 double CCHArray::WarnGet(int lx, int ly, int lz, int ir) const {
-  printf("WARNING: Tried to get non-existent element in CCHArray\n");
-  printf("LMAX=%d, XSYM=%d, YSYM=%d, ZSYM=%d, ir=%d\n", LMAX, int(XSYM), int(YSYM), int(ZSYM), ir);
-  printf("l=(%d,%d,%d), ir=%d\n", lx, ly, lz, ir);
+  femtokit::Warn("WARNING: Tried to get non-existent element in CCHArray\n");
+  femtokit::Warn("LMAX=%d, XSYM=%d, YSYM=%d, ZSYM=%d, ir=%d\n", LMAX, int(XSYM), int(YSYM), int(ZSYM), ir);
+  femtokit::Warn("l=(%d,%d,%d), ir=%d\n", lx, ly, lz, ir);
   return 0.0;
 }
 
 void CCHArray::FatalSet(int lx, int ly, int lz, int ir) const {
-  printf("Tried to set element out of bounds in CCHArray\n");
-  printf("LMAX=%d, XSYM=%d, YSYM=%d, ZSYM=%d, ir=%d\n", LMAX, int(XSYM), int(YSYM), int(ZSYM), ir);
+  femtokit::Warn("Tried to set element out of bounds in CCHArray\n");
+  femtokit::Warn("LMAX=%d, XSYM=%d, YSYM=%d, ZSYM=%d, ir=%d\n", LMAX, int(XSYM), int(YSYM), int(ZSYM), ir);
   femtokit::Fatal("l=(%d,%d,%d), ir=%d\n", lx, ly, lz, ir);
 }
 
 void CCHArray::FatalIncrement(int lx, int ly, int lz, int ir) const {
-  printf("OUT OF BOUNDS IN INCREMENTELEMENT\n");
+  femtokit::Warn("OUT OF BOUNDS IN INCREMENTELEMENT\n");
   femtokit::Fatal("ell=(%d,%d,%d), ir=%d\n", lx, ly, lz, ir);
 }
 

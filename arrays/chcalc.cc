@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "numeric/fatal.h"
+#include "numeric/output.h"
 
 double***** CCHCalc::overlap = nullptr;
 double** CCHCalc::binomial = nullptr;
@@ -44,7 +45,7 @@ CCHCalc::~CCHCalc() {
   INITIALIZED -= 1;
   if (INITIALIZED == 0) {
     ClearStaticData();
-    printf("CCHCalc static data cleared\n");
+    femtokit::Progress("CCHCalc static data cleared\n");
     fflush(stdout);
   }
 }
@@ -82,7 +83,7 @@ void CCHCalc::InitStaticData() {
 }
 
 void CCHCalc::ClearStaticData() {
-  printf(
+  femtokit::Progress(
       "Clearing static data used for charray calc.s. \nDon't do this unless you are finished "
       "with charray objects\n");
   fflush(stdout);

@@ -14,6 +14,7 @@
 #include "numeric/misc.h"
 #include "numeric/random.h"
 #include "source/sourcecalc.h"
+#include "numeric/output.h"
 
 // ---------------------------------------------------------------- CParInfo --
 
@@ -110,7 +111,7 @@ void CCF2SFit::Init() {
     ErrorMatrix[i] = new double[npars]();
     StepMatrix[i] = new double[npars]();
   }
-  printf("SFit Arrays Initialized\n");
+  femtokit::Progress("SFit Arrays Initialized\n");
 }
 
 void CCF2SFit::SetL(int lxset, int lyset, int lzset) {
@@ -129,7 +130,7 @@ int CCF2SFit::FindPar(const char* parname, int first, int last) const {
 void CCF2SFit::SetPar(const char* parname, double value) {
   const int i = FindPar(parname, 0, npars);
   if (i < 0) {
-    printf("Can not set %s, parameter with that name does not exist\n", parname);
+    femtokit::Warn("Can not set %s, parameter with that name does not exist\n", parname);
     return;
   }
   par[i]->currentx = value;
@@ -138,24 +139,24 @@ void CCF2SFit::SetPar(const char* parname, double value) {
 void CCF2SFit::FixPar(const char* parname) {
   const int i = FindPar(parname, 0, nfreepars);
   if (i < 0) {
-    printf("Par %s already fixed or does not exist\n", parname);
+    femtokit::Warn("Par %s already fixed or does not exist\n", parname);
     return;
   }
   if (i != nfreepars - 1) SwitchPars(i, nfreepars - 1);
   nfreepars -= 1;
   par[nfreepars]->fixed = true;
-  printf("Fixing par[%d], name=%s\n", nfreepars, par[nfreepars]->name);
+  femtokit::Progress("Fixing par[%d], name=%s\n", nfreepars, par[nfreepars]->name);
 }
 
 void CCF2SFit::FreePar(const char* parname) {
   const int i = FindPar(parname, nfreepars, npars);
   if (i < 0) {
-    printf("Par %s already free or does not exist\n", parname);
+    femtokit::Warn("Par %s already free or does not exist\n", parname);
     return;
   }
   if (i != nfreepars) SwitchPars(i, nfreepars);
   par[nfreepars]->fixed = false;
-  printf("Freeing par[%d], name=%s\n", nfreepars, par[nfreepars]->name);
+  femtokit::Progress("Freeing par[%d], name=%s\n", nfreepars, par[nfreepars]->name);
   nfreepars += 1;
 }
 
@@ -179,9 +180,9 @@ double CCF2SFit::GetChiSquared(const double* x) {
   std::vector<double> v(npars);
   for (int i = 0; i < npars; i++) v[i] = (i < nfreepars) ? x[i] : par[i]->currentx;
 
-  printf("In GetChiSquare, x[] = ");
-  for (int i = 0; i < npars; i++) printf("%g,", v[i]);
-  printf("\n");
+  femtokit::Progress("In GetChiSquare, x[] = ");
+  for (int i = 0; i < npars; i++) femtokit::Progress("%g,", v[i]);
+  femtokit::Progress("\n");
 
   // The map stores "%g" text: the model sees every value with six significant
   // digits, which also makes ever smaller minimiser steps end in equal chi^2.

@@ -14,6 +14,7 @@
 #include "numeric/fatal.h"
 #include "numeric/gslmatrix.h"
 #include "numeric/random.h"
+#include "numeric/output.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ void CCF2SFit::Newton(int maxtries) {
   const int n = nfreepars;
   if (n == 0) {
     // Nothing to vary: the run only evaluates the current point.
-    printf("Newton: no free parameters, nothing to minimise\n");
+    femtokit::Warn("Newton: no free parameters, nothing to minimise\n");
     currentchi2 = GetChiSquared(nullptr);
     return;
   }
@@ -142,7 +143,7 @@ void CCF2SFit::Newton(int maxtries) {
         const double chimp = GetChiSquared(xmp.data());
         const double chimm = GetChiSquared(xmm.data());
         C[i][j] = C[j][i] = (chipp + chimm - chipm - chimp) / (4.0 * dx[i] * dx[j]);
-        printf("___ itry=%d, Curvature[%d][%d]=%g ___\n", itry, i, j, C[i][j]);
+        femtokit::Progress("___ itry=%d, Curvature[%d][%d]=%g ___\n", itry, i, j, C[i][j]);
       }
     }
     // Diagonal curvature and gradient; the probes may lie outside the bounds.
@@ -154,14 +155,14 @@ void CCF2SFit::Newton(int maxtries) {
       xmm[i] -= dx[i];
       const double chiminus = GetChiSquared(xmm.data());
       C[i][i] = (chiplus + chiminus - 2.0 * chi2_0) / (dx[i] * dx[i]);
-      printf("___ itry=%d, Curvature[%d][%d]=%g ___\n", itry, i, i, C[i][i]);
+      femtokit::Progress("___ itry=%d, Curvature[%d][%d]=%g ___\n", itry, i, i, C[i][i]);
       grad[i] = (chiplus - chiminus) / (2.0 * dx[i]);
     }
 
     // A singular curvature matrix (or a non-finite chi^2) gives no usable step;
     // stop here rather than carry NaN or garbage into the parameters.
     if (!SolveCurvature(linalg, C, grad, delx)) {
-      printf(
+      femtokit::Warn(
           "Newton: curvature matrix is singular or not finite, no step possible; "
           "stopping at the current parameters\n");
       chi2new = chi2_0;
@@ -170,9 +171,9 @@ void CCF2SFit::Newton(int maxtries) {
 
     int nrescale = 0;
     while (true) {
-      printf("delx[] = ");
-      for (int i = 0; i < n; i++) printf("%g ", delx[i]);
-      printf("\n");
+      femtokit::Progress("delx[] = ");
+      for (int i = 0; i < n; i++) femtokit::Progress("%g ", delx[i]);
+      femtokit::Progress("\n");
       for (int i = 0; i < n; i++) xnew[i] = x[i] - delx[i];
 
       bool outside = false;
@@ -183,7 +184,7 @@ void CCF2SFit::Newton(int maxtries) {
         for (int i = 0; i < n; i++) delx[i] *= 0.5;
         // Five halvings are allowed per iteration; the sixth violation ends the run.
         if (nrescale > 4) femtokit::Fatal("Stepped outside min/max, will rescale delx[]\n");
-        printf("Stepped outside min/max, will rescale delx[]\n");
+        femtokit::Progress("Stepped outside min/max, will rescale delx[]\n");
         nrescale += 1;
         continue;
       }
@@ -193,13 +194,13 @@ void CCF2SFit::Newton(int maxtries) {
         // No limit needed: once the step is below the six significant digits
         // that reach the model, chi2new equals chi2_0 and the trial succeeds.
         for (int i = 0; i < n; i++) delx[i] *= 0.5;
-        printf("new chi^2 bigger than previous, will rescale delx[]\n");
+        femtokit::Progress("new chi^2 bigger than previous, will rescale delx[]\n");
         continue;
       }
       break;
     }
 
-    printf("SUCCESS!!!!!!!!!!!\n");
+    femtokit::Progress("SUCCESS!!!!!!!!!!!\n");
     CalcErrorMatrixFromCurvature(C.rows());
     for (int i = 0; i < n; i++) {
       dx[i] = par[i]->error;
@@ -244,7 +245,7 @@ void CCF2SFit::CalcErrorMatrixFromCurvature(const double* const* C) {
     }
   }
   if (!finite) {
-    printf(
+    femtokit::Warn(
         "CalcErrorMatrixFromCurvature: curvature matrix is singular or not finite, "
         "error matrix and errors left unchanged\n");
     return;
@@ -313,7 +314,7 @@ void CCF2SFit::SteepestDescent(int maxcalls) {
     // No direction to descend along (no free parameter, a flat chi^2 or a
     // non-finite gradient): dividing by |G| would only produce NaN.
     if (!(Gnorm > 0.0) || !std::isfinite(Gnorm)) {
-      printf("SteepestDescent: gradient is zero or not finite, stopping\n");
+      femtokit::Warn("SteepestDescent: gradient is zero or not finite, stopping\n");
       break;
     }
 
@@ -326,7 +327,7 @@ void CCF2SFit::SteepestDescent(int maxcalls) {
     for (int i = 0; i < n; i++) {
       xa[i] = x[i] - 0.5 * d[i];
       xb[i] = x[i] + 0.5 * d[i];
-      printf("xa[%d]=%g, xb[%d]=%g\n", i, xa[i], i, xb[i]);
+      femtokit::Progress("xa[%d]=%g, xb[%d]=%g\n", i, xa[i], i, xb[i]);
     }
     const double chia = GetChiSquared(xa.data());
     const double chib = GetChiSquared(xb.data());
@@ -335,7 +336,7 @@ void CCF2SFit::SteepestDescent(int maxcalls) {
     double t = Gnorm / K;
     if (t < 0.0) {
       // Negative curvature: the quadratic model has no minimum along the line.
-      printf("Warning: curvature in q has wrong sign\n");
+      femtokit::Warn("Warning: curvature in q has wrong sign\n");
       t = dq;
     }
     if (t > 10.0 * dq) t = 10.0 * dq;
@@ -350,7 +351,7 @@ void CCF2SFit::SteepestDescent(int maxcalls) {
       chi2new = GetChiSquared(xnew.data());
       if (chi2new > chi2_0) {
         t *= 0.5;
-        printf("new chi^2 not so good\n");
+        femtokit::Progress("new chi^2 not so good\n");
         continue;
       }
       break;
@@ -391,7 +392,7 @@ void CCF2SFit::Metropolis(int ncalls) {
   bool possible = true;
   for (int i = n; i < N; i++) {
     if (par[i]->currentx < par[i]->xmin || par[i]->currentx > par[i]->xmax) {
-      printf(
+      femtokit::Warn(
           "Metropolis: fixed parameter %s=%g lies outside its bounds [%g,%g], "
           "no trial can be made\n",
           par[i]->name, par[i]->currentx, par[i]->xmin, par[i]->xmax);
@@ -415,7 +416,7 @@ void CCF2SFit::Metropolis(int ncalls) {
       }
     }
     if (!inside) {
-      printf(
+      femtokit::Warn(
           "Metropolis: no trial point inside the bounds after %d draws, "
           "ending the walk after %d trials\n",
           kMaxMetropolisRedraws, ntrials);
@@ -430,7 +431,7 @@ void CCF2SFit::Metropolis(int ncalls) {
       currentchi2 = chi2;
       naccept += 1;
       for (int i = 0; i < N; i++) par[i]->currentx = x[i];
-      printf("SUCCESS, Nsuccess=%d, Ncalls=%d\n", naccept, m);
+      femtokit::Progress("SUCCESS, Nsuccess=%d, Ncalls=%d\n", naccept, m);
     }
     for (int i = 0; i < N; i++) {
       Sx[i] += par[i]->currentx;
@@ -453,7 +454,7 @@ void CCF2SFit::Metropolis(int ncalls) {
   } else {
     // One or no accepted point has no spread to measure (A/(A-1) would divide
     // by zero): keep the matrix the walk started with.
-    printf(
+    femtokit::Warn(
         "Metropolis: %d trials with %d accepted, too few for a covariance; "
         "error matrix left unchanged\n",
         M, A);
@@ -461,7 +462,7 @@ void CCF2SFit::Metropolis(int ncalls) {
       for (int j = 0; j < N; j++) ErrorMatrix[i][j] = previous[i][j];
   }
 
-  printf("Best chi^2=%g, Best x[] = ", bestchi2);
-  for (int i = 0; i < N; i++) printf("%g ", par[i]->bestx);
-  printf("\n");
+  femtokit::Progress("Best chi^2=%g, Best x[] = ", bestchi2);
+  for (int i = 0; i < N; i++) femtokit::Progress("%g ", par[i]->bestx);
+  femtokit::Progress("\n");
 }

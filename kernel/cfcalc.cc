@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "arrays/charray.h"
+#include "numeric/output.h"
 
 namespace CFCalc {
 
@@ -15,12 +16,12 @@ double GetChiSquared(int lx, int ly, int lz, CCHArray* cfexp, CCHArray* cferror,
     // Such an error dominates (or, at zero, makes infinite) the sum: say so,
     // but keep the term so that the caller sees its effect.
     if (error < 1e-8)
-      printf("CFCalc::GetChiSquared : \nSuspiciously small or negative error = %g, l=(%d,%d,%d)\n",
+      femtokit::Warn("CFCalc::GetChiSquared : \nSuspiciously small or negative error = %g, l=(%d,%d,%d)\n",
              error, lx, ly, lz);
     const double diff = cfexp->GetElement(lx, ly, lz, ir) - cftheory->GetElement(lx, ly, lz, ir);
     chisquared += diff * diff / (error * error);
   }
-  printf("chi^2/Ndof=%g\n", chisquared / n);
+  femtokit::Progress("chi^2/Ndof=%g\n", chisquared / n);
   return chisquared;
 }
 

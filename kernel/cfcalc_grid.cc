@@ -6,6 +6,7 @@
 #include "arrays/arraycalc.h"
 #include "kernel/cfcalc.h"
 #include "numeric/fatal.h"
+#include "numeric/output.h"
 
 namespace CFCalc {
 
@@ -31,7 +32,7 @@ double GetChiSquared(C3DArray* cfexp, C3DArray* cferror, C3DArray* cftheory) {
               // Such an error dominates (or, at zero, makes infinite) the sum:
               // say so, but keep the term so that the caller sees its effect.
               if (error < 1e-8)
-                printf(
+                femtokit::Warn(
                     "CFCalc::GetChiSquared : \nSuspiciously small or negative error = %g, "
                     "isx=%d,ix=%d, isy=%d,iy=%d, isz=%d,iz=%d\n",
                     error, isx, ix, isy, iy, isz, iz);
@@ -40,7 +41,7 @@ double GetChiSquared(C3DArray* cfexp, C3DArray* cferror, C3DArray* cftheory) {
               chisquared += diff * diff / (error * error);
               ndof++;
             }
-  printf("chi^2/Ndof=%g\n", chisquared / ndof);
+  femtokit::Progress("chi^2/Ndof=%g\n", chisquared / ndof);
   return chisquared;
 }
 

@@ -12,6 +12,7 @@
 #include "config/parameter.h"
 #include "numeric/fatal.h"
 #include "numeric/gslerror.h"
+#include "numeric/output.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ CKernel::~CKernel() {
   }
   delete[] kernel;
   delete[] P;
-  printf("kernel object deleted\n");
+  femtokit::Progress("kernel object deleted\n");
 }
 
 void CKernel::ParsInit(const char* parsfilename) {
@@ -98,15 +99,15 @@ void CKernel::ParsInit(const char* parsfilename) {
   delq = parameter::getD(pars, "DELQ", 4.0);
   delr = parameter::getD(pars, "DELR", 0.5);
   IDENTICAL = parameter::getB(pars, "IDENTICAL", false);
-  printf("reading from %s\n", parsfilename);
-  printf("  _________ PARAMETERS FOR KERNEL ________\n");
-  printf("delq set to %g\n", delq);
-  printf("nqmax set to %d\n", nqmax);
-  printf("delr set to %g\n", delr);
-  printf("nrmax set to %d\n", nrmax);
-  printf("KLMAX=%d\n", LMAX);
-  printf("IDENTICAL set to %d\n", IDENTICAL ? 1 : 0);
-  printf("__________________________________________\n");
+  femtokit::Progress("reading from %s\n", parsfilename);
+  femtokit::Progress("  _________ PARAMETERS FOR KERNEL ________\n");
+  femtokit::Progress("delq set to %g\n", delq);
+  femtokit::Progress("nqmax set to %d\n", nqmax);
+  femtokit::Progress("delr set to %g\n", delr);
+  femtokit::Progress("nrmax set to %d\n", nrmax);
+  femtokit::Progress("KLMAX=%d\n", LMAX);
+  femtokit::Progress("IDENTICAL set to %d\n", IDENTICAL ? 1 : 0);
+  femtokit::Progress("__________________________________________\n");
 }
 
 void CKernel::Read(const char* datadir) {
@@ -151,7 +152,7 @@ void CKernel::Write(const char* datadir) {
     for (int iq = 0; iq < nqmax; iq++) {
       const double q = (iq + 0.5) * delq;
       const std::string name = KernelFileName(datadir, ell, q);
-      printf("For q=%g, Will write to %s\n", q, name.c_str());
+      femtokit::Progress("For q=%g, Will write to %s\n", q, name.c_str());
       FILE* f = fopen(name.c_str(), "w");
       if (f == nullptr)
         femtokit::Fatal("CKernel::Write: cannot open kernel file %s\n", name.c_str());
@@ -243,7 +244,7 @@ void CKernel::Calc_ClassCoul(double ma, double mb, int q1q2) {
           for (int ell = 0; ell <= LMAX; ell++)
             if (kernel[ell] != nullptr) kernel[ell][iq][ir] += 0.5 * du * P[ell];
         }
-        printf("q=%g, r=%g, kernel0=%g =? %g\n", q, r, kernel[0][iq][ir], sqrt(1.0 - x));
+        femtokit::Progress("q=%g, r=%g, kernel0=%g =? %g\n", q, r, kernel[0][iq][ir], sqrt(1.0 - x));
       }
       kernel[0][iq][ir] -= 1.0;
     }
@@ -268,7 +269,7 @@ double CKernel::GetValue(int ell, double q, double r) {
   const double answer = wq1 * wr1 * GetValue(ell, iq1, ir1) + wq1 * wr2 * GetValue(ell, iq1, ir2) +
                         wq2 * wr1 * GetValue(ell, iq2, ir1) + wq2 * wr2 * GetValue(ell, iq2, ir2);
   if (ell == 0 && r > 1.0 && answer < -1.0)
-    printf("answer below -1, =%g, q=%g, r=%g, iq=%d, ir=%d, nrmax=%d\n", answer, q, r, iq, ir,
+    femtokit::Warn("answer below -1, =%g, q=%g, r=%g, iq=%d, ir=%d, nrmax=%d\n", answer, q, r, iq, ir,
            nrmax);
   return answer;
 }

@@ -9,6 +9,7 @@
 #include "config/parameter.h"
 #include "numeric/fatal.h"
 #include "wavefunctions/wavefunction.h"
+#include "numeric/output.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ CKernelWF::~CKernelWF() {
     delete[] kernel[iq];
   }
   delete[] kernel;
-  printf("KernelWF object deleted\n");
+  femtokit::Progress("KernelWF object deleted\n");
 }
 
 void CKernelWF::ParsInit(const char* parsfilename) {
@@ -72,15 +73,15 @@ void CKernelWF::ParsInit(const char* parsfilename) {
   delq = parameter::getD(parmap, "DELQ", 4.0);
   delr = parameter::getD(parmap, "DELR", 0.5);
   IDENTICAL = parameter::getB(parmap, "IDENTICAL", false);
-  printf("reading from %s\n", parsfilename);
-  printf("  _________ PARAMETERS FOR KERNELWF ________\n");
-  printf("delq set to %g\n", delq);
-  printf("nqmax set to %d\n", nqmax);
-  printf("delr set to %g\n", delr);
-  printf("nrmax set to %d\n", nrmax);
-  printf("nctheta set to %d\n", nctheta);
-  printf("IDENTICAL set to %d\n", IDENTICAL ? 1 : 0);
-  printf("__________________________________________\n");
+  femtokit::Progress("reading from %s\n", parsfilename);
+  femtokit::Progress("  _________ PARAMETERS FOR KERNELWF ________\n");
+  femtokit::Progress("delq set to %g\n", delq);
+  femtokit::Progress("nqmax set to %d\n", nqmax);
+  femtokit::Progress("delr set to %g\n", delr);
+  femtokit::Progress("nrmax set to %d\n", nrmax);
+  femtokit::Progress("nctheta set to %d\n", nctheta);
+  femtokit::Progress("IDENTICAL set to %d\n", IDENTICAL ? 1 : 0);
+  femtokit::Progress("__________________________________________\n");
 }
 
 void CKernelWF::Calc(CWaveFunction* wf) {

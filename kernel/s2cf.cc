@@ -7,6 +7,7 @@
 #include "arrays/charray.h"
 #include "kernel/kernel.h"
 #include "numeric/fatal.h"
+#include "numeric/output.h"
 
 namespace {
 
@@ -18,12 +19,16 @@ bool CheckArrays(CCHArray* S, CKernel* kernel, CCHArray* CF) {
     femtokit::Fatal("FATAL: Kernel LMAX=%d larger than either S LMAX=%d or CF LMAX=%d\n", kL,
                     S->GetLMAX(), CF->GetLMAX());
   if (kL != CF->GetLMAX()) {
-    printf("WARNING: Array parameters for kernel calculations don't match\n");
-    printf("___ CORRELATION FUNCTION PARAMETERS ___\n");
-    CF->PrintPars();
-    printf("_____ SOURCE FUNCTION PARAMETERS _____\n");
-    S->PrintPars();
-    printf("For kernel, LMAX=%d\n", kL);
+    femtokit::Warn("WARNING: Array parameters for kernel calculations don't match\n");
+    femtokit::Warn("___ CORRELATION FUNCTION PARAMETERS ___\n");
+    femtokit::Warn("XSYM=%d, YSYM=%d, ZSYM=%d\nLMAX=%d, NRADIAL=%d, RADSTEP=%g\n",
+                   int(CF->GetXSYM()), int(CF->GetYSYM()), int(CF->GetZSYM()), CF->GetLMAX(),
+                   CF->GetNRADIAL(), CF->GetRADSTEP());
+    femtokit::Warn("_____ SOURCE FUNCTION PARAMETERS _____\n");
+    femtokit::Warn("XSYM=%d, YSYM=%d, ZSYM=%d\nLMAX=%d, NRADIAL=%d, RADSTEP=%g\n",
+                   int(S->GetXSYM()), int(S->GetYSYM()), int(S->GetZSYM()), S->GetLMAX(),
+                   S->GetNRADIAL(), S->GetRADSTEP());
+    femtokit::Warn("For kernel, LMAX=%d\n", kL);
   }
   if (kernel->GetIDENTICAL() && !(CF->GetXSYM() && CF->GetYSYM() && CF->GetZSYM()))
     femtokit::Fatal(

@@ -19,6 +19,7 @@
 #include "kernel/kernelwf.h"
 #include "kernel/s2cf.h"
 #include "numeric/fatal.h"
+#include "numeric/output.h"
 
 namespace {
 
@@ -127,8 +128,8 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
   const double volume = delx * dely * delz;
 
   CF->ZeroArray();
-  printf("beginning big loop in s2c\n");
-  printf("nsxyz=(%d,%d,%d), nxyzmax=(%d,%d,%d), nqxyzmax=(%d,%d,%d)\n", nsx, nsy, nsz, nxmax, nymax,
+  femtokit::Progress("beginning big loop in s2c\n");
+  femtokit::Progress("nsxyz=(%d,%d,%d), nxyzmax=(%d,%d,%d), nqxyzmax=(%d,%d,%d)\n", nsx, nsy, nsz, nxmax, nymax,
          nzmax, nqxmax, nqymax, nqzmax);
 
   // Folded table for one source cell: row iq (0 ... nqmax) holds
@@ -221,7 +222,7 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
           for (int isqz = 0; isqz < nsz; isqz++)
             for (int iqz = 0; iqz < nqzmax; iqz++)
               CF->IncrementElement(isqx, iqx, isqy, iqy, isqz, iqz, acc[j++]);
-  printf("ending big loop in s2c\n");
+  femtokit::Progress("ending big loop in s2c\n");
 }
 
 }  // namespace S2CF

@@ -5,13 +5,14 @@
 
 #include "arrays/array3d.h"
 #include "arrays/charray.h"
+#include "numeric/output.h"
 
 CSourceCalc::CSourceCalc() = default;
 
-void CSourceCalc::CalcS(CCHArray* /*A*/) { printf("i'm a dummyCalcS(CCHArray)\n"); }
+void CSourceCalc::CalcS(CCHArray* /*A*/) { femtokit::Warn("i'm a dummyCalcS(CCHArray)\n"); }
 
 void CSourceCalc::CalcS(int /*lx*/, int /*ly*/, int /*lz*/, CCHArray* /*A*/) {
-  printf("i'm a dummy CalcS(int,int,int,CCHArray *)\n");
+  femtokit::Warn("i'm a dummy CalcS(int,int,int,CCHArray *)\n");
 }
 
 void CSourceCalc::ReadSPars(const char* filename) { parameter::ReadParsFromFile(spars, filename); }
@@ -24,7 +25,7 @@ void CSourceCalc::NormCheck(CCHArray* A) {
     const double r = (ir + 0.5) * dr;
     norm += 4.0 * M_PI * r * r * dr * A->GetElement(0, 0, 0, ir);
   }
-  printf("normalization check = %g\n", norm);
+  femtokit::Progress("normalization check = %g\n", norm);
 }
 
 void CSourceCalc::NormCheck(C3DArray* A) {
@@ -45,7 +46,7 @@ void CSourceCalc::NormCheck(C3DArray* A) {
           for (int isz = 0; isz < nsz; isz++)
             for (int iz = 0; iz < A->GetNZMAX(); iz++)
               norm += volume * A->GetElement(isx, ix, isy, iy, isz, iz);
-  printf("Norm Check of 3DArray = %g\n", norm);
+  femtokit::Progress("Norm Check of 3DArray = %g\n", norm);
 }
 
 void CSourceCalc::CalcEffGaussPars(CCHArray* A) {
@@ -81,9 +82,9 @@ void CSourceCalc::CalcEffGaussPars(CCHArray* A, double& Rx, double& Ry, double& 
   Rx = sqrt(fabs(0.5 * (4.0 * M_PI * dr * (S0 / 3.0 + 2.0 * Sxx / 15.0) - Xoff * Xoff)));
   Ry = sqrt(fabs(0.5 * (4.0 * M_PI * dr * (S0 / 3.0 + 2.0 * Syy / 15.0) - Yoff * Yoff)));
   Rz = sqrt(fabs(0.5 * (4.0 * M_PI * dr * (S0 / 3.0 + 2.0 * Szz / 15.0) - Zoff * Zoff)));
-  printf("__________  EFFECTIVE GAUSSIAN PARAMETERS ____________\n");
-  printf("Rinv=%g\n", Rinv);
-  printf("Gassian distribution with same offsets and 1-part. radii\n");
-  printf("offset_xyz=(%g,%g,%g), R_xyz=(%g,%g,%g)\n", Xoff, Yoff, Zoff, Rx, Ry, Rz);
-  printf("______________________________________________________\n");
+  femtokit::Progress("__________  EFFECTIVE GAUSSIAN PARAMETERS ____________\n");
+  femtokit::Progress("Rinv=%g\n", Rinv);
+  femtokit::Progress("Gassian distribution with same offsets and 1-part. radii\n");
+  femtokit::Progress("offset_xyz=(%g,%g,%g), R_xyz=(%g,%g,%g)\n", Xoff, Yoff, Zoff, Rx, Ry, Rz);
+  femtokit::Progress("______________________________________________________\n");
 }

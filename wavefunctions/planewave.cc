@@ -5,6 +5,7 @@
 
 #include "numeric/misc.h"
 #include "wavefunctions/coulwave.h"
+#include "numeric/output.h"
 
 namespace {
 constexpr double kHbarc = 197.3269602;  // MeV fm
@@ -64,7 +65,7 @@ std::complex<double> CPlaneWave::hyper(std::complex<double> a, std::complex<doub
       sum += term;
       if (std::abs(term) < 1.0e-5) return sum;
     }
-    std::printf("hyper not coverging!.\n");
+    femtokit::Warn("hyper not coverging!.\n");
     return sum;
   }
   // From |z| = 10 on the series would need too many terms and lose digits to

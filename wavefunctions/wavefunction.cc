@@ -13,6 +13,7 @@
 #include "numeric/fatal.h"
 #include "numeric/misc.h"
 #include "wavefunctions/coulwave.h"
+#include "numeric/output.h"
 
 CWaveFunction::CWaveFunction()
     : wepsilon(nullptr),
@@ -102,10 +103,10 @@ void CWaveFunction::ParsInit(const char* parsfilename) {
   parameter::set(parmap, "NRMAX", 200);
   parameter::set(parmap, "DELR", 0.2);
   parameter::ReadParsFromFile(parmap, parsfilename);
-  parameter::PrintPars(parmap);
+  for (const auto& [key, value] : parmap) femtokit::Progress("%s = %s\n", key.c_str(), value.c_str());
 
   const std::string qarrayfilename = parameter::getS(parmap, "QARRAYFILENAME", "no_qarray_file");
-  std::printf("qarrayfilename set to %s\n", qarrayfilename.c_str());
+  femtokit::Progress("qarrayfilename set to %s\n", qarrayfilename.c_str());
   delq = parameter::getD(parmap, "DELQ", -999.0);
   nqmax = parameter::getI(parmap, "NQMAX", -999);
   epsilon = parameter::getD(parmap, "EPSILON", -999.0);
@@ -113,7 +114,7 @@ void CWaveFunction::ParsInit(const char* parsfilename) {
   STRONG = parameter::getB(parmap, "STRONG", true);
 
   if (delq < 0.0) {
-    std::printf("will read qarray from %s\n", qarrayfilename.c_str());
+    femtokit::Progress("will read qarray from %s\n", qarrayfilename.c_str());
     ReadQArray(qarrayfilename.c_str());
   } else {
     // A uniform grid needs a point and a non-zero spacing (DELQ = 0 would put
@@ -128,13 +129,13 @@ void CWaveFunction::ParsInit(const char* parsfilename) {
     qarray = new double[nqmax];
     for (int i = 0; i < nqmax; i++) qarray[i] = (i + 0.5) * delq;
   }
-  std::printf("__ WFPARAMETERS __\n");
-  std::printf("delq set to %g\n", delq);
-  std::printf("nqmax set to %d\n", nqmax);
-  std::printf("epsilon set to %g\n", epsilon);
-  std::printf("STRONG set to %d\n", STRONG ? 1 : 0);
-  std::printf("COULOMB set to %d\n", COULOMB ? 1 : 0);
-  std::printf("____________________\n");
+  femtokit::Progress("__ WFPARAMETERS __\n");
+  femtokit::Progress("delq set to %g\n", delq);
+  femtokit::Progress("nqmax set to %d\n", nqmax);
+  femtokit::Progress("epsilon set to %g\n", epsilon);
+  femtokit::Progress("STRONG set to %d\n", STRONG ? 1 : 0);
+  femtokit::Progress("COULOMB set to %d\n", COULOMB ? 1 : 0);
+  femtokit::Progress("____________________\n");
 }
 
 // ---------------------------------------------------------------------------
@@ -267,10 +268,10 @@ double CWaveFunction::GetPsiSquared(double q, double r, double ctheta) {
     result = wlow * psilow + whigh * psihigh;
   }
   if (r > 1.0 && q > 0.5 * delq && result < -0.01) {
-    std::printf("interpolate=%g, qscaled=%g, qlow=%g, qhigh=%g, rscaled=%g\n", result, q,
+    femtokit::Warn("interpolate=%g, qscaled=%g, qlow=%g, qhigh=%g, rscaled=%g\n", result, q,
                 qarray[iqlow], qarray[iqhigh], r);
-    std::printf("wlow=%g, whigh=%g\n", wlow, whigh);
-    std::printf("iqlow=%d,  %g\n", iqlow, CalcPsiSquared(iqlow, r, ctheta));
+    femtokit::Warn("wlow=%g, whigh=%g\n", wlow, whigh);
+    femtokit::Warn("iqlow=%d,  %g\n", iqlow, CalcPsiSquared(iqlow, r, ctheta));
     femtokit::Fatal("iqhigh=%d, %g\n", iqhigh, CalcPsiSquared(iqhigh, r, ctheta));
   }
   return result;

@@ -9,6 +9,7 @@
 #include "wavefunctions/phaseshift_tables.h"
 #include "wavefunctions/phaseshift_wf.h"
 #include "wavefunctions/spinsum.h"
+#include "numeric/output.h"
 
 CWaveFunction_nn::CWaveFunction_nn(const char* parsfilename) : CWaveFunction() {
   ParsInit(parsfilename);
@@ -17,24 +18,24 @@ CWaveFunction_nn::CWaveFunction_nn(const char* parsfilename) : CWaveFunction() {
   ellmax = 1;
   nchannels = 4;
   InitArrays();
-  std::printf("Arrays Initialized\n");
+  femtokit::Progress("Arrays Initialized\n");
   channelell[0] = 0;
   channelell[1] = 1;
   channelell[2] = 1;
   channelell[3] = 1;
   InitWaves();
-  std::printf("Partial Waves Initialized\n");
+  femtokit::Progress("Partial Waves Initialized\n");
   channelweight[0] = 0.5;
   channelweight[1] = 0.5;
   channelweight[2] = 1.5;
   channelweight[3] = 2.5;
   read_phaseshifts();
-  std::printf("que pasa?\n");
+  femtokit::Progress("que pasa?\n");
   // eta is 0 at every grid point (no Coulomb), so both closed forms are the free ones.
   for (int c = 0; c < nchannels; c++)
     for (int iq = 0; iq < nqmax; iq++) PhaseShiftWF::SetShortRangeWeight(this, c, iq);
-  std::printf("hola que tal?\n");
-  std::printf("Initialization finished\n");
+  femtokit::Progress("hola que tal?\n");
+  femtokit::Progress("Initialization finished\n");
 }
 
 void CWaveFunction_nn::read_phaseshifts() {

@@ -9,6 +9,7 @@
 #include "numeric/spherharmonics.h"
 #include "wavefunctions/coulwave.h"
 #include "wavefunctions/phaseshift_wf.h"
+#include "numeric/output.h"
 
 namespace {
 
@@ -104,7 +105,7 @@ CWaveFunction_pipluspiminus::CWaveFunction_pipluspiminus(const char* parsfilenam
       PhaseShiftWF::SetShortRangeWeight(this, c, iq);
     }
   }
-  std::printf("pipluspiminus wf initialized\n");
+  femtokit::Progress("pipluspiminus wf initialized\n");
 }
 
 double CWaveFunction_pipluspiminus::CalcPsiSquared(int iq, double r, double ctheta) {

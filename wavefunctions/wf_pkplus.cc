@@ -5,6 +5,7 @@
 #include "numeric/fatal.h"
 #include "wavefunctions/phaseshift_tables.h"
 #include "wavefunctions/phaseshift_wf.h"
+#include "numeric/output.h"
 
 CWaveFunction_pkplus::CWaveFunction_pkplus(const char* parsfilename) : CWaveFunction() {
   ParsInit(parsfilename);
@@ -41,9 +42,9 @@ double CWaveFunction_pkplus::CalcPsiSquared(int iq, double r, double ctheta) {
   PhaseShiftWF::MesonProtonParts parts;
   const double psisquared = PhaseShiftWF::MesonProtonPsiSquared(this, iq, r, ctheta, &parts);
   if (psisquared > 500.0) {
-    std::printf("_____________________________________________\n");
-    std::printf("in CalcPsiSquared, q=%g,r=%g, psisquared=huge=%g\n", qarray[iq], r, psisquared);
-    std::printf("hstar0=(%g,%g), hstar1=(%g,%g),psi=(%g,%g)\n", parts.r0.real(), parts.r0.imag(),
+    femtokit::Warn("_____________________________________________\n");
+    femtokit::Warn("in CalcPsiSquared, q=%g,r=%g, psisquared=huge=%g\n", qarray[iq], r, psisquared);
+    femtokit::Warn("hstar0=(%g,%g), hstar1=(%g,%g),psi=(%g,%g)\n", parts.r0.real(), parts.r0.imag(),
                 parts.r1.real(), parts.r1.imag(), parts.tb.real(), parts.tb.imag());
   }
   return psisquared;

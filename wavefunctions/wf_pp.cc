@@ -9,6 +9,7 @@
 #include "wavefunctions/coulwave.h"
 #include "wavefunctions/reid93.h"
 #include "wavefunctions/spinsum.h"
+#include "numeric/output.h"
 
 namespace {
 
@@ -48,13 +49,13 @@ CWaveFunction_pp::CWaveFunction_pp(const char* parsfilename) : CWaveFunction() {
   if (epsilon >= rmax)
     femtokit::Fatal("CWaveFunction_pp: EPSILON=%g fm must lie below rmax=%g fm\n", epsilon, rmax);
   InitArrays();
-  std::printf("Arrays Initialized\n");
+  femtokit::Progress("Arrays Initialized\n");
   channelell[0] = 0;
   channelell[1] = 1;
   channelell[2] = 1;
   channelell[3] = 1;
   InitWaves();
-  std::printf("Partial Waves Initialized\n");
+  femtokit::Progress("Partial Waves Initialized\n");
   std::strcpy(pottype, "PP");
   std::strcpy(pname, "");
 

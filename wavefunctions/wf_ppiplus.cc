@@ -5,6 +5,7 @@
 #include "numeric/fatal.h"
 #include "wavefunctions/phaseshift_tables.h"
 #include "wavefunctions/phaseshift_wf.h"
+#include "numeric/output.h"
 
 CWaveFunction_ppiplus::CWaveFunction_ppiplus(const char* parsfilename) : CWaveFunction() {
   ParsInit(parsfilename);
@@ -14,19 +15,19 @@ CWaveFunction_ppiplus::CWaveFunction_ppiplus(const char* parsfilename) : CWaveFu
   ellmax = 1;
   nchannels = 3;
   InitArrays();
-  std::printf("Arrays Initialized\n");
+  femtokit::Progress("Arrays Initialized\n");
   channelell[0] = 0;
   channelell[1] = 1;
   channelell[2] = 1;
   InitWaves();
-  std::printf("Partial Waves Initialized\n");
+  femtokit::Progress("Partial Waves Initialized\n");
   channelweight[0] = 1.0;
   channelweight[1] = 1.0;
   channelweight[2] = 2.0;
   read_phaseshifts();
   for (int c = 0; c < nchannels; c++)
     for (int iq = 0; iq < nqmax; iq++) PhaseShiftWF::SetShortRangeWeight(this, c, iq);
-  std::printf("Initialization finished\n");
+  femtokit::Progress("Initialization finished\n");
 }
 
 void CWaveFunction_ppiplus::read_phaseshifts() {
