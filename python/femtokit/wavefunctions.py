@@ -10,7 +10,20 @@ from ._util import broadcast_doubles, merged_parameters, write_parameter_file
 
 # Keyword names accepted in lower case; any other keyword is used as the key itself.
 _WF_NAMES = {"nqmax": "NQMAX", "delq": "DELQ", "epsilon": "EPSILON", "strong": "STRONG",
-             "coulomb": "COULOMB"}
+             "coulomb": "COULOMB", "potentialfile": "POTENTIALFILE"}
+
+
+def _absolute_potential_file(pars, parsfile, parameters):
+    """The library reads POTENTIALFILE relative to the parameter file it is given, which here is
+    a temporary copy: name it absolutely, relative to the working directory when it was given as
+    a keyword, to the original parameter file when it came from there."""
+    value = pars.get("POTENTIALFILE")
+    if value is None or os.path.isabs(str(value)):
+        return
+    from_keyword = "potentialfile" in parameters or "POTENTIALFILE" in parameters
+    base = os.getcwd() if from_keyword or parsfile is None else \
+        os.path.dirname(os.path.abspath(os.fspath(parsfile)))
+    pars["POTENTIALFILE"] = os.path.join(base, str(value))
 
 
 def pairs():
@@ -29,8 +42,9 @@ class WaveFunction:
     q          optional momentum grid (MeV/c, increasing, positive, >= 2 points);
                otherwise the uniform grid q_i = (i + 0.5) delq, i < nqmax.
     parameters nqmax (15), delq (5.0 MeV/c), epsilon (1.0 fm, short-range
-               radius), strong (True), coulomb (True), or any key of the pair's
-               parameter file under its own name (e.g. NRMAX=200).
+               radius of the phase-shift pairs), strong (True), coulomb (True),
+               potentialfile (the potential of the pair "potential"), or any key
+               of the pair's parameter file under its own name (e.g. NRMAX=200).
 
     Momenta q are half the momentum difference in the pair rest frame (MeV/c),
     r the separation (fm), ctheta the cosine of their angle. |psi|^2 = 1 means
@@ -45,6 +59,7 @@ class WaveFunction:
         if pair not in pairs():
             raise ValueError(f"unknown pair {pair!r}; known: {', '.join(pairs())}")
         pars = merged_parameters(parsfile, parameters, _WF_NAMES)
+        _absolute_potential_file(pars, parsfile, parameters)
         with tempfile.TemporaryDirectory(prefix="femtokit_") as tmp:
             path = os.path.join(tmp, "wfpars.dat")
             if q is not None:

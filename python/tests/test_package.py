@@ -18,7 +18,11 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 
 @pytest.mark.parametrize("pair", fk.pairs())
 def test_psi2_broadcasts_like_numpy_and_matches_scalar_calls(pair):
-    wf = fk.WaveFunction(pair, nqmax=4, delq=10.0)
+    extra = {}
+    if pair == "potential":  # a pair described by a potential file, named relative to the cwd
+        extra["potentialfile"] = os.path.relpath(
+            os.path.join(ROOT, "demo", "potentials", "plambda_usmani.pot"))
+    wf = fk.WaveFunction(pair, nqmax=4, delq=10.0, **extra)
     q = np.array([5.0, 12.0, 33.0])[:, None, None]
     r = np.array([0.5, 3.0])[None, :, None]
     c = np.array([-0.7, 0.0, 0.9, 1.0])
