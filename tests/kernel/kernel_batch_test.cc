@@ -46,11 +46,23 @@ Built Build(const std::string& pair, int threads) {
   return b;
 }
 
-// One kernel per pair, built once for the whole table.
-const Built& Cached(const std::string& pair) {
-  static const Built pp = Build("pp", 1), pipi = Build("pipi", 1);
-  return pair == "pp" ? pp : pipi;
-}
+// One kernel per pair at one thread, built once per test suite and released after it (the
+// kernel prints when deleted: nothing of it may be left for a later death test's exit).
+class KernelBatch : public testing::Test {
+ public:
+  static void SetUpTestSuite() {
+    pp_ = std::make_unique<Built>(Build("pp", 1));
+    pipi_ = std::make_unique<Built>(Build("pipi", 1));
+  }
+  static void TearDownTestSuite() {
+    CAPTURE_STDOUT(pp_.reset(); pipi_.reset());
+  }
+  static const Built& Cached(const std::string& pair) { return pair == "pp" ? *pp_ : *pipi_; }
+
+ private:
+  static std::unique_ptr<Built> pp_, pipi_;
+};
+std::unique_ptr<Built> KernelBatch::pp_, KernelBatch::pipi_;
 
 struct Reference {
   const char* pair;
@@ -84,7 +96,7 @@ const Reference kReferences[] = {
     {"pipi", 4, 2, 0, -1.08015670368728e-06},
 };
 
-class KernelReference : public testing::TestWithParam<Reference> {};
+class KernelReference : public KernelBatch, public testing::WithParamInterface<Reference> {};
 
 // Only the order of the sums changed: rounding of terms of order one (|psi|^2 itself).
 TEST_P(KernelReference, MatchesThePreviousImplementation) {
@@ -95,9 +107,9 @@ TEST_P(KernelReference, MatchesThePreviousImplementation) {
 INSTANTIATE_TEST_SUITE_P(PpAndPiPi, KernelReference, testing::ValuesIn(kReferences));
 
 // The q rows are independent: two threads give bit for bit the one-thread tables.
-TEST(KernelThreads, TwoThreadsGiveTheOneThreadTables) {
+TEST_F(KernelBatch, TwoThreadsGiveTheOneThreadTables) {
   for (const std::string pair : {"pp", "pipi"}) {
-    const Built two = Build(pair, 2);
+    Built two = Build(pair, 2);
     const CKernel& one = *Cached(pair).kernel;
     for (int ell = 0; ell <= 4; ell++) {
       if (one.kernel[ell] == nullptr) continue;
@@ -106,13 +118,14 @@ TEST(KernelThreads, TwoThreadsGiveTheOneThreadTables) {
           ASSERT_EQ(two.kernel->kernel[ell][iq][ir], one.kernel[ell][iq][ir])
               << pair << " ell " << ell << " iq " << iq << " ir " << ir;
     }
+    CAPTURE_STDOUT(two.kernel.reset());
   }
 }
 
 // The batched |psi|^2 equals the scalar one for a symmetric list (one plane wave serves +c and
 // -c), an asymmetric one and a single angle, inside epsilon, outside, and beyond the 30 fm
 // tables; the interpolation in q (between grid points, on one, beyond the grid) follows.
-TEST(PsiSquaredAngles, EqualsTheScalarFormForEveryListShape) {
+TEST_F(KernelBatch, PsiSquaredAnglesEqualsTheScalarFormForEveryListShape) {
   const std::vector<double> symmetric = {-0.95, -0.3, -0.0625, 0.0625, 0.3, 0.95};
   const std::vector<double> asymmetric = {-1.0, -0.7, 0.0, 0.2, 0.85, 1.0};
   const std::vector<double> single = {0.4};
@@ -168,6 +181,7 @@ TEST(KernelThreads, FatalInARowReachesTheCallerAsItsException) {
   }
   femtokit::SetThreadCount(0);
   femtokit::SetFatalHandler(previous);
+  CAPTURE_STDOUT(kernel.reset());
 }
 
 }  // namespace
