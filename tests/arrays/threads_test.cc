@@ -7,9 +7,12 @@
 #include <thread>
 #include <vector>
 
+#include "arrays/array3d.h"
+#include "arrays/arraycalc.h"
 #include "arrays/charray.h"
 #include "arrays/chcalc.h"
 #include "common/test_util.h"
+#include "numeric/threads.h"
 
 namespace {
 
@@ -77,6 +80,33 @@ TEST(SharedFirstUse, RandomFillsShareOneSequence) {
     return values;
   };
   EXPECT_EQ(draw(true), draw(false));
+}
+
+// The expansion of an AExp array onto a grid, cell by cell on the threads (3: rows of unequal
+// share), equals the one-thread grid exactly, including the cells below the first bin centre
+// and beyond the last one.
+TEST(SharedFirstUse, GridFromAExpArrayIsTheOneThreadGrid) {
+  CCHArray a(4, 6, 1.5, false, true, false);
+  a.RandomInit(5);
+  a.RandomizeA(1.0);
+  C3DArray one(5, 2.0, 4, 1.0, 3, 3.5, false, true, false);
+  C3DArray three(5, 2.0, 4, 1.0, 3, 3.5, false, true, false);
+  for (int threads : {1, 3}) {
+    femtokit::SetThreadCount(threads);
+    ArrayCalc::Calc3DArrayFromAExpArray(&a, threads == 1 ? &one : &three);
+  }
+  femtokit::SetThreadCount(0);
+  int nonzero = 0;
+  for (int isx = 0; isx < 2; isx++)
+    for (int ix = 0; ix < 5; ix++)
+      for (int iy = 0; iy < 4; iy++)
+        for (int isz = 0; isz < 2; isz++)
+          for (int iz = 0; iz < 3; iz++) {
+            const double v = one.GetElement(isx, ix, 0, iy, isz, iz);
+            nonzero += v != 0.0;
+            ASSERT_EQ(three.GetElement(isx, ix, 0, iy, isz, iz), v);
+          }
+  EXPECT_GT(nonzero, 60);
 }
 
 }  // namespace
