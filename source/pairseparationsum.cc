@@ -5,20 +5,17 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "arrays/charray.h"
 #include "arrays/chcalc.h"
 #include "numeric/fatal.h"
 
 // How the pair loop is organised (it is the heaviest computation of the library, up to 2x10^8
 // pairs):
-//  1. AddPairs computes, in loops the compiler vectorises, each pair's separation, bin and unit
-//     direction into a buffer of kBuffer pairs, and the running sums of dx, dx^2, ...;
-//  2. a full buffer is sorted by bin (counting sort), each bin's run padded with weight-0 entries
-//     to a multiple of kLanes;
+//  1. AddPairs computes, in one pass the compiler vectorises (wide square roots and divides: the
+//     file is compiled without errno for sqrt), each pair's separation, bin number and unit
+//     direction into a buffer of kBuffer pairs, and, in lanes, the sums of dx, dx^2, ...;
+//  2. a full buffer is sorted by bin (counting sort on the bin numbers of pass 1), each bin's run
+//     padded with weight-0 entries to a multiple of kLanes;
 //  3. per bin, the powers ey^j and ez^j of its pairs are tabulated and every moment is summed over
 //     the run kLanes pairs at a time in registers, then added once to the bin's row.
 // Summing a bin's pairs in registers replaces the (LMAX+1)^2 memory updates per pair of the
@@ -26,21 +23,29 @@
 
 namespace {
 
-constexpr int kBuffer = 2048;  // pairs buffered before the sort by bin
-constexpr int kLanes = 4;      // pairs summed side by side
+// Pairs buffered before the sort by bin: the buffer (4 values per pair), the sorted runs (4) and
+// the power tables (2 (LMAX + 1)) of 4096 pairs take about 0.5 MB at LMAX 8, well inside L2.
+constexpr int kBuffer = 4096;
+constexpr int kLanes = 8;  // pairs summed side by side: one AVX-512 register, two AVX2 ones
+constexpr int kSubRuns = 4;  // interleaved counters of the bin sort
+static_assert(kLanes == 8, "LaneSum and the partial sums of Separations add eight lanes");
 
-// The pair loop is compiled twice on x86-64 Linux with GCC, for AVX2 and for the baseline
-// instruction set, and the loader picks the variant the processor supports (AVX2 is about 1.5
-// times faster). Both add the same terms in the same order.
+// The pair loop is compiled three times on x86-64 Linux with GCC, for AVX-512 (x86-64-v4), for
+// AVX2 with FMA (x86-64-v3) and for the baseline instruction set, and the loader picks the
+// variant the processor supports. All add the same terms in the same order (the lanes are
+// explicit), up to the contraction of multiply-adds.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
-#define FEMTOKIT_PAIRLOOP_CLONES __attribute__((target_clones("avx2", "default")))
+#define FEMTOKIT_PAIRLOOP_CLONES \
+  __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #else
 #define FEMTOKIT_PAIRLOOP_CLONES
 #endif
 
 #if defined(__GNUC__)
 typedef double Lanes __attribute__((vector_size(sizeof(double) * kLanes)));
-inline double LaneSum(const Lanes& a) { return (a[0] + a[1]) + (a[2] + a[3]); }
+inline double LaneSum(const Lanes& a) {
+  return ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
+}
 #else
 // Portable stand-in for the GCC/Clang vector type.
 struct Lanes {
@@ -59,74 +64,71 @@ struct Lanes {
     return r;
   }
 };
-inline double LaneSum(const Lanes& a) { return (a.v[0] + a.v[1]) + (a.v[2] + a.v[3]); }
+inline double LaneSum(const Lanes& a) {
+  return ((a.v[0] + a.v[1]) + (a.v[2] + a.v[3])) + ((a.v[4] + a.v[5]) + (a.v[6] + a.v[7]));
+}
 #endif
 
 // Lanes are loaded with memcpy (any alignment) and passed by reference: a 32-byte vector passed
 // by value would have a different calling convention in the AVX2 and baseline variants.
 #define FEMTOKIT_LOAD_LANES(dst, src) std::memcpy(&(dst), (src), sizeof(Lanes))
 
-// r[i] = sqrt(r[i]). Written with SSE2 where available: the library sqrt may set errno, which
-// keeps the compiler from vectorising it (the arguments here are never negative).
-FEMTOKIT_PAIRLOOP_CLONES void SqrtInPlace(double* __restrict r, int n) {
-  int i = 0;
-#if defined(__SSE2__)
-  for (; i + 2 <= n; i += 2) _mm_storeu_pd(r + i, _mm_sqrt_pd(_mm_loadu_pd(r + i)));
-#endif
-  for (; i < n; ++i) r[i] = std::sqrt(r[i]);
-}
-
-// Step 1 for the m pairs (p, q_i): bins and directions into the buffer, sums into `sums`.
+// Step 1 for the m pairs (p, q_i): bins and directions into the buffer, sums into `sums`. One
+// pass: the compiler vectorises it (square root and divide included) in every variant.
 FEMTOKIT_PAIRLOOP_CLONES void Separations(double x, double y, double z, const double* __restrict qx,
                                           const double* __restrict qy, const double* __restrict qz,
-                                          int m, double radstep, int nradial, double* __restrict r,
-                                          double* __restrict ex, double* __restrict ey,
-                                          double* __restrict ez, double* __restrict bins,
-                                          double sums[6]) {
-  for (int i = 0; i < m; ++i) {
-    const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];
-    r[i] = dx * dx + dy * dy + dz * dz;
-  }
-  SqrtInPlace(r, m);
+                                          int m, double radstep, int nradial, double* __restrict ex,
+                                          double* __restrict ey, double* __restrict ez,
+                                          int* __restrict bins, double sums[6]) {
   const double fmaxbin = nradial;
   for (int i = 0; i < m; ++i) {
     const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];
+    const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
     // A pair at zero separation has no direction: it keeps e = 0 and gets the bin -1. (Selects
-    // of doubles only, so that the loop vectorises.)
-    const double atorigin = r[i] == 0.0 ? 1.0 : 0.0;
-    const double inv = 1.0 / (r[i] + atorigin);
+    // only, so that the loop vectorises.)
+    const double atorigin = r == 0.0 ? 1.0 : 0.0;
+    const double inv = 1.0 / (r + atorigin);
     ex[i] = dx * inv;
     ey[i] = dy * inv;
     ez[i] = dz * inv;
-    // Clamped so that huge (or non-finite) separations land in the overflow bin nradial; the bin
-    // number is kept as a double (exact integer part) until the sort.
-    double f = r[i] / radstep;
+    // Clamped so that huge (or non-finite) separations land in the overflow bin nradial.
+    double f = r / radstep;
     f = f < fmaxbin ? f : fmaxbin;
-    bins[i] = f - atorigin;
+    bins[i] = static_cast<int>(f - atorigin);
   }
-  // Two partial sums per quantity (adjacent pairs alternate) shorten the dependency chains.
-  double s[2][6] = {};
+  // The sums in kLanes interleaved partial sums per quantity (combined in a fixed order).
+  double part[6][kLanes] = {};
   int i = 0;
-  for (; i + 2 <= m; i += 2)
-    for (int j = 0; j < 2; ++j) {
-      const double dx = x - qx[i + j], dy = y - qy[i + j], dz = z - qz[i + j];
-      s[j][0] += dx;
-      s[j][1] += dy;
-      s[j][2] += dz;
-      s[j][3] += dx * dx;
-      s[j][4] += dy * dy;
-      s[j][5] += dz * dz;
-    }
+#if defined(__GNUC__)
+  Lanes s[6] = {};
+  for (; i + kLanes <= m; i += kLanes) {
+    Lanes a, b, c;
+    FEMTOKIT_LOAD_LANES(a, qx + i);
+    FEMTOKIT_LOAD_LANES(b, qy + i);
+    FEMTOKIT_LOAD_LANES(c, qz + i);
+    const Lanes dx = x - a, dy = y - b, dz = z - c;
+    s[0] += dx;
+    s[1] += dy;
+    s[2] += dz;
+    s[3] += dx * dx;
+    s[4] += dy * dy;
+    s[5] += dz * dz;
+  }
+  std::memcpy(part, s, sizeof part);
+#endif
   for (; i < m; ++i) {
     const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];
-    s[0][0] += dx;
-    s[0][1] += dy;
-    s[0][2] += dz;
-    s[0][3] += dx * dx;
-    s[0][4] += dy * dy;
-    s[0][5] += dz * dz;
+    part[0][0] += dx;
+    part[1][0] += dy;
+    part[2][0] += dz;
+    part[3][0] += dx * dx;
+    part[4][0] += dy * dy;
+    part[5][0] += dz * dz;
   }
-  for (int k = 0; k < 6; ++k) sums[k] += s[0][k] + s[1][k];
+  for (int k = 0; k < 6; ++k) {
+    const double* l = part[k];
+    sums[k] += ((l[0] + l[1]) + (l[2] + l[3])) + ((l[4] + l[5]) + (l[6] + l[7]));
+  }
 }
 
 #if defined(__GNUC__)
@@ -173,19 +175,20 @@ FEMTOKIT_ALWAYS_INLINE void AllRuns(double* __restrict row, const double* Y, con
   }
 }
 
-// Step 3 for one bin: `row` += the moments of the cp pairs (ex, ey, ez, weight w), cp a multiple
+// Step 3 for one bin: `row` += the moments of the cp entries (ex, ey, ez), the first npairs of
+// them pairs (weight 1), the rest padding (weight 0), cp a multiple
 // of kLanes. Y and Z (stride `stride`) receive w ey^j and ez^j, j = 0 ... L. Moment layout: the
 // lx = 0 block of (ly, lz), lz inner, then the lx = 1 block. LT >= 0 fixes the rank limit at
 // compile time, so that each run's accumulators stay in registers; LT = -1 takes lrun (ranks
 // above 12, slower).
 template <int LT>
 FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const double* ex,
-                                         const double* ey, const double* ez, const double* w,
+                                         const double* ey, const double* ez, int npairs,
                                          int cp, double* __restrict Y, double* __restrict Z,
                                          int stride) {
   const int L = LT >= 0 ? LT : lrun;
   for (int p = 0; p < cp; ++p) {
-    Y[p] = w[p];
+    Y[p] = p < npairs ? 1.0 : 0.0;  // weight 1 for the pairs, 0 for the padding
     Z[p] = 1.0;
   }
   for (int j = 1; j <= L; ++j) {
@@ -273,19 +276,17 @@ CPairSeparationSum::CPairSeparationSum(const CCHArray* A)
       zsym_(A->GetZSYM()),
       nmono_((A->GetLMAX() + 1) * (A->GetLMAX() + 1)),
       moments_(static_cast<size_t>(nmono_) * nradial_, 0.0),
-      r_(kBuffer),
       ex_(kBuffer),
       ey_(kBuffer),
       ez_(kBuffer),
-      bin_(kBuffer),
       ir_(kBuffer),
-      count_(nradial_ + 1),
-      begin_(nradial_),
+      count_(static_cast<size_t>(kSubRuns) * (nradial_ + 1)),
+      begin_(nradial_ + 1),
+      npairsbin_(nradial_),
       // Each bin's run is padded by at most kLanes - 1 entries.
       sx_(kBuffer + static_cast<size_t>(kLanes) * nradial_),
       sy_(sx_.size()),
       sz_(sx_.size()),
-      sw_(sx_.size()),
       powy_(static_cast<size_t>(lmax_ + 1) * (kBuffer + kLanes)),
       powz_(powy_.size()) {}
 
@@ -319,9 +320,8 @@ void CPairSeparationSum::AddPairs(double x, double y, double z, const double* qx
   double sums[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
   for (int i = 0; i < n;) {
     const int m = std::min(n - i, kBuffer - nbuffer_);
-    Separations(x, y, z, qx + i, qy + i, qz + i, m, radstep_, nradial_, r_.data() + nbuffer_,
-                ex_.data() + nbuffer_, ey_.data() + nbuffer_, ez_.data() + nbuffer_,
-                bin_.data() + nbuffer_, sums);
+    Separations(x, y, z, qx + i, qy + i, qz + i, m, radstep_, nradial_, ex_.data() + nbuffer_,
+                ey_.data() + nbuffer_, ez_.data() + nbuffer_, ir_.data() + nbuffer_, sums);
     nbuffer_ += m;
     i += m;
     if (nbuffer_ == kBuffer) Flush();
@@ -339,60 +339,66 @@ void CPairSeparationSum::AddPairs(double x, double y, double z, const double* qx
 void CPairSeparationSum::Flush() {
   // Local restrict pointers: the compiler need not reload the members after every store.
   const int n = nbuffer_, nr = nradial_;
-  const double* __restrict bin = bin_.data();
   const double* __restrict ex = ex_.data();
   const double* __restrict ey = ey_.data();
   const double* __restrict ez = ez_.data();
-  int* __restrict irs = ir_.data();
-  int* __restrict count = count_.data();
+  const int* __restrict irs = ir_.data();
+  int* __restrict count = count_.data();  // kSubRuns tables of nr + 1 counts
   int* __restrict begin = begin_.data();
   double* __restrict sx = sx_.data();
   double* __restrict sy = sy_.data();
   double* __restrict sz = sz_.data();
-  double* __restrict sw = sw_.data();
 
   // Counting sort by bin; pairs beyond the last bin (count[nr]) are dropped, pairs at zero
-  // separation counted.
-  std::fill(count, count + nr + 1, 0);
+  // separation counted. Pair i counts in (and is later placed through) table i % kSubRuns:
+  // neighbouring pairs of one bin then update different counters, so the increments do not
+  // wait for each other. A bin's run is its kSubRuns sub-runs one after the other.
+  const int stride = nr + 1;
+  std::fill(count, count + kSubRuns * stride, 0);
   long long origin = 0;
   for (int i = 0; i < n; ++i) {
-    // Bins were clamped to [0, nr] (-1 at the origin), so the conversion cannot overflow.
-    const int ir = bin[i] < 0.0 ? -1 : static_cast<int>(bin[i]);
-    irs[i] = ir;
+    // Bins were clamped to [0, nr] (-1 at the origin) by the separation pass.
+    const int ir = irs[i];
     if (ir < 0)
       ++origin;
     else
-      ++count[ir];
+      ++count[(i % kSubRuns) * stride + ir];
   }
   norigin_ += origin;
   nbinned += origin;
-  // count becomes each bin's write position; runs are padded to whole groups of kLanes with
-  // entries of weight 0 and direction 0.
+  // The counts become write positions; runs are padded to whole groups of kLanes with entries
+  // of direction 0 (their weight, 0, is given by their position past the bin's pairs).
   int start = 0;
   for (int ir = 0; ir < nr; ++ir) {
-    const int c = count[ir];
+    begin[ir] = start;
+    int c = 0;
+    for (int k = 0; k < kSubRuns; ++k) {
+      const int ck = count[k * stride + ir];
+      count[k * stride + ir] = start + c;
+      c += ck;
+    }
     nbinned += c;
     const int padded = (c + kLanes - 1) / kLanes * kLanes;
-    for (int p = start + c; p < start + padded; ++p) sx[p] = sy[p] = sz[p] = sw[p] = 0.0;
-    count[ir] = begin[ir] = start;
+    for (int p = start + c; p < start + padded; ++p) sx[p] = sy[p] = sz[p] = 0.0;
     start += padded;
+    begin[ir + 1] = start;
+    npairsbin_[ir] = c;
   }
   for (int i = 0; i < n; ++i) {
     const int ir = irs[i];
     if (ir < 0 || ir >= nr) continue;
-    const int p = count[ir]++;
+    const int p = count[(i % kSubRuns) * stride + ir]++;
     sx[p] = ex[i];
     sy[p] = ey[i];
     sz[p] = ez[i];
-    sw[p] = 1.0;
   }
   const BinMomentsFn binmoments = SelectBinMoments(lmax_);
   for (int ir = 0; ir < nr; ++ir) {
     const int b = begin[ir];
-    const int cp = (count[ir] - b + kLanes - 1) / kLanes * kLanes;
+    const int cp = begin[ir + 1] - b;
     if (cp == 0) continue;
     binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_, sx + b, sy + b, sz + b,
-               sw + b, cp, powy_.data(), powz_.data(), kBuffer + kLanes);
+               npairsbin_[ir], cp, powy_.data(), powz_.data(), kBuffer + kLanes);
   }
   nbuffer_ = 0;
 }

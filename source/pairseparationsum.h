@@ -54,13 +54,13 @@ class CPairSeparationSum {
   void Flush();
 
   // Work space, allocated once (no allocation in the pair loop): the buffer of pairs awaiting the
-  // sort (|d|, direction, bin), their bins as int, the per-bin counts, the sorted runs (direction,
-  // weight) and the power tables of one bin.
+  // sort (direction, bin), the per-bin counts and run bounds, the sorted runs (direction) and the
+  // power tables of one bin.
   int nbuffer_ = 0;
-  std::vector<double> r_, ex_, ey_, ez_, bin_;
+  std::vector<double> ex_, ey_, ez_;
   std::vector<int> ir_;
-  std::vector<int> count_, begin_;
-  std::vector<double> sx_, sy_, sz_, sw_;
+  std::vector<int> count_, begin_, npairsbin_;
+  std::vector<double> sx_, sy_, sz_;
   std::vector<double> powy_, powz_;
 };
 
