@@ -92,6 +92,28 @@ void BM_KernelPiPlusPiMinus(benchmark::State& state) {
                                            false);
 }
 
+// Construction of the pi+ pi- wave function on 50 q points (its Coulomb partial-wave tables:
+// 3 x 3001 Coulomb-function evaluations per point), which runs the q points on the threads.
+void BM_ConstructPiPlusPiMinus(benchmark::State& state) {
+  femtokit::SetThreadCount(static_cast<int>(state.range(0)));
+  const std::string wfpars =
+      WriteParameters("wfc.dat", "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 1.0\n");
+  for (auto _ : state) {
+    QuietStdout quiet;
+    CWaveFunction_pipluspiminus wf(wfpars.c_str());
+    benchmark::DoNotOptimize(wf.eta[0]);
+  }
+  std::filesystem::remove(wfpars);
+  state.counters["threads"] = femtokit::ThreadCount();
+  femtokit::SetThreadCount(0);
+}
+BENCHMARK(BM_ConstructPiPlusPiMinus)
+    ->Arg(1)
+    ->Arg(0)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
 // Argument: thread count (0: every core, or FEMTOKIT_THREADS / OMP_NUM_THREADS).
 BENCHMARK(BM_KernelPP)
     ->Arg(1)

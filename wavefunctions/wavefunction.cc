@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,6 +13,7 @@
 #include "numeric/bessel.h"
 #include "numeric/fatal.h"
 #include "numeric/misc.h"
+#include "numeric/threads.h"
 #include "wavefunctions/coulwave.h"
 
 CWaveFunction::CWaveFunction()
@@ -212,17 +214,31 @@ void CWaveFunction::InitWaves() {
     // q1q2 alpha E1 E2 / ((E1 + E2) q): the relativistic reduced energy in
     // place of the reduced mass.
     eta[iq] = q1q2 * (s * s - dm2 * dm2) / (137.036 * 4.0 * std::pow(s, 1.5) * q);
-    delete planewave[iq];
-    planewave[iq] = new CPlaneWave(eta[iq], q1q2, q);
   }
-  for (int c = 0; c < nchannels; c++) {
-    const int ell = channelell[c];
-    for (int iq = 0; iq < nqmax; iq++) {
-      if (partwave[ell][iq] == nullptr) {
-        partwave[ell][iq] = new CPartWave(eta[iq], q1q2, qarray[iq], ell, epsilon);
+  std::vector<bool> needed(alloc_ellmax_ + 1, false);
+  for (int c = 0; c < nchannels; c++) needed[channelell[c]] = true;
+  // The waves of one grid point (their tables cost one Coulomb-function evaluation per point)
+  // are independent of the others': the grid points run on femtokit::ThreadCount() threads. A
+  // fatal error (a throwing handler) is kept and rethrown after the loop; whatever was built is
+  // in the arrays and released with them.
+  const int nthreads = femtokit::ThreadCount();
+  std::exception_ptr failure;
+#pragma omp parallel for num_threads(nthreads) if (nthreads > 1) schedule(dynamic)
+  for (int iq = 0; iq < nqmax; iq++) {
+    try {
+      delete planewave[iq];
+      planewave[iq] = nullptr;
+      planewave[iq] = new CPlaneWave(eta[iq], q1q2, qarray[iq]);
+      for (int ell = 0; ell <= alloc_ellmax_; ell++) {
+        if (needed[ell] && partwave[ell][iq] == nullptr)
+          partwave[ell][iq] = new CPartWave(eta[iq], q1q2, qarray[iq], ell, epsilon);
       }
+    } catch (...) {
+#pragma omp critical(femtokit_initwaves_failure)
+      if (!failure) failure = std::current_exception();
     }
   }
+  if (failure) std::rethrow_exception(failure);
 }
 
 // ---------------------------------------------------------------------------

@@ -70,7 +70,7 @@ class CWaveFunction {
 
   // eta[iq] = q1q2 (E1 E2 / (E1 + E2)) / (137.036 q), one CPlaneWave per grid
   // point and one CPartWave per (channelell, grid point), shared by channels
-  // of equal ell.
+  // of equal ell. The grid points are built on femtokit::ThreadCount() threads.
   void InitWaves();
 
   int GetNQMAX() { return nqmax; }
