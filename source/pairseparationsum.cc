@@ -162,16 +162,50 @@ FEMTOKIT_ALWAYS_INLINE void RunMoments(double* __restrict row, const double* yro
   for (int t = 0; t < LEN; ++t) row[t] += LaneSum(acc[t]);
 }
 
-// Every run (lx, ly) from (LX, LY) on, for the rank limit L, in the moment layout.
-template <int L, int LX, int LY>
+// Register blocking: the runs (0, ly) and (1, ly) share their ez powers, row0[t] += sum_p c_p
+// ez_p^t (t < LEN) and row1[t] += sum_p c_p ex_p ez_p^t (t < LEN - 1), c = w ey^ly, so that each
+// loaded ez power serves two multiply-adds. The accumulators stay in registers (2 LEN - 1
+// vectors: 17 at LMAX 8).
+template <int LEN>
+FEMTOKIT_ALWAYS_INLINE void RunPairMoments(double* __restrict row0, double* __restrict row1,
+                                           const double* yrow, const double* ex, const double* Z,
+                                           int stride, int cp) {
+  constexpr int kLen1 = LEN > 1 ? LEN - 1 : 1;
+  Lanes acc0[LEN] = {};
+  Lanes acc1[kLen1] = {};
+  for (int p = 0; p < cp; p += kLanes) {
+    Lanes c0, c1, f;
+    FEMTOKIT_LOAD_LANES(c0, yrow + p);
+    FEMTOKIT_LOAD_LANES(f, ex + p);
+    c1 = c0 * f;
+    FEMTOKIT_UNROLL
+    for (int t = 0; t < LEN; ++t) {
+      FEMTOKIT_LOAD_LANES(f, Z + t * stride + p);
+      acc0[t] += c0 * f;
+      if (t < LEN - 1) acc1[t] += c1 * f;
+    }
+  }
+  FEMTOKIT_UNROLL
+  for (int t = 0; t < LEN; ++t) row0[t] += LaneSum(acc0[t]);
+  FEMTOKIT_UNROLL
+  for (int t = 0; t < LEN - 1; ++t) row1[t] += LaneSum(acc1[t]);
+}
+
+// Offsets in the moment layout for the rank limit L: run (0, ly) starts at Offset0(L, ly), run
+// (1, ly) at Offset0(L, L + 1) + Offset1(L, ly).
+constexpr int Offset0(int L, int ly) { return ly == 0 ? 0 : Offset0(L, ly - 1) + (L - ly + 2); }
+constexpr int Offset1(int L, int ly) { return ly == 0 ? 0 : Offset1(L, ly - 1) + (L - ly + 1); }
+
+// Every pair of runs (0, ly), (1, ly) from LY on; the last run (0, L) alone.
+template <int L, int LY>
 FEMTOKIT_ALWAYS_INLINE void AllRuns(double* __restrict row, const double* Y, const double* ex,
                                     const double* Z, int stride, int cp) {
-  if constexpr (LY <= L - LX) {
-    constexpr int kLen = L - LX - LY + 1;
-    RunMoments<kLen, LX == 1>(row, Y + LY * stride, ex, Z, stride, cp);
-    AllRuns<L, LX, LY + 1>(row + kLen, Y, ex, Z, stride, cp);
-  } else if constexpr (LX == 0) {
-    AllRuns<L, 1, 0>(row, Y, ex, Z, stride, cp);
+  if constexpr (LY < L) {
+    RunPairMoments<L - LY + 1>(row + Offset0(L, LY), row + Offset0(L, L + 1) + Offset1(L, LY),
+                               Y + LY * stride, ex, Z, stride, cp);
+    AllRuns<L, LY + 1>(row, Y, ex, Z, stride, cp);
+  } else {
+    RunMoments<1, false>(row + Offset0(L, L), Y + L * stride, ex, Z, stride, cp);
   }
 }
 
@@ -202,7 +236,7 @@ FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const
     }
   }
   if constexpr (LT >= 0) {
-    AllRuns<LT, 0, 0>(row, Y, ex, Z, stride, cp);
+    AllRuns<LT, 0>(row, Y, ex, Z, stride, cp);
   } else {
     constexpr int kMaxRank = 56;  // CCHCalc serves ranks up to 56
     Lanes acc[kMaxRank + 1];
