@@ -14,8 +14,9 @@
 //  1. AddPairs computes, in one pass the compiler vectorises (wide square roots and divides: the
 //     file is compiled without errno for sqrt), each pair's separation, bin number and unit
 //     direction into a buffer of kBuffer pairs, and, in lanes, the sums of dx, dx^2, ...;
-//  2. a full buffer is sorted by bin (counting sort on the bin numbers of pass 1), each bin's run
-//     padded with weight-0 entries to a multiple of kLanes;
+//  2. the pairs of the pass are appended to their bin's run of kBinRun entries (the bin sort);
+//     a full run goes to step 3, partial runs are padded with weight-0 entries to a multiple of
+//     kLanes when the sums are read (Flush);
 //  3. per bin, the powers ey^j and ez^j of its pairs are tabulated and every moment is summed over
 //     the run kLanes pairs at a time in registers, then added once to the bin's row.
 // Summing a bin's pairs in registers replaces the (LMAX+1)^2 memory updates per pair of the
@@ -23,11 +24,12 @@
 
 namespace {
 
-// Pairs buffered before the sort by bin: the buffer (4 values per pair), the sorted runs (4) and
-// the power tables (2 (LMAX + 1)) of 4096 pairs take about 0.5 MB at LMAX 8, well inside L2.
-constexpr int kBuffer = 4096;
+// Pairs per separation pass (their directions and bins stay in L1) and pairs gathered per bin
+// before their moments are summed (128 per bin: 3 kB per bin for the three direction
+// components, so the runs of a few hundred bins stay in L2).
+constexpr int kBuffer = 256;
+constexpr int kBinRun = 128;
 constexpr int kLanes = 8;  // pairs summed side by side: one AVX-512 register, two AVX2 ones
-constexpr int kSubRuns = 4;  // interleaved counters of the bin sort
 static_assert(kLanes == 8, "LaneSum and the partial sums of Separations add eight lanes");
 
 // The pair loop is compiled three times on x86-64 Linux with GCC, for AVX-512 (x86-64-v4), for
@@ -314,21 +316,18 @@ CPairSeparationSum::CPairSeparationSum(const CCHArray* A)
       ey_(kBuffer),
       ez_(kBuffer),
       ir_(kBuffer),
-      count_(static_cast<size_t>(kSubRuns) * (nradial_ + 1)),
-      begin_(nradial_ + 1),
-      npairsbin_(nradial_),
-      // Each bin's run is padded by at most kLanes - 1 entries.
-      sx_(kBuffer + static_cast<size_t>(kLanes) * nradial_),
+      count_(nradial_, 0),
+      sx_(static_cast<size_t>(kBinRun) * nradial_),
       sy_(sx_.size()),
       sz_(sx_.size()),
-      powy_(static_cast<size_t>(lmax_ + 1) * (kBuffer + kLanes)),
+      powy_(static_cast<size_t>(lmax_ + 1) * kBinRun),
       powz_(powy_.size()) {}
 
 void CPairSeparationSum::Clear() {
   std::fill(moments_.begin(), moments_.end(), 0.0);
   sumx = sumy = sumz = sumxx = sumyy = sumzz = 0.0;
   npairs = nbinned = norigin_ = 0;
-  nbuffer_ = 0;
+  std::fill(count_.begin(), count_.end(), 0);
 }
 
 void CPairSeparationSum::Merge(CPairSeparationSum& other) {
@@ -352,13 +351,11 @@ void CPairSeparationSum::Merge(CPairSeparationSum& other) {
 void CPairSeparationSum::AddPairs(double x, double y, double z, const double* qx, const double* qy,
                                   const double* qz, int n) {
   double sums[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
-  for (int i = 0; i < n;) {
-    const int m = std::min(n - i, kBuffer - nbuffer_);
-    Separations(x, y, z, qx + i, qy + i, qz + i, m, radstep_, nradial_, ex_.data() + nbuffer_,
-                ey_.data() + nbuffer_, ez_.data() + nbuffer_, ir_.data() + nbuffer_, sums);
-    nbuffer_ += m;
-    i += m;
-    if (nbuffer_ == kBuffer) Flush();
+  for (int i = 0; i < n; i += kBuffer) {
+    const int m = std::min(n - i, kBuffer);
+    Separations(x, y, z, qx + i, qy + i, qz + i, m, radstep_, nradial_, ex_.data(), ey_.data(),
+                ez_.data(), ir_.data(), sums);
+    Distribute(m);
   }
   // Per-call partial sums first, then the totals: fewer large-plus-small additions.
   sumx += sums[0];
@@ -370,71 +367,64 @@ void CPairSeparationSum::AddPairs(double x, double y, double z, const double* qx
   if (n > 0) npairs += n;
 }
 
-void CPairSeparationSum::Flush() {
+void CPairSeparationSum::Distribute(int m) {
   // Local restrict pointers: the compiler need not reload the members after every store.
-  const int n = nbuffer_, nr = nradial_;
+  const int nr = nradial_;
   const double* __restrict ex = ex_.data();
   const double* __restrict ey = ey_.data();
   const double* __restrict ez = ez_.data();
   const int* __restrict irs = ir_.data();
-  int* __restrict count = count_.data();  // kSubRuns tables of nr + 1 counts
-  int* __restrict begin = begin_.data();
+  int* __restrict count = count_.data();
   double* __restrict sx = sx_.data();
   double* __restrict sy = sy_.data();
   double* __restrict sz = sz_.data();
-
-  // Counting sort by bin; pairs beyond the last bin (count[nr]) are dropped, pairs at zero
-  // separation counted. Pair i counts in (and is later placed through) table i % kSubRuns:
-  // neighbouring pairs of one bin then update different counters, so the increments do not
-  // wait for each other. A bin's run is its kSubRuns sub-runs one after the other.
-  const int stride = nr + 1;
-  std::fill(count, count + kSubRuns * stride, 0);
+  const BinMomentsFn binmoments = SelectBinMoments(lmax_);
   long long origin = 0;
-  for (int i = 0; i < n; ++i) {
-    // Bins were clamped to [0, nr] (-1 at the origin) by the separation pass.
+  for (int i = 0; i < m; ++i) {
+    // Bins were clamped to [0, nr] (-1 at the origin) by the separation pass; pairs beyond the
+    // last bin are dropped.
     const int ir = irs[i];
-    if (ir < 0)
+    if (ir < 0) {
       ++origin;
-    else
-      ++count[(i % kSubRuns) * stride + ir];
-  }
-  norigin_ += origin;
-  nbinned += origin;
-  // The counts become write positions; runs are padded to whole groups of kLanes with entries
-  // of direction 0 (their weight, 0, is given by their position past the bin's pairs).
-  int start = 0;
-  for (int ir = 0; ir < nr; ++ir) {
-    begin[ir] = start;
-    int c = 0;
-    for (int k = 0; k < kSubRuns; ++k) {
-      const int ck = count[k * stride + ir];
-      count[k * stride + ir] = start + c;
-      c += ck;
+      continue;
     }
-    nbinned += c;
-    const int padded = (c + kLanes - 1) / kLanes * kLanes;
-    for (int p = start + c; p < start + padded; ++p) sx[p] = sy[p] = sz[p] = 0.0;
-    start += padded;
-    begin[ir + 1] = start;
-    npairsbin_[ir] = c;
-  }
-  for (int i = 0; i < n; ++i) {
-    const int ir = irs[i];
-    if (ir < 0 || ir >= nr) continue;
-    const int p = count[(i % kSubRuns) * stride + ir]++;
+    if (ir >= nr) continue;
+    const int c = count[ir];
+    const size_t p = static_cast<size_t>(ir) * kBinRun + c;
     sx[p] = ex[i];
     sy[p] = ey[i];
     sz[p] = ez[i];
+    if (c + 1 < kBinRun) {
+      count[ir] = c + 1;
+    } else {
+      // A full run: its moments, then the run starts again.
+      binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_,
+                 sx + static_cast<size_t>(ir) * kBinRun, sy + static_cast<size_t>(ir) * kBinRun,
+                 sz + static_cast<size_t>(ir) * kBinRun, kBinRun, kBinRun, powy_.data(),
+                 powz_.data(), kBinRun);
+      nbinned += kBinRun;
+      count[ir] = 0;
+    }
   }
+  norigin_ += origin;
+  nbinned += origin;
+}
+
+void CPairSeparationSum::Flush() {
+  // The partial runs, padded to whole groups of kLanes with entries of direction 0 (weight 0:
+  // they lie past the run's pairs).
   const BinMomentsFn binmoments = SelectBinMoments(lmax_);
-  for (int ir = 0; ir < nr; ++ir) {
-    const int b = begin[ir];
-    const int cp = begin[ir + 1] - b;
-    if (cp == 0) continue;
-    binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_, sx + b, sy + b, sz + b,
-               npairsbin_[ir], cp, powy_.data(), powz_.data(), kBuffer + kLanes);
+  for (int ir = 0; ir < nradial_; ++ir) {
+    const int c = count_[ir];
+    if (c == 0) continue;
+    const size_t b = static_cast<size_t>(ir) * kBinRun;
+    const int padded = (c + kLanes - 1) / kLanes * kLanes;
+    for (int p = c; p < padded; ++p) sx_[b + p] = sy_[b + p] = sz_[b + p] = 0.0;
+    binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_, sx_.data() + b,
+               sy_.data() + b, sz_.data() + b, c, padded, powy_.data(), powz_.data(), kBinRun);
+    nbinned += c;
+    count_[ir] = 0;
   }
-  nbuffer_ = 0;
 }
 
 void CPairSeparationSum::Store(CCHArray* A) {

@@ -50,16 +50,17 @@ class CPairSeparationSum {
   std::vector<double> moments_;  // moments_[ir * nmono_ + k]
   long long norigin_ = 0;        // pairs at zero separation
 
-  // Sorts the buffered pairs by bin and adds their moments.
+  // Appends the m pairs of the last separation pass to their bins' runs; a full run's moments
+  // are added at once.
+  void Distribute(int m);
+  // Adds the moments of every partial run and empties it.
   void Flush();
 
-  // Work space, allocated once (no allocation in the pair loop): the buffer of pairs awaiting the
-  // sort (direction, bin), the per-bin counts and run bounds, the sorted runs (direction) and the
-  // power tables of one bin.
-  int nbuffer_ = 0;
+  // Work space, allocated once (no allocation in the pair loop): one separation pass (direction,
+  // bin), the per-bin runs (direction) with their fill counts, and the power tables of one run.
   std::vector<double> ex_, ey_, ez_;
   std::vector<int> ir_;
-  std::vector<int> count_, begin_, npairsbin_;
+  std::vector<int> count_;
   std::vector<double> sx_, sy_, sz_;
   std::vector<double> powy_, powz_;
 };
