@@ -48,40 +48,51 @@ void CKernel::Calc(CWaveFunction* wf, void (*progress)(int iq, int nqmax)) {
 
   // One q row per task; a row's sums are its own, so the threads' results equal the serial
   // ones exactly. A fatal error in a row (a throwing handler) is kept and rethrown after the
-  // loop: exceptions must not cross the parallel region.
-  const int nthreads = femtokit::ThreadCount();
+  // loop: exceptions must not cross the parallel region. Returns false for a skipped row.
   std::exception_ptr failure;
   bool failed = false;
-#pragma omp parallel for num_threads(nthreads) if (nthreads > 1) schedule(dynamic) ordered
-  for (int iq = 0; iq < nqmax; iq++) {
+  const auto row = [&](int iq) {
     bool skip;
 #pragma omp atomic read
     skip = failed;
-    if (!skip) {
-      try {
-        const double q = (iq + 0.5) * delq;
-        std::vector<double> psisquared(n), sum(nl);
-        for (int ir = 0; ir < nrmax; ir++) {
-          const double r = (ir + 0.5) * delr;
-          wf->GetPsiSquaredAngles(q, r, c, n, psisquared.data());
-          // K_ell = 1/2 int (|psi|^2 - 1) P_ell dcos(theta), midpoint rule, cell width 2/720.
-          std::fill(sum.begin(), sum.end(), 0.0);
-          for (int i = 0; i < n; i++) {
-            const double excess = psisquared[i] - 1.0;
-            const double* p = &legendre[static_cast<size_t>(i) * nl];
-            for (int ell = 0; ell <= LMAX; ell += ellstep) sum[ell] += excess * p[ell];
-          }
-          for (int ell = 0; ell <= LMAX; ell += ellstep) kernel[ell][iq][ir] = twice * sum[ell] / kNCosTheta;
+    if (skip) return false;
+    try {
+      const double q = (iq + 0.5) * delq;
+      std::vector<double> psisquared(n), sum(nl);
+      for (int ir = 0; ir < nrmax; ir++) {
+        const double r = (ir + 0.5) * delr;
+        wf->GetPsiSquaredAngles(q, r, c, n, psisquared.data());
+        // K_ell = 1/2 int (|psi|^2 - 1) P_ell dcos(theta), midpoint rule, cell width 2/720.
+        std::fill(sum.begin(), sum.end(), 0.0);
+        for (int i = 0; i < n; i++) {
+          const double excess = psisquared[i] - 1.0;
+          const double* p = &legendre[static_cast<size_t>(i) * nl];
+          for (int ell = 0; ell <= LMAX; ell += ellstep) sum[ell] += excess * p[ell];
         }
-      } catch (...) {
-#pragma omp critical(femtokit_kernel_calc_failure)
-        if (!failure) failure = std::current_exception();
-#pragma omp atomic write
-        failed = true;
+        for (int ell = 0; ell <= LMAX; ell += ellstep)
+          kernel[ell][iq][ir] = twice * sum[ell] / kNCosTheta;
       }
+      return true;
+    } catch (...) {
+#pragma omp critical(femtokit_kernel_calc_failure)
+      if (!failure) failure = std::current_exception();
+#pragma omp atomic write
+      failed = true;
+      return false;
     }
+  };
+  const int nthreads = femtokit::ThreadCount();
+  if (progress == nullptr) {
+#pragma omp parallel for num_threads(nthreads) if (nthreads > 1) schedule(dynamic)
+    for (int iq = 0; iq < nqmax; iq++) row(iq);
+  } else {
+    // The reports come in order of iq (a finished row may wait for its predecessor's report).
+#pragma omp parallel for num_threads(nthreads) if (nthreads > 1) schedule(dynamic) ordered
+    for (int iq = 0; iq < nqmax; iq++) {
+      const bool done = row(iq);
 #pragma omp ordered
-    if (progress != nullptr && !skip) progress(iq, nqmax);
+      if (done) progress(iq, nqmax);
+    }
   }
   if (failure) std::rethrow_exception(failure);
 }
