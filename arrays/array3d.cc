@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 
 #include "config/parameter.h"
@@ -272,12 +273,22 @@ double C3DArray::GetBiggest() const {
   return biggest;
 }
 
+namespace {
+// Guards the shared generator: its creation and every fill's draws.
+std::mutex &RandomMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+}  // namespace
+
 void C3DArray::Randomize() {
+  const std::lock_guard<std::mutex> lock(RandomMutex());
   if (randy == nullptr) randy = new CRandom(-1234);
   ForEachCellDrawOrder(*this, [](double &v) { v = randy->ran(); });
 }
 
 void C3DArray::Randomize_Gaussian() {
+  const std::lock_guard<std::mutex> lock(RandomMutex());
   if (randy == nullptr) randy = new CRandom(-1234);
   ForEachCellDrawOrder(*this, [](double &v) { v = randy->gauss(); });
 }

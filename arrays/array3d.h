@@ -28,7 +28,8 @@
 // innermost).
 //
 // The array owns F; copying is disabled (the storage is a raw jagged array).
-// Single-threaded: the shared generator `randy` is created lazily without locking.
+// The shared generator `randy` is created lazily, and drawn from, under a lock: the random
+// fills may be called from several threads (each fill draws its values in one go).
 
 class CRandom;
 

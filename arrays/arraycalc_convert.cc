@@ -16,6 +16,7 @@
 #include "arrays/ylmarray.h"
 #include "numeric/fatal.h"
 #include "numeric/output.h"
+#include "numeric/threads.h"
 
 using ArrayCalc::internal::FactorialD;
 using ArrayCalc::internal::ValueOrZero;
@@ -318,39 +319,42 @@ void Calc3DArrayFromAExpArray(CCHArray *A, C3DArray *G) {
   if (!CompareArrayParameters(G, A)) femtokit::Fatal("%s", "");
   const int nsx = A->XSYM ? 1 : 2, nsy = A->YSYM ? 1 : 2, nsz = A->ZSYM ? 1 : 2;
   const double rmax = A->NRADIAL * A->RADSTEP;
-  for (int isx = 0; isx < nsx; isx++) {
-    for (int ix = 0; ix < G->NXMAX; ix++) {
-      const double x = (isx == 0 ? 1.0 : -1.0) * (ix + 0.5) * G->DELX;
-      for (int isy = 0; isy < nsy; isy++) {
-        for (int iy = 0; iy < G->NYMAX; iy++) {
-          const double y = (isy == 0 ? 1.0 : -1.0) * (iy + 0.5) * G->DELY;
-          for (int isz = 0; isz < nsz; isz++) {
-            for (int iz = 0; iz < G->NZMAX; iz++) {
-              const double z = (isz == 0 ? 1.0 : -1.0) * (iz + 0.5) * G->DELZ;
-              const double r = std::sqrt(x * x + y * y + z * z);
-              double value = 0.0;
-              if (r < rmax) {
-                const double ex = x / r, ey = y / r, ez = z / r;
-                const int iu = static_cast<int>(std::floor(r / A->RADSTEP + 0.5));
-                const int il = iu - 1;
-                const double w = ((iu + 0.5) * A->RADSTEP - r) / A->RADSTEP;
-                double lower, upper;
-                if (il < 0) {
-                  // Below the first bin centre: interpolate through the origin to
-                  // the opposite direction, so the function stays continuous at r = 0.
-                  lower = A->AExpand(-ex, -ey, -ez, 0);
-                  upper = A->AExpand(ex, ey, ez, 0);
-                } else if (iu < A->NRADIAL) {
-                  lower = A->AExpand(ex, ey, ez, il);
-                  upper = A->AExpand(ex, ey, ez, iu);
-                } else {
-                  // Between the last bin centre and the outer edge: hold the last bin.
-                  lower = upper = A->AExpand(ex, ey, ez, A->NRADIAL - 1);
-                }
-                value = lower * w + upper * (1.0 - w);
+  // Every cell is its own evaluation: the rows (isx, ix) go to the threads as they come.
+  const int nrows = nsx * G->NXMAX;
+  const int nthreads = femtokit::ThreadCount();
+#pragma omp parallel for num_threads(nthreads) if (nthreads > 1) schedule(dynamic)
+  for (int row = 0; row < nrows; row++) {
+    const int isx = row / G->NXMAX, ix = row % G->NXMAX;
+    const double x = (isx == 0 ? 1.0 : -1.0) * (ix + 0.5) * G->DELX;
+    for (int isy = 0; isy < nsy; isy++) {
+      for (int iy = 0; iy < G->NYMAX; iy++) {
+        const double y = (isy == 0 ? 1.0 : -1.0) * (iy + 0.5) * G->DELY;
+        for (int isz = 0; isz < nsz; isz++) {
+          for (int iz = 0; iz < G->NZMAX; iz++) {
+            const double z = (isz == 0 ? 1.0 : -1.0) * (iz + 0.5) * G->DELZ;
+            const double r = std::sqrt(x * x + y * y + z * z);
+            double value = 0.0;
+            if (r < rmax) {
+              const double ex = x / r, ey = y / r, ez = z / r;
+              const int iu = static_cast<int>(std::floor(r / A->RADSTEP + 0.5));
+              const int il = iu - 1;
+              const double w = ((iu + 0.5) * A->RADSTEP - r) / A->RADSTEP;
+              double lower, upper;
+              if (il < 0) {
+                // Below the first bin centre: interpolate through the origin to
+                // the opposite direction, so the function stays continuous at r = 0.
+                lower = A->AExpand(-ex, -ey, -ez, 0);
+                upper = A->AExpand(ex, ey, ez, 0);
+              } else if (iu < A->NRADIAL) {
+                lower = A->AExpand(ex, ey, ez, il);
+                upper = A->AExpand(ex, ey, ez, iu);
+              } else {
+                // Between the last bin centre and the outer edge: hold the last bin.
+                lower = upper = A->AExpand(ex, ey, ez, A->NRADIAL - 1);
               }
-              G->SetElement(isx, ix, isy, iy, isz, iz, value);
+              value = lower * w + upper * (1.0 - w);
             }
+            G->SetElement(isx, ix, isy, iy, isz, iz, value);
           }
         }
       }

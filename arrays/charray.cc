@@ -6,6 +6,8 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "numeric/fatal.h"
@@ -79,7 +81,8 @@ struct CCHArray::IncrementPlan {
   std::vector<Component> independent;
   std::vector<Fill> fills;
   std::vector<Stored> stored;
-  mutable std::vector<double> mono;  // scratch monomial table of the sample increment
+  // Scratch monomial table of the sample increment (which writes the array: one thread at a time).
+  mutable std::vector<double> mono;
 };
 
 // ---------------------------------------------------------------- construction
@@ -94,7 +97,7 @@ CCHArray::CCHArray(int LMAXset, int NRADIALset, double RADSTEPset) {
 }
 
 void CCHArray::Init(int lmax, int nradial, double radstep, bool xsym, bool ysym, bool zsym) {
-  if (chcalc == nullptr) chcalc = new CCHCalc();
+  EnsureSharedCalc();
   // Ranks above the tables would read factorials past their ends; negative sizes cannot be
   // allocated.
   if (lmax < 0 || lmax > CCHCalc::LMAXFACT || nradial < 0) {
@@ -255,19 +258,32 @@ double CCHArray::GetBiggest(int ir) const {
 
 // ---------------------------------------------------------------- precomputed plan
 
+void CCHArray::EnsureSharedCalc() {
+  static std::mutex mutex;
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (chcalc == nullptr) chcalc = new CCHCalc();
+}
+
 void CCHArray::DropPlan() {
+  const std::lock_guard<std::mutex> lock(plan_mutex_);
   delete plan_;
-  plan_ = nullptr;
+  __atomic_store_n(&plan_, static_cast<IncrementPlan*>(nullptr), __ATOMIC_RELEASE);
 }
 
 const CCHArray::IncrementPlan& CCHArray::Plan() const {
-  if (plan_ != nullptr && plan_->lmax == LMAX && plan_->dlx == dlx && plan_->dly == dly &&
-      plan_->dlz == dlz && plan_->A == A) {
-    return *plan_;
-  }
+  const auto current = [this]() {
+    const IncrementPlan* p = __atomic_load_n(&plan_, __ATOMIC_ACQUIRE);
+    return p != nullptr && p->lmax == LMAX && p->dlx == dlx && p->dly == dly && p->dlz == dlz &&
+                   p->A == A
+               ? p
+               : nullptr;
+  };
+  if (const IncrementPlan* p = current()) return *p;
+  const std::lock_guard<std::mutex> lock(plan_mutex_);
+  if (const IncrementPlan* p = current()) return *p;  // built by another thread meanwhile
   delete plan_;
-  plan_ = new IncrementPlan;
-  IncrementPlan& p = *plan_;
+  auto fresh = std::make_unique<IncrementPlan>();
+  IncrementPlan& p = *fresh;
   p.lmax = LMAX;
   p.dlx = dlx;
   p.dly = dly;
@@ -323,6 +339,7 @@ const CCHArray::IncrementPlan& CCHArray::Plan() const {
             CCHCalc::binomial[lx + ly + lz][lx] * CCHCalc::binomial[ly + lz][ly];
         p.stored.push_back({A[lx][ly][lz], trinomial, lx, ly, lz});
       }
+  __atomic_store_n(&plan_, fresh.release(), __ATOMIC_RELEASE);
   return p;
 }
 
@@ -483,14 +500,24 @@ void CCHArray::AltIncrementAExpArrayFromE(double ex, double ey, double ez, doubl
 
 // ---------------------------------------------------------------- random fills
 
+namespace {
+// Guards the shared generator: its creation, replacement and every fill's draws.
+std::mutex& RandomMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+}  // namespace
+
 void CCHArray::RandomInit(int seed) {
+  const std::lock_guard<std::mutex> lock(RandomMutex());
   delete randy;
   randy = new CRandom(seed);
 }
 
 void CCHArray::Randomize(double scale, int ir) {
-  if (randy == nullptr) RandomInit(-12345);
   CheckBin(ir);
+  const std::lock_guard<std::mutex> lock(RandomMutex());
+  if (randy == nullptr) randy = new CRandom(-12345);
   for (int lx = 0; lx <= LMAX; lx += dlx)
     for (int ly = 0; ly <= LMAX - lx; ly += dly)
       for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz)
@@ -498,21 +525,28 @@ void CCHArray::Randomize(double scale, int ir) {
 }
 
 void CCHArray::RandomizeA(double scale, int ir) {
-  if (randy == nullptr) RandomInit(-12345);
   CheckBin(ir);
-  for (int lx = 0; lx <= 1 && lx <= LMAX; lx += dlx)
-    for (int ly = 0; ly <= LMAX - lx; ly += dly)
-      for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz)
-        A[lx][ly][lz][ir] = scale * (1.0 - 2.0 * randy->ran());
+  {
+    const std::lock_guard<std::mutex> lock(RandomMutex());
+    if (randy == nullptr) randy = new CRandom(-12345);
+    for (int lx = 0; lx <= 1 && lx <= LMAX; lx += dlx)
+      for (int ly = 0; ly <= LMAX - lx; ly += dly)
+        for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz)
+          A[lx][ly][lz][ir] = scale * (1.0 - 2.0 * randy->ran());
+  }
   FillRemainderX(ir);
 }
 
 void CCHArray::RandomizeA_Gaussian(double scale, int ir) {
-  if (randy == nullptr) RandomInit(-12345);
   CheckBin(ir);
-  for (int lx = 0; lx <= 1 && lx <= LMAX; lx += dlx)
-    for (int ly = 0; ly <= LMAX - lx; ly += dly)
-      for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz) A[lx][ly][lz][ir] = scale * randy->gauss();
+  {
+    const std::lock_guard<std::mutex> lock(RandomMutex());
+    if (randy == nullptr) randy = new CRandom(-12345);
+    for (int lx = 0; lx <= 1 && lx <= LMAX; lx += dlx)
+      for (int ly = 0; ly <= LMAX - lx; ly += dly)
+        for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz)
+          A[lx][ly][lz][ir] = scale * randy->gauss();
+  }
   FillRemainderX(ir);
 }
 

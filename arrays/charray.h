@@ -33,7 +33,11 @@
 // the origin returns the L = 0 coefficient of bin 0 (the angular average of the bin).
 //
 // The array owns its storage; the shared static chcalc and randy are never released.
-// Single-threaded (chcalc, randy and the per-array increment tables are built lazily, unlocked).
+// Threads: the shared chcalc and randy and the per-array increment tables are created lazily
+// under locks, so first use from several threads is safe; the random fills draw under the
+// generator's lock. Writing one array from several threads at once remains the caller's error.
+
+#include <mutex>
 
 #include "arrays/chcalc.h"
 #include "numeric/random.h"
@@ -221,6 +225,8 @@ class CCHArray {
   struct IncrementPlan;  // precomputed terms of the sample increment and the trace fill
 
   void Init(int lmax, int nradial, double radstep, bool xsym, bool ysym, bool zsym);
+  // Creates the shared chcalc once (under a lock).
+  static void EnsureSharedCalc();
   void DeleteArray();
   const IncrementPlan& Plan() const;
   void DropPlan();
@@ -235,7 +241,10 @@ class CCHArray {
   double* storage_ = nullptr;  // one block holding every stored value
   int lmax_alloc_ = -1;        // LMAX the pointer levels of A were built for
   // Built on first use for the current LMAX and steps; rebuilt when they change.
+  // Published with a release store once complete (readers load it with acquire); built and
+  // replaced under plan_mutex_.
   mutable IncrementPlan* plan_ = nullptr;
+  mutable std::mutex plan_mutex_;
 };
 
 #endif  // FEMTOKIT_ARRAYS_CHARRAY_H

@@ -47,7 +47,7 @@ void MakeDirectory(const char* dirname) {
 CCHArray::CCHArray(const char* arrayparsfilename) {
   dlx = dly = dlz = 1;
   A = nullptr;
-  if (chcalc == nullptr) chcalc = new CCHCalc();
+  EnsureSharedCalc();
   parameter_map pars;
   parameter::set(pars, "LMAX", 4);
   parameter::set(pars, "NRADIAL", 25);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 
 #include "numeric/fatal.h"
 #include "numeric/output.h"
@@ -16,6 +17,17 @@ int CCHCalc::LMAXFACT = 56;
 int CCHCalc::INITIALIZED = 0;
 
 namespace {
+
+// Guards the tables' creation and release, the live-object count and the filling of the overlap
+// cache (recursive: the constructor builds the tables under it).
+std::recursive_mutex& TableMutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
+
+// The cached row of a sorted triple, read without the lock: rows are published with a release
+// store once complete and never change afterwards.
+double** LoadRow(double*** slot) { return __atomic_load_n(slot, __ATOMIC_ACQUIRE); }
 
 constexpr double kFourPi = 12.566370614359172;
 
@@ -37,11 +49,13 @@ void CheckRank(const char* who, int lx, int ly, int lz) {
 }  // namespace
 
 CCHCalc::CCHCalc() {
+  const std::lock_guard<std::recursive_mutex> lock(TableMutex());
   if (INITIALIZED == 0) InitStaticData();
   INITIALIZED += 1;
 }
 
 CCHCalc::~CCHCalc() {
+  const std::lock_guard<std::recursive_mutex> lock(TableMutex());
   INITIALIZED -= 1;
   if (INITIALIZED == 0) {
     ClearStaticData();
@@ -51,6 +65,7 @@ CCHCalc::~CCHCalc() {
 }
 
 void CCHCalc::InitStaticData() {
+  const std::lock_guard<std::recursive_mutex> lock(TableMutex());
   if (fact == nullptr) {
     fact = new double[LMAXFACT + 1];
     fact[0] = 1.0;
@@ -83,6 +98,7 @@ void CCHCalc::InitStaticData() {
 }
 
 void CCHCalc::ClearStaticData() {
+  const std::lock_guard<std::recursive_mutex> lock(TableMutex());
   femtokit::Progress(
       "Clearing static data used for charray calc.s. \nDon't do this unless you are finished "
       "with charray objects\n");
@@ -215,6 +231,9 @@ double CCHCalc::GetOverlap0(int lx, int ly, int lz, int lxp, int lyp, int lzp) {
 }
 
 void CCHCalc::overlapinit(int lx, int ly, int lz) {
+  const std::lock_guard<std::recursive_mutex> lock(TableMutex());
+  // Another thread may have filled the row meanwhile; a published row is never replaced.
+  if (LoadRow(&overlap[lx][ly][lz]) != nullptr) return;
   const int L = lx + ly + lz;
   double** row = new double*[L / 2 + 1];
   for (int i = 0; i <= L / 2; ++i) {
@@ -232,7 +251,7 @@ void CCHCalc::overlapinit(int lx, int ly, int lz) {
       row[i][j] = GetOverlap0(lx, ly, lz, lxp, lyp, lzp);
     }
   }
-  overlap[lx][ly][lz] = row;
+  __atomic_store_n(&overlap[lx][ly][lz], row, __ATOMIC_RELEASE);
 }
 
 double CCHCalc::GetOverlap(int lx, int ly, int lz, int lxp, int lyp, int lzp) {
@@ -256,6 +275,10 @@ double CCHCalc::GetOverlap(int lx, int ly, int lz, int lxp, int lyp, int lzp) {
     }
   }
   if (lx < ly || ly < lz) femtokit::Fatal("l out of order\n");
-  if (overlap[lx][ly][lz] == nullptr) overlapinit(lx, ly, lz);
-  return overlap[lx][ly][lz][lxp / 2][lyp / 2];
+  double** row = LoadRow(&overlap[lx][ly][lz]);
+  if (row == nullptr) {
+    overlapinit(lx, ly, lz);
+    row = LoadRow(&overlap[lx][ly][lz]);
+  }
+  return row[lxp / 2][lyp / 2];
 }

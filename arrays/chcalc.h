@@ -15,7 +15,9 @@
 // All data are process-wide static tables: built by the first live CCHCalc object, shared while
 // any object lives, released (with a printed notice) when the last one is destroyed. CCHArray
 // keeps one object alive for the whole process, so local CCHCalc objects only count up and down.
-// Single-threaded: the tables and the overlap cache are unlocked.
+// Thread-safe: creating and releasing the tables, counting the objects and filling a row of the
+// overlap cache take one process-wide lock; the lookups (and reading a filled row) take none.
+// Releasing the tables while another thread uses them remains the caller's error.
 //
 // Ranks: the tables serve L <= LMAXFACT = 56 (fact up to L, doublefact up to 2L+1). The lookups
 // and the A/overlap evaluations reject a rank or index beyond the tables with a fatal message
@@ -53,7 +55,8 @@ class CCHCalc {
   // L = L' and every l_i - l'_i is even. Checks: (0,0,0|0,0,0) = 4 pi, (0,0,1|0,0,1) = 4 pi/3,
   // (2,0,0|2,0,0) = 16 pi/45, (2,0,0|0,2,0) = -8 pi/45.
   double GetOverlap0(int lx, int ly, int lz, int lxp, int lyp, int lzp);
-  // Fills the cached row of the sorted triple lx >= ly >= lz: slot [lxp/2][lyp/2] holds
+  // Fills the cached row of the sorted triple lx >= ly >= lz (unless it is filled already):
+  // slot [lxp/2][lyp/2] holds
   // GetOverlap0(lx, ly, lz, lxp, lyp, L - lxp - lyp) for lxp = lx mod 2, +2, ... and
   // lyp = ly mod 2, +2, ... with lzp >= 0.
   void overlapinit(int lx, int ly, int lz);

@@ -3,8 +3,9 @@
 // cells per half-space with all three reflection symmetries (the shape of a three-dimensional
 // identical-pion analysis). Arguments: 1 for an identical-particle kernel (cos theta folded to
 // |cos theta|, images r and -r share a lookup), 0 for distinct particles. Reported as
-// items_per_second (one item = one cell pair). The transform prints three progress lines per
-// call.
+// items_per_second (one item = one cell pair). Second argument: threads (1, or 0 for every
+// core); times are wall ("real") and whole-process CPU. The transform prints three progress
+// lines per call.
 
 #include <benchmark/benchmark.h>
 
@@ -17,6 +18,7 @@
 #include "arrays/array3d.h"
 #include "kernel/kernelwf.h"
 #include "kernel/s2cf.h"
+#include "numeric/threads.h"
 
 namespace {
 
@@ -46,6 +48,7 @@ std::unique_ptr<CKernelWF> MakeKernel(bool identical) {
 
 void BM_GridTransform(benchmark::State& state) {
   auto kernel = MakeKernel(state.range(0) != 0);
+  femtokit::SetThreadCount(static_cast<int>(state.range(1)));
   C3DArray S(kCells, 1.0, true, true, true);   // fm
   C3DArray CF(kCells, 2.0, true, true, true);  // MeV/c
   const double R = 5.0;
@@ -62,8 +65,15 @@ void BM_GridTransform(benchmark::State& state) {
   }
   const double pairs = std::pow(kCells, 6);
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * pairs));
+  state.counters["threads"] = femtokit::ThreadCount();
+  femtokit::SetThreadCount(0);
 }
-BENCHMARK(BM_GridTransform)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GridTransform)
+    ->ArgsProduct({{1, 0}, {1, 0}})
+    ->ArgNames({"identical", "threads"})
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -3,9 +3,24 @@
 // second (counter "pairs/s"). The per-pair IncrementAExpArrayFromE path it replaces is measured
 // on fewer particles for comparison.
 //
-// Measured on one core of an AMD EPYC (Zen 4) VM, Release build: 86 M pairs/s at LMAX 4 and
-// 58 M pairs/s at LMAX 8 (AVX2 variant; the baseline SSE2 variant gives about 51-57 and 30);
-// the per-pair increments give 12 and 3 M pairs/s.
+// Second argument: threads (1, or 0 for every core): each thread sums a contiguous range of the
+// first particles (ranges of equal pair counts) into its own CPairSeparationSum, merged in
+// thread order, as the sources do. Times: wall ("real") and whole-process CPU.
+//
+// Per-core limit (the "limit" counter is the measured rate over it). A pair costs, in the
+// AVX-512 variant, 8 pairs per vector: one square root and two divides (direction, bin), about
+// (LMAX+1)^2 fused multiply-adds for the moments plus 2 LMAX multiplies for the power tables,
+// one Z-table load per multiply-add, and the sort (a count, 3 loads and 3 stores). With
+// double-pumped 512-bit units (one vector multiply-add and one 512-bit load per cycle, a
+// 512-bit divide every 10 and a square root every 18 cycles) that is about
+//   (18 + 2 x 10 + (LMAX+1)^2 + 2 LMAX) / 8 + 2 (sort) cycles per pair,
+// i.e. 9.9 cycles at LMAX 4 and 16.9 at LMAX 8: 212 and 124 M pairs/s at 2.1 GHz. (The figure
+// of 410 M pairs/s quoted earlier for LMAX 4 assumed full-rate 512-bit arithmetic.)
+//
+// Measured (Release, AVX-512 variant, one thread, CPU time for 2x10^8 pairs, 2-core VM shared
+// with other builds at a load of 4-6, three alternating runs each of the previous and the
+// present code): LMAX 4 3.51 s -> 2.10 s (57 -> 95 M pairs/s), LMAX 8 5.55 s -> 3.32 s
+// (36 -> 60 M pairs/s).
 
 //
 // The event-file source as a whole (BM_EventSourceThreads: reading, per-thread sums, merge) and
@@ -17,10 +32,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "arrays/charray.h"
@@ -47,29 +64,52 @@ void MakePoints(int n, std::vector<double>& x, std::vector<double>& y, std::vect
   }
 }
 
+// Estimated per-core limit in pairs per second (comment above).
+double PerCoreLimit(int lmax) {
+  const double cycles = (18.0 + 2.0 * 10.0 + (lmax + 1.0) * (lmax + 1.0) + 2.0 * lmax) / 8.0 + 2.0;
+  return 2.1e9 / cycles;
+}
+
 // Moment accumulation and conversion, as in CSourceCalc_OSCAR::CalcS.
 void BM_PairLoopMoments(benchmark::State& state) {
   const int lmax = static_cast<int>(state.range(0));
   const int n = static_cast<int>(state.range(1));
+  femtokit::SetThreadCount(static_cast<int>(state.range(2)));
+  const int nthreads = femtokit::ThreadCount();
   std::vector<double> x, y, z;
   MakePoints(n, x, y, z);
   CCHArray A(lmax, 40, 1.0);
+  std::vector<int> bounds(nthreads + 1, n);
+  for (int t = 0; t < nthreads; ++t)
+    bounds[t] = static_cast<int>(std::sqrt(static_cast<double>(t) / nthreads) * n);
   double pairs = 0.0;
   for (auto _ : state) {
-    CPairSeparationSum sum(&A);
-    for (int ia = 0; ia < n; ++ia)
-      sum.AddPairs(x[ia], y[ia], z[ia], x.data(), y.data(), z.data(), ia);
+    std::vector<std::unique_ptr<CPairSeparationSum>> sums;
+    for (int t = 0; t < nthreads; ++t) sums.push_back(std::make_unique<CPairSeparationSum>(&A));
+#pragma omp parallel for num_threads(nthreads) schedule(static, 1)
+    for (int t = 0; t < nthreads; ++t)
+      for (int ia = bounds[t]; ia < bounds[t + 1]; ++ia)
+        sums[t]->AddPairs(x[ia], y[ia], z[ia], x.data(), y.data(), z.data(), ia);
+    for (int t = 1; t < nthreads; ++t) sums[0]->Merge(*sums[t]);
     A.ZeroArray();
-    sum.Store(&A);
+    sums[0]->Store(&A);
     benchmark::DoNotOptimize(A.GetElement(0, 0, 0, 3));
-    pairs += static_cast<double>(sum.npairs);
+    pairs += static_cast<double>(sums[0]->npairs);
   }
   state.counters["pairs/s"] = benchmark::Counter(pairs, benchmark::Counter::kIsRate);
+  // Rate per thread-second of CPU time over the per-core limit.
+  state.counters["limit"] = benchmark::Counter(pairs / PerCoreLimit(lmax),
+                                               benchmark::Counter::kIsRate);
+  state.counters["threads"] = nthreads;
+  femtokit::SetThreadCount(0);
 }
 BENCHMARK(BM_PairLoopMoments)
-    ->Args({4, 20000})
-    ->Args({8, 20000})
+    ->Args({4, 20000, 1})
+    ->Args({8, 20000, 1})
+    ->Args({4, 20000, 0})
+    ->Args({8, 20000, 0})
     ->Iterations(1)
+    ->MeasureProcessCPUTime()
     ->Unit(benchmark::kSecond);
 
 // The straightforward form: one IncrementAExpArrayFromE per pair.

@@ -64,9 +64,13 @@ class CKernel {
   // (declared and defined with the wave-function kernel code)
   // Fills every stored K_ell(q_iq, r_ir) by the 720-point midpoint rule in cos theta,
   //   K_ell = (1/720) sum_i (wf->GetPsiSquared(q_iq, r_ir, c_i) - 1) P_ell(c_i),
-  //   c_i = 2 (i + 0.5)/720 - 1,
-  // asking the wave function at the kernel's own grid points (it interpolates in q itself).
-  // progress, when given, is called after each q row with (iq, nqmax). In kernel/kernel_calc.cc.
+  //   c_i = 2 (i + 0.5)/720 - 1 (c_{719-i} = -c_i exactly),
+  // asking the wave function at the kernel's own grid points (it interpolates in q itself),
+  // all angles of one (q, r) at once (CWaveFunction::GetPsiSquaredAngles). An identical-particle
+  // kernel of a wave function with an even |psi|^2 (PsiSquaredIsEven) sums the nodes c > 0
+  // twice. The q rows run on femtokit::ThreadCount() threads (one thread: serially); each row's
+  // sums are its own, so the result does not depend on the thread count. progress, when
+  // given, is called after each q row with (iq, nqmax), in order of iq. In kernel/kernel_calc.cc.
   void Calc(CWaveFunction* wf, void (*progress)(int iq, int nqmax) = nullptr);
 
   // The non-interacting identical-boson kernel, from the symmetrised plane

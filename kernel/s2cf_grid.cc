@@ -10,6 +10,10 @@
 // column position and four table reads. The sums run in the order of the
 // straightforward loop (source cells outer), so the result equals calling
 // kernel->GetPsiSquared(|q|, |r|, cos theta) pair by pair up to rounding.
+//
+// Threads split the correlation cells into contiguous slices; each walks every source cell
+// (building its own folded table) and adds to its own cells only, so no sums are shared and
+// every cell receives its terms in the serial order: any thread count gives the same result.
 
 #include <cmath>
 #include <cstdio>
@@ -20,6 +24,7 @@
 #include "kernel/s2cf.h"
 #include "numeric/fatal.h"
 #include "numeric/output.h"
+#include "numeric/threads.h"
 
 namespace {
 
@@ -53,17 +58,18 @@ inline double FoldedValue(double u, double top, const double* rowa, const double
 // delctheta; the images flip the x (MX), y (MY), z (MZ) component. FOLD: the
 // table is even in cos theta and read at |cos theta|. The image loops have
 // constant bounds and unroll.
+// Only the cells jbegin <= j < jend are visited.
 template <bool MX, bool MY, bool MZ, bool FOLD>
 void AddSourceCell(double ax, double ay, double az, const CFCells& cells, const double* table,
-                   double invdel, double top, double ones, double factor, double* acc) {
-  const int n = static_cast<int>(cells.wq.size());
+                   double invdel, double top, double ones, double factor, double* acc, int jbegin,
+                   int jend) {
   const double* ex = cells.ex.data();
   const double* ey = cells.ey.data();
   const double* ez = cells.ez.data();
   const double* wq = cells.wq.data();
   const int* offa = cells.offa.data();
   const int* offb = cells.offb.data();
-  for (int j = 0; j < n; j++) {
+  for (int j = jbegin; j < jend; j++) {
     const double* rowa = table + offa[j];
     const double* rowb = table + offb[j];
     const double px = ax * ex[j], py = ay * ey[j], pz = az * ez[j];
@@ -80,7 +86,7 @@ void AddSourceCell(double ax, double ay, double az, const CFCells& cells, const 
 }
 
 using AddFunction = void (*)(double, double, double, const CFCells&, const double*, double, double,
-                             double, double, double*);
+                             double, double, double*, int, int);
 
 template <bool FOLD>
 AddFunction SelectAdd(bool mx, bool my, bool mz) {
@@ -138,7 +144,6 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
   // and row nqmax, all zeros, stands for every q row past the grid.
   const int nqk = kernel->GetNQMAX(), nrk = kernel->GetNRMAX(), nct = kernel->GetNCTHETA();
   const int ncol = nct + 1;
-  std::vector<double> table(static_cast<size_t>(nqk + 1) * ncol, 0.0);
   const double invdel = 1.0 / kernel->GetDELCTHETA();
   const double top = nct - 1;
 
@@ -182,37 +187,51 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
   const double ones = nimages / imageweight;  // per unit of factor
   const bool foldtable = paired && !ident;
 
-  for (int isx = 0; isx < nsx; isx++)
-    for (int ix = 0; ix < nxmax; ix++)
-      for (int isy = 0; isy < nsy; isy++)
-        for (int iy = 0; iy < nymax; iy++)
-          for (int isz = 0; isz < nsz; isz++)
-            for (int iz = 0; iz < nzmax; iz++) {
-              const double s = S->GetElement(isx, ix, isy, iy, isz, iz);
-              if (s == 0.0) continue;  // contributes nothing
-              const double x = (isx == 0 ? 1.0 : -1.0) * (ix + 0.5) * delx;
-              const double y = (isy == 0 ? 1.0 : -1.0) * (iy + 0.5) * dely;
-              const double z = (isz == 0 ? 1.0 : -1.0) * (iz + 0.5) * delz;
-              const double r = sqrt(x * x + y * y + z * z);
-              int ir;
-              double wr;
-              kernel->RPosition(r, ir, wr);
-              for (int iq = 0; iq < nqk; iq++) {
-                const double* t0 = ir < nrk ? kernel->kernel[iq][ir] : nullptr;
-                const double* t1 = ir + 1 < nrk ? kernel->kernel[iq][ir + 1] : nullptr;
-                double* row = &table[static_cast<size_t>(iq) * ncol];
-                for (int ic = 0; ic < ncol; ic++)
-                  row[ic] = (1.0 - wr) * (t0 ? t0[ic] : 0.0) + wr * (t1 ? t1[ic] : 0.0);
-                if (foldtable) {
-                  for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ic] += row[ncol - 1 - ic];
-                  if (nct % 2 == 0) row[nct / 2] *= 2.0;
-                  for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ncol - 1 - ic] = row[ic];
+  // Every source cell for the correlation cells jbegin <= j < jend, with a table of its own.
+  const auto slice = [&](int jbegin, int jend) {
+    std::vector<double> table(static_cast<size_t>(nqk + 1) * ncol, 0.0);
+    for (int isx = 0; isx < nsx; isx++)
+      for (int ix = 0; ix < nxmax; ix++)
+        for (int isy = 0; isy < nsy; isy++)
+          for (int iy = 0; iy < nymax; iy++)
+            for (int isz = 0; isz < nsz; isz++)
+              for (int iz = 0; iz < nzmax; iz++) {
+                const double s = S->GetElement(isx, ix, isy, iy, isz, iz);
+                if (s == 0.0) continue;  // contributes nothing
+                const double x = (isx == 0 ? 1.0 : -1.0) * (ix + 0.5) * delx;
+                const double y = (isy == 0 ? 1.0 : -1.0) * (iy + 0.5) * dely;
+                const double z = (isz == 0 ? 1.0 : -1.0) * (iz + 0.5) * delz;
+                const double r = sqrt(x * x + y * y + z * z);
+                int ir;
+                double wr;
+                kernel->RPosition(r, ir, wr);
+                for (int iq = 0; iq < nqk; iq++) {
+                  const double* t0 = ir < nrk ? kernel->kernel[iq][ir] : nullptr;
+                  const double* t1 = ir + 1 < nrk ? kernel->kernel[iq][ir + 1] : nullptr;
+                  double* row = &table[static_cast<size_t>(iq) * ncol];
+                  for (int ic = 0; ic < ncol; ic++)
+                    row[ic] = (1.0 - wr) * (t0 ? t0[ic] : 0.0) + wr * (t1 ? t1[ic] : 0.0);
+                  if (foldtable) {
+                    for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ic] += row[ncol - 1 - ic];
+                    if (nct % 2 == 0) row[nct / 2] *= 2.0;
+                    for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ncol - 1 - ic] = row[ic];
+                  }
                 }
+                const double scale = invdel / r;
+                add(x * scale, y * scale, z * scale, cells, table.data(), invdel, top, ones,
+                    imageweight * volume * s, acc.data(), jbegin, jend);
               }
-              const double scale = invdel / r;
-              add(x * scale, y * scale, z * scale, cells, table.data(), invdel, top, ones,
-                  imageweight * volume * s, acc.data());
-            }
+  };
+  const int ncells = static_cast<int>(cells.wq.size());
+  const int nthreads = femtokit::ThreadCount();
+  if (nthreads <= 1) {
+    slice(0, ncells);
+  } else {
+#pragma omp parallel for num_threads(nthreads) schedule(static, 1)
+    for (int t = 0; t < nthreads; t++)
+      slice(static_cast<int>(static_cast<long long>(ncells) * t / nthreads),
+            static_cast<int>(static_cast<long long>(ncells) * (t + 1) / nthreads));
+  }
 
   size_t j = 0;
   for (int isqx = 0; isqx < nsx; isqx++)

@@ -5,20 +5,18 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "arrays/charray.h"
 #include "arrays/chcalc.h"
 #include "numeric/fatal.h"
 
 // How the pair loop is organised (it is the heaviest computation of the library, up to 2x10^8
 // pairs):
-//  1. AddPairs computes, in loops the compiler vectorises, each pair's separation, bin and unit
-//     direction into a buffer of kBuffer pairs, and the running sums of dx, dx^2, ...;
-//  2. a full buffer is sorted by bin (counting sort), each bin's run padded with weight-0 entries
-//     to a multiple of kLanes;
+//  1. AddPairs computes, in one pass the compiler vectorises (wide square roots and divides: the
+//     file is compiled without errno for sqrt), each pair's separation, bin number and unit
+//     direction into a buffer of kBuffer pairs, and, in lanes, the sums of dx, dx^2, ...;
+//  2. the pairs of the pass are appended to their bin's run of kBinRun entries (the bin sort);
+//     a full run goes to step 3, partial runs are padded with weight-0 entries to a multiple of
+//     kLanes when the sums are read (Flush);
 //  3. per bin, the powers ey^j and ez^j of its pairs are tabulated and every moment is summed over
 //     the run kLanes pairs at a time in registers, then added once to the bin's row.
 // Summing a bin's pairs in registers replaces the (LMAX+1)^2 memory updates per pair of the
@@ -26,21 +24,30 @@
 
 namespace {
 
-constexpr int kBuffer = 2048;  // pairs buffered before the sort by bin
-constexpr int kLanes = 4;      // pairs summed side by side
+// Pairs per separation pass (their directions and bins stay in L1) and pairs gathered per bin
+// before their moments are summed (128 per bin: 3 kB per bin for the three direction
+// components, so the runs of a few hundred bins stay in L2).
+constexpr int kBuffer = 256;
+constexpr int kBinRun = 128;
+constexpr int kLanes = 8;  // pairs summed side by side: one AVX-512 register, two AVX2 ones
+static_assert(kLanes == 8, "LaneSum and the partial sums of Separations add eight lanes");
 
-// The pair loop is compiled twice on x86-64 Linux with GCC, for AVX2 and for the baseline
-// instruction set, and the loader picks the variant the processor supports (AVX2 is about 1.5
-// times faster). Both add the same terms in the same order.
+// The pair loop is compiled three times on x86-64 Linux with GCC, for AVX-512 (x86-64-v4), for
+// AVX2 with FMA (x86-64-v3) and for the baseline instruction set, and the loader picks the
+// variant the processor supports. All add the same terms in the same order (the lanes are
+// explicit), up to the contraction of multiply-adds.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
-#define FEMTOKIT_PAIRLOOP_CLONES __attribute__((target_clones("avx2", "default")))
+#define FEMTOKIT_PAIRLOOP_CLONES \
+  __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #else
 #define FEMTOKIT_PAIRLOOP_CLONES
 #endif
 
 #if defined(__GNUC__)
 typedef double Lanes __attribute__((vector_size(sizeof(double) * kLanes)));
-inline double LaneSum(const Lanes& a) { return (a[0] + a[1]) + (a[2] + a[3]); }
+inline double LaneSum(const Lanes& a) {
+  return ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
+}
 #else
 // Portable stand-in for the GCC/Clang vector type.
 struct Lanes {
@@ -59,74 +66,71 @@ struct Lanes {
     return r;
   }
 };
-inline double LaneSum(const Lanes& a) { return (a.v[0] + a.v[1]) + (a.v[2] + a.v[3]); }
+inline double LaneSum(const Lanes& a) {
+  return ((a.v[0] + a.v[1]) + (a.v[2] + a.v[3])) + ((a.v[4] + a.v[5]) + (a.v[6] + a.v[7]));
+}
 #endif
 
 // Lanes are loaded with memcpy (any alignment) and passed by reference: a 32-byte vector passed
 // by value would have a different calling convention in the AVX2 and baseline variants.
 #define FEMTOKIT_LOAD_LANES(dst, src) std::memcpy(&(dst), (src), sizeof(Lanes))
 
-// r[i] = sqrt(r[i]). Written with SSE2 where available: the library sqrt may set errno, which
-// keeps the compiler from vectorising it (the arguments here are never negative).
-FEMTOKIT_PAIRLOOP_CLONES void SqrtInPlace(double* __restrict r, int n) {
-  int i = 0;
-#if defined(__SSE2__)
-  for (; i + 2 <= n; i += 2) _mm_storeu_pd(r + i, _mm_sqrt_pd(_mm_loadu_pd(r + i)));
-#endif
-  for (; i < n; ++i) r[i] = std::sqrt(r[i]);
-}
-
-// Step 1 for the m pairs (p, q_i): bins and directions into the buffer, sums into `sums`.
+// Step 1 for the m pairs (p, q_i): bins and directions into the buffer, sums into `sums`. One
+// pass: the compiler vectorises it (square root and divide included) in every variant.
 FEMTOKIT_PAIRLOOP_CLONES void Separations(double x, double y, double z, const double* __restrict qx,
                                           const double* __restrict qy, const double* __restrict qz,
-                                          int m, double radstep, int nradial, double* __restrict r,
-                                          double* __restrict ex, double* __restrict ey,
-                                          double* __restrict ez, double* __restrict bins,
-                                          double sums[6]) {
-  for (int i = 0; i < m; ++i) {
-    const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];
-    r[i] = dx * dx + dy * dy + dz * dz;
-  }
-  SqrtInPlace(r, m);
+                                          int m, double radstep, int nradial, double* __restrict ex,
+                                          double* __restrict ey, double* __restrict ez,
+                                          int* __restrict bins, double sums[6]) {
   const double fmaxbin = nradial;
   for (int i = 0; i < m; ++i) {
     const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];
+    const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
     // A pair at zero separation has no direction: it keeps e = 0 and gets the bin -1. (Selects
-    // of doubles only, so that the loop vectorises.)
-    const double atorigin = r[i] == 0.0 ? 1.0 : 0.0;
-    const double inv = 1.0 / (r[i] + atorigin);
+    // only, so that the loop vectorises.)
+    const double atorigin = r == 0.0 ? 1.0 : 0.0;
+    const double inv = 1.0 / (r + atorigin);
     ex[i] = dx * inv;
     ey[i] = dy * inv;
     ez[i] = dz * inv;
-    // Clamped so that huge (or non-finite) separations land in the overflow bin nradial; the bin
-    // number is kept as a double (exact integer part) until the sort.
-    double f = r[i] / radstep;
+    // Clamped so that huge (or non-finite) separations land in the overflow bin nradial.
+    double f = r / radstep;
     f = f < fmaxbin ? f : fmaxbin;
-    bins[i] = f - atorigin;
+    bins[i] = static_cast<int>(f - atorigin);
   }
-  // Two partial sums per quantity (adjacent pairs alternate) shorten the dependency chains.
-  double s[2][6] = {};
+  // The sums in kLanes interleaved partial sums per quantity (combined in a fixed order).
+  double part[6][kLanes] = {};
   int i = 0;
-  for (; i + 2 <= m; i += 2)
-    for (int j = 0; j < 2; ++j) {
-      const double dx = x - qx[i + j], dy = y - qy[i + j], dz = z - qz[i + j];
-      s[j][0] += dx;
-      s[j][1] += dy;
-      s[j][2] += dz;
-      s[j][3] += dx * dx;
-      s[j][4] += dy * dy;
-      s[j][5] += dz * dz;
-    }
+#if defined(__GNUC__)
+  Lanes s[6] = {};
+  for (; i + kLanes <= m; i += kLanes) {
+    Lanes a, b, c;
+    FEMTOKIT_LOAD_LANES(a, qx + i);
+    FEMTOKIT_LOAD_LANES(b, qy + i);
+    FEMTOKIT_LOAD_LANES(c, qz + i);
+    const Lanes dx = x - a, dy = y - b, dz = z - c;
+    s[0] += dx;
+    s[1] += dy;
+    s[2] += dz;
+    s[3] += dx * dx;
+    s[4] += dy * dy;
+    s[5] += dz * dz;
+  }
+  std::memcpy(part, s, sizeof part);
+#endif
   for (; i < m; ++i) {
     const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];
-    s[0][0] += dx;
-    s[0][1] += dy;
-    s[0][2] += dz;
-    s[0][3] += dx * dx;
-    s[0][4] += dy * dy;
-    s[0][5] += dz * dz;
+    part[0][0] += dx;
+    part[1][0] += dy;
+    part[2][0] += dz;
+    part[3][0] += dx * dx;
+    part[4][0] += dy * dy;
+    part[5][0] += dz * dz;
   }
-  for (int k = 0; k < 6; ++k) sums[k] += s[0][k] + s[1][k];
+  for (int k = 0; k < 6; ++k) {
+    const double* l = part[k];
+    sums[k] += ((l[0] + l[1]) + (l[2] + l[3])) + ((l[4] + l[5]) + (l[6] + l[7]));
+  }
 }
 
 #if defined(__GNUC__)
@@ -160,32 +164,67 @@ FEMTOKIT_ALWAYS_INLINE void RunMoments(double* __restrict row, const double* yro
   for (int t = 0; t < LEN; ++t) row[t] += LaneSum(acc[t]);
 }
 
-// Every run (lx, ly) from (LX, LY) on, for the rank limit L, in the moment layout.
-template <int L, int LX, int LY>
+// Register blocking: the runs (0, ly) and (1, ly) share their ez powers, row0[t] += sum_p c_p
+// ez_p^t (t < LEN) and row1[t] += sum_p c_p ex_p ez_p^t (t < LEN - 1), c = w ey^ly, so that each
+// loaded ez power serves two multiply-adds. The accumulators stay in registers (2 LEN - 1
+// vectors: 17 at LMAX 8).
+template <int LEN>
+FEMTOKIT_ALWAYS_INLINE void RunPairMoments(double* __restrict row0, double* __restrict row1,
+                                           const double* yrow, const double* ex, const double* Z,
+                                           int stride, int cp) {
+  constexpr int kLen1 = LEN > 1 ? LEN - 1 : 1;
+  Lanes acc0[LEN] = {};
+  Lanes acc1[kLen1] = {};
+  for (int p = 0; p < cp; p += kLanes) {
+    Lanes c0, c1, f;
+    FEMTOKIT_LOAD_LANES(c0, yrow + p);
+    FEMTOKIT_LOAD_LANES(f, ex + p);
+    c1 = c0 * f;
+    FEMTOKIT_UNROLL
+    for (int t = 0; t < LEN; ++t) {
+      FEMTOKIT_LOAD_LANES(f, Z + t * stride + p);
+      acc0[t] += c0 * f;
+      if (t < LEN - 1) acc1[t] += c1 * f;
+    }
+  }
+  FEMTOKIT_UNROLL
+  for (int t = 0; t < LEN; ++t) row0[t] += LaneSum(acc0[t]);
+  FEMTOKIT_UNROLL
+  for (int t = 0; t < LEN - 1; ++t) row1[t] += LaneSum(acc1[t]);
+}
+
+// Offsets in the moment layout for the rank limit L: run (0, ly) starts at Offset0(L, ly), run
+// (1, ly) at Offset0(L, L + 1) + Offset1(L, ly).
+constexpr int Offset0(int L, int ly) { return ly == 0 ? 0 : Offset0(L, ly - 1) + (L - ly + 2); }
+constexpr int Offset1(int L, int ly) { return ly == 0 ? 0 : Offset1(L, ly - 1) + (L - ly + 1); }
+
+// Every pair of runs (0, ly), (1, ly) from LY on; the last run (0, L) alone.
+template <int L, int LY>
 FEMTOKIT_ALWAYS_INLINE void AllRuns(double* __restrict row, const double* Y, const double* ex,
                                     const double* Z, int stride, int cp) {
-  if constexpr (LY <= L - LX) {
-    constexpr int kLen = L - LX - LY + 1;
-    RunMoments<kLen, LX == 1>(row, Y + LY * stride, ex, Z, stride, cp);
-    AllRuns<L, LX, LY + 1>(row + kLen, Y, ex, Z, stride, cp);
-  } else if constexpr (LX == 0) {
-    AllRuns<L, 1, 0>(row, Y, ex, Z, stride, cp);
+  if constexpr (LY < L) {
+    RunPairMoments<L - LY + 1>(row + Offset0(L, LY), row + Offset0(L, L + 1) + Offset1(L, LY),
+                               Y + LY * stride, ex, Z, stride, cp);
+    AllRuns<L, LY + 1>(row, Y, ex, Z, stride, cp);
+  } else {
+    RunMoments<1, false>(row + Offset0(L, L), Y + L * stride, ex, Z, stride, cp);
   }
 }
 
-// Step 3 for one bin: `row` += the moments of the cp pairs (ex, ey, ez, weight w), cp a multiple
+// Step 3 for one bin: `row` += the moments of the cp entries (ex, ey, ez), the first npairs of
+// them pairs (weight 1), the rest padding (weight 0), cp a multiple
 // of kLanes. Y and Z (stride `stride`) receive w ey^j and ez^j, j = 0 ... L. Moment layout: the
 // lx = 0 block of (ly, lz), lz inner, then the lx = 1 block. LT >= 0 fixes the rank limit at
 // compile time, so that each run's accumulators stay in registers; LT = -1 takes lrun (ranks
 // above 12, slower).
 template <int LT>
 FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const double* ex,
-                                         const double* ey, const double* ez, const double* w,
+                                         const double* ey, const double* ez, int npairs,
                                          int cp, double* __restrict Y, double* __restrict Z,
                                          int stride) {
   const int L = LT >= 0 ? LT : lrun;
   for (int p = 0; p < cp; ++p) {
-    Y[p] = w[p];
+    Y[p] = p < npairs ? 1.0 : 0.0;  // weight 1 for the pairs, 0 for the padding
     Z[p] = 1.0;
   }
   for (int j = 1; j <= L; ++j) {
@@ -199,7 +238,7 @@ FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const
     }
   }
   if constexpr (LT >= 0) {
-    AllRuns<LT, 0, 0>(row, Y, ex, Z, stride, cp);
+    AllRuns<LT, 0>(row, Y, ex, Z, stride, cp);
   } else {
     constexpr int kMaxRank = 56;  // CCHCalc serves ranks up to 56
     Lanes acc[kMaxRank + 1];
@@ -273,27 +312,22 @@ CPairSeparationSum::CPairSeparationSum(const CCHArray* A)
       zsym_(A->GetZSYM()),
       nmono_((A->GetLMAX() + 1) * (A->GetLMAX() + 1)),
       moments_(static_cast<size_t>(nmono_) * nradial_, 0.0),
-      r_(kBuffer),
       ex_(kBuffer),
       ey_(kBuffer),
       ez_(kBuffer),
-      bin_(kBuffer),
       ir_(kBuffer),
-      count_(nradial_ + 1),
-      begin_(nradial_),
-      // Each bin's run is padded by at most kLanes - 1 entries.
-      sx_(kBuffer + static_cast<size_t>(kLanes) * nradial_),
+      count_(nradial_, 0),
+      sx_(static_cast<size_t>(kBinRun) * nradial_),
       sy_(sx_.size()),
       sz_(sx_.size()),
-      sw_(sx_.size()),
-      powy_(static_cast<size_t>(lmax_ + 1) * (kBuffer + kLanes)),
+      powy_(static_cast<size_t>(lmax_ + 1) * kBinRun),
       powz_(powy_.size()) {}
 
 void CPairSeparationSum::Clear() {
   std::fill(moments_.begin(), moments_.end(), 0.0);
   sumx = sumy = sumz = sumxx = sumyy = sumzz = 0.0;
   npairs = nbinned = norigin_ = 0;
-  nbuffer_ = 0;
+  std::fill(count_.begin(), count_.end(), 0);
 }
 
 void CPairSeparationSum::Merge(CPairSeparationSum& other) {
@@ -317,14 +351,11 @@ void CPairSeparationSum::Merge(CPairSeparationSum& other) {
 void CPairSeparationSum::AddPairs(double x, double y, double z, const double* qx, const double* qy,
                                   const double* qz, int n) {
   double sums[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
-  for (int i = 0; i < n;) {
-    const int m = std::min(n - i, kBuffer - nbuffer_);
-    Separations(x, y, z, qx + i, qy + i, qz + i, m, radstep_, nradial_, r_.data() + nbuffer_,
-                ex_.data() + nbuffer_, ey_.data() + nbuffer_, ez_.data() + nbuffer_,
-                bin_.data() + nbuffer_, sums);
-    nbuffer_ += m;
-    i += m;
-    if (nbuffer_ == kBuffer) Flush();
+  for (int i = 0; i < n; i += kBuffer) {
+    const int m = std::min(n - i, kBuffer);
+    Separations(x, y, z, qx + i, qy + i, qz + i, m, radstep_, nradial_, ex_.data(), ey_.data(),
+                ez_.data(), ir_.data(), sums);
+    Distribute(m);
   }
   // Per-call partial sums first, then the totals: fewer large-plus-small additions.
   sumx += sums[0];
@@ -336,65 +367,64 @@ void CPairSeparationSum::AddPairs(double x, double y, double z, const double* qx
   if (n > 0) npairs += n;
 }
 
-void CPairSeparationSum::Flush() {
+void CPairSeparationSum::Distribute(int m) {
   // Local restrict pointers: the compiler need not reload the members after every store.
-  const int n = nbuffer_, nr = nradial_;
-  const double* __restrict bin = bin_.data();
+  const int nr = nradial_;
   const double* __restrict ex = ex_.data();
   const double* __restrict ey = ey_.data();
   const double* __restrict ez = ez_.data();
-  int* __restrict irs = ir_.data();
+  const int* __restrict irs = ir_.data();
   int* __restrict count = count_.data();
-  int* __restrict begin = begin_.data();
   double* __restrict sx = sx_.data();
   double* __restrict sy = sy_.data();
   double* __restrict sz = sz_.data();
-  double* __restrict sw = sw_.data();
-
-  // Counting sort by bin; pairs beyond the last bin (count[nr]) are dropped, pairs at zero
-  // separation counted.
-  std::fill(count, count + nr + 1, 0);
+  const BinMomentsFn binmoments = SelectBinMoments(lmax_);
   long long origin = 0;
-  for (int i = 0; i < n; ++i) {
-    // Bins were clamped to [0, nr] (-1 at the origin), so the conversion cannot overflow.
-    const int ir = bin[i] < 0.0 ? -1 : static_cast<int>(bin[i]);
-    irs[i] = ir;
-    if (ir < 0)
-      ++origin;
-    else
-      ++count[ir];
-  }
-  norigin_ += origin;
-  nbinned += origin;
-  // count becomes each bin's write position; runs are padded to whole groups of kLanes with
-  // entries of weight 0 and direction 0.
-  int start = 0;
-  for (int ir = 0; ir < nr; ++ir) {
-    const int c = count[ir];
-    nbinned += c;
-    const int padded = (c + kLanes - 1) / kLanes * kLanes;
-    for (int p = start + c; p < start + padded; ++p) sx[p] = sy[p] = sz[p] = sw[p] = 0.0;
-    count[ir] = begin[ir] = start;
-    start += padded;
-  }
-  for (int i = 0; i < n; ++i) {
+  for (int i = 0; i < m; ++i) {
+    // Bins were clamped to [0, nr] (-1 at the origin) by the separation pass; pairs beyond the
+    // last bin are dropped.
     const int ir = irs[i];
-    if (ir < 0 || ir >= nr) continue;
-    const int p = count[ir]++;
+    if (ir < 0) {
+      ++origin;
+      continue;
+    }
+    if (ir >= nr) continue;
+    const int c = count[ir];
+    const size_t p = static_cast<size_t>(ir) * kBinRun + c;
     sx[p] = ex[i];
     sy[p] = ey[i];
     sz[p] = ez[i];
-    sw[p] = 1.0;
+    if (c + 1 < kBinRun) {
+      count[ir] = c + 1;
+    } else {
+      // A full run: its moments, then the run starts again.
+      binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_,
+                 sx + static_cast<size_t>(ir) * kBinRun, sy + static_cast<size_t>(ir) * kBinRun,
+                 sz + static_cast<size_t>(ir) * kBinRun, kBinRun, kBinRun, powy_.data(),
+                 powz_.data(), kBinRun);
+      nbinned += kBinRun;
+      count[ir] = 0;
+    }
   }
+  norigin_ += origin;
+  nbinned += origin;
+}
+
+void CPairSeparationSum::Flush() {
+  // The partial runs, padded to whole groups of kLanes with entries of direction 0 (weight 0:
+  // they lie past the run's pairs).
   const BinMomentsFn binmoments = SelectBinMoments(lmax_);
-  for (int ir = 0; ir < nr; ++ir) {
-    const int b = begin[ir];
-    const int cp = (count[ir] - b + kLanes - 1) / kLanes * kLanes;
-    if (cp == 0) continue;
-    binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_, sx + b, sy + b, sz + b,
-               sw + b, cp, powy_.data(), powz_.data(), kBuffer + kLanes);
+  for (int ir = 0; ir < nradial_; ++ir) {
+    const int c = count_[ir];
+    if (c == 0) continue;
+    const size_t b = static_cast<size_t>(ir) * kBinRun;
+    const int padded = (c + kLanes - 1) / kLanes * kLanes;
+    for (int p = c; p < padded; ++p) sx_[b + p] = sy_[b + p] = sz_[b + p] = 0.0;
+    binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_, sx_.data() + b,
+               sy_.data() + b, sz_.data() + b, c, padded, powy_.data(), powz_.data(), kBinRun);
+    nbinned += c;
+    count_[ir] = 0;
   }
-  nbuffer_ = 0;
 }
 
 void CPairSeparationSum::Store(CCHArray* A) {

@@ -50,17 +50,18 @@ class CPairSeparationSum {
   std::vector<double> moments_;  // moments_[ir * nmono_ + k]
   long long norigin_ = 0;        // pairs at zero separation
 
-  // Sorts the buffered pairs by bin and adds their moments.
+  // Appends the m pairs of the last separation pass to their bins' runs; a full run's moments
+  // are added at once.
+  void Distribute(int m);
+  // Adds the moments of every partial run and empties it.
   void Flush();
 
-  // Work space, allocated once (no allocation in the pair loop): the buffer of pairs awaiting the
-  // sort (|d|, direction, bin), their bins as int, the per-bin counts, the sorted runs (direction,
-  // weight) and the power tables of one bin.
-  int nbuffer_ = 0;
-  std::vector<double> r_, ex_, ey_, ez_, bin_;
+  // Work space, allocated once (no allocation in the pair loop): one separation pass (direction,
+  // bin), the per-bin runs (direction) with their fill counts, and the power tables of one run.
+  std::vector<double> ex_, ey_, ez_;
   std::vector<int> ir_;
-  std::vector<int> count_, begin_;
-  std::vector<double> sx_, sy_, sz_, sw_;
+  std::vector<int> count_;
+  std::vector<double> sx_, sy_, sz_;
   std::vector<double> powy_, powz_;
 };
 

@@ -1,13 +1,16 @@
 #include "source/sourcecalc_blast.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "arrays/charray.h"
 #include "config/parameter.h"
 #include "numeric/fatal.h"
 #include "numeric/random.h"
+#include "numeric/threads.h"
 #include "source/pairseparationsum.h"
 
 namespace {
@@ -235,13 +238,35 @@ void CSourceCalc_Blast::CalcS(CCHArray* A) {
     by[i] = bl.point(i)[2];
     bz[i] = bl.point(i)[3];
   }
-  CPairSeparationSum sum(A);
-  for (int ia = identical ? 1 : 0; ia < nsample; ia++) {
-    const double* p = a.point(ia);
-    // Identical species: each unordered pair once, never a point with itself.
-    sum.AddPairs(p[1], p[2], p[3], bx.data(), by.data(), bz.data(), identical ? ia : nsample);
+  // The first points a go to the threads in contiguous ranges of about equal pair counts
+  // (identical species: point ia pairs with the ia points before it); each thread sums its own
+  // pairs, and the partial sums are merged in thread order, so the result depends on the thread
+  // count only through the order of the sums.
+  const int first = identical ? 1 : 0;
+  const int nthreads = std::max(1, std::min(femtokit::ThreadCount(), nsample - first));
+  std::vector<int> bounds(nthreads + 1, nsample);
+  for (int t = 0; t < nthreads; t++) {
+    const double f = static_cast<double>(t) / nthreads;
+    bounds[t] = first + static_cast<int>((identical ? std::sqrt(f) : f) * (nsample - first));
   }
-  sum.Store(A);
+  std::vector<std::unique_ptr<CPairSeparationSum>> sums;
+  for (int t = 0; t < nthreads; t++) sums.push_back(std::make_unique<CPairSeparationSum>(A));
+  const auto add_range = [&](int t) {
+    for (int ia = bounds[t]; ia < bounds[t + 1]; ia++) {
+      const double* p = a.point(ia);
+      // Identical species: each unordered pair once, never a point with itself.
+      sums[t]->AddPairs(p[1], p[2], p[3], bx.data(), by.data(), bz.data(),
+                        identical ? ia : nsample);
+    }
+  };
+  if (nthreads == 1) {
+    add_range(0);
+  } else {
+#pragma omp parallel for num_threads(nthreads) schedule(static, 1)
+    for (int t = 0; t < nthreads; t++) add_range(t);
+  }
+  for (int t = 1; t < nthreads; t++) sums[0]->Merge(*sums[t]);
+  sums[0]->Store(A);
 
   // Density: lambda per pair over the number of pairs, per exact shell volume.
   const double n = lambda * (identical ? 2.0 / (static_cast<double>(nsample) * (nsample - 1))

@@ -55,7 +55,9 @@
 // bin (CPairSeparationSum, source/pairseparationsum.h) and converted once to
 // AExp coefficients, which gives exactly what adding every pair with the
 // array's IncrementAExpArrayFromE would give (a pair at zero separation adds
-// to the L = 0 coefficient of bin 0 alone).
+// to the L = 0 coefficient of bin 0 alone). The pair sum runs on
+// femtokit::ThreadCount() threads (per-thread partial sums merged in thread
+// order; the sampling stays serial, so the points do not depend on it).
 
 #include "source/sourcecalc.h"
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,6 +13,7 @@
 #include "numeric/bessel.h"
 #include "numeric/fatal.h"
 #include "numeric/misc.h"
+#include "numeric/threads.h"
 #include "wavefunctions/coulwave.h"
 #include "numeric/output.h"
 
@@ -213,23 +215,38 @@ void CWaveFunction::InitWaves() {
     // q1q2 alpha E1 E2 / ((E1 + E2) q): the relativistic reduced energy in
     // place of the reduced mass.
     eta[iq] = q1q2 * (s * s - dm2 * dm2) / (137.036 * 4.0 * std::pow(s, 1.5) * q);
-    delete planewave[iq];
-    planewave[iq] = new CPlaneWave(eta[iq], q1q2, q);
   }
-  for (int c = 0; c < nchannels; c++) {
-    const int ell = channelell[c];
-    for (int iq = 0; iq < nqmax; iq++) {
-      if (partwave[ell][iq] == nullptr) {
-        partwave[ell][iq] = new CPartWave(eta[iq], q1q2, qarray[iq], ell, epsilon);
+  std::vector<bool> needed(alloc_ellmax_ + 1, false);
+  for (int c = 0; c < nchannels; c++) needed[channelell[c]] = true;
+  // The waves of one grid point (their tables cost one Coulomb-function evaluation per point)
+  // are independent of the others': the grid points run on femtokit::ThreadCount() threads. A
+  // fatal error (a throwing handler) is kept and rethrown after the loop; whatever was built is
+  // in the arrays and released with them.
+  const int nthreads = femtokit::ThreadCount();
+  std::exception_ptr failure;
+#pragma omp parallel for num_threads(nthreads) if (nthreads > 1) schedule(dynamic)
+  for (int iq = 0; iq < nqmax; iq++) {
+    try {
+      delete planewave[iq];
+      planewave[iq] = nullptr;
+      planewave[iq] = new CPlaneWave(eta[iq], q1q2, qarray[iq]);
+      for (int ell = 0; ell <= alloc_ellmax_; ell++) {
+        if (needed[ell] && partwave[ell][iq] == nullptr)
+          partwave[ell][iq] = new CPartWave(eta[iq], q1q2, qarray[iq], ell, epsilon);
       }
+    } catch (...) {
+#pragma omp critical(femtokit_initwaves_failure)
+      if (!failure) failure = std::current_exception();
     }
   }
+  if (failure) std::rethrow_exception(failure);
 }
 
 // ---------------------------------------------------------------------------
 // Interpolation in q
 
-double CWaveFunction::GetPsiSquared(double q, double r, double ctheta) {
+CWaveFunction::QStencil CWaveFunction::StencilAt(double q) const {
+  QStencil st;
   const int n = nqmax;
   int iqlow, iqhigh;
   if (delq >= 0.0) {
@@ -241,7 +258,11 @@ double CWaveFunction::GetPsiSquared(double q, double r, double ctheta) {
     iqlow = std::max(static_cast<int>(k) - 1, 0);
     iqhigh = iqlow + 1;
   } else {
-    if (qarray[0] + 1.0e-5 >= q) return CalcPsiSquared(0, r, ctheta);
+    if (qarray[0] + 1.0e-5 >= q) {
+      st.single = 0;
+      st.check = false;
+      return st;
+    }
     const double* first = std::lower_bound(qarray + 1, qarray + n, q,
                                            [](double qa, double qq) { return qa + 1.0e-5 < qq; });
     iqhigh = static_cast<int>(first - qarray);
@@ -253,28 +274,84 @@ double CWaveFunction::GetPsiSquared(double q, double r, double ctheta) {
     iqhigh = n - 1;
   }
   // Beyond the grid psi is taken as uncorrelated.
-  if (iqhigh >= n) return 1.0;
+  if (iqhigh >= n) {
+    st.beyond = true;
+    return st;
+  }
+  st.iqlow = iqlow;
+  st.iqhigh = iqhigh;
+  st.wlow = (qarray[iqhigh] - q) / (qarray[iqhigh] - qarray[iqlow]);
+  st.whigh = 1.0 - st.wlow;
+  if (std::fabs(st.wlow) < 1.0e-5) {
+    st.single = iqhigh;
+  } else if (std::fabs(st.whigh) < 1.0e-5) {
+    st.single = iqlow;
+  }
+  return st;
+}
 
-  const double wlow = (qarray[iqhigh] - q) / (qarray[iqhigh] - qarray[iqlow]);
-  const double whigh = 1.0 - wlow;
+void CWaveFunction::CheckInterpolated(const QStencil& st, double q, double r, double ctheta,
+                                      double result) {
+  if (!(st.check && r > 1.0 && q > 0.5 * delq && result < -0.01)) return;
+  femtokit::Warn("interpolate=%g, qscaled=%g, qlow=%g, qhigh=%g, rscaled=%g\n", result, q,
+                 qarray[st.iqlow], qarray[st.iqhigh], r);
+  femtokit::Warn("wlow=%g, whigh=%g\n", st.wlow, st.whigh);
+  femtokit::Warn("iqlow=%d,  %g\n", st.iqlow, CalcPsiSquared(st.iqlow, r, ctheta));
+  femtokit::Fatal("iqhigh=%d, %g\n", st.iqhigh, CalcPsiSquared(st.iqhigh, r, ctheta));
+}
+
+double CWaveFunction::GetPsiSquared(double q, double r, double ctheta) {
+  const QStencil st = StencilAt(q);
+  if (st.beyond) return 1.0;
   double result;
-  if (std::fabs(wlow) < 1.0e-5) {
-    result = CalcPsiSquared(iqhigh, r, ctheta);
-  } else if (std::fabs(whigh) < 1.0e-5) {
-    result = CalcPsiSquared(iqlow, r, ctheta);
+  if (st.single >= 0) {
+    result = CalcPsiSquared(st.single, r, ctheta);
   } else {
-    const double psilow = CalcPsiSquared(iqlow, r, ctheta);
-    const double psihigh = CalcPsiSquared(iqhigh, r, ctheta);
-    result = wlow * psilow + whigh * psihigh;
+    const double psilow = CalcPsiSquared(st.iqlow, r, ctheta);
+    const double psihigh = CalcPsiSquared(st.iqhigh, r, ctheta);
+    result = st.wlow * psilow + st.whigh * psihigh;
   }
-  if (r > 1.0 && q > 0.5 * delq && result < -0.01) {
-    femtokit::Warn("interpolate=%g, qscaled=%g, qlow=%g, qhigh=%g, rscaled=%g\n", result, q,
-                qarray[iqlow], qarray[iqhigh], r);
-    femtokit::Warn("wlow=%g, whigh=%g\n", wlow, whigh);
-    femtokit::Warn("iqlow=%d,  %g\n", iqlow, CalcPsiSquared(iqlow, r, ctheta));
-    femtokit::Fatal("iqhigh=%d, %g\n", iqhigh, CalcPsiSquared(iqhigh, r, ctheta));
-  }
+  CheckInterpolated(st, q, r, ctheta, result);
   return result;
+}
+
+void CWaveFunction::CalcPsiSquaredAngles(int iq, double r, const double* ctheta, int n,
+                                         double* psisquared) {
+  for (int i = 0; i < n; i++) psisquared[i] = CalcPsiSquared(iq, r, ctheta[i]);
+}
+
+void CWaveFunction::PlaneWavesPlusMinus(int iq, double r, const double* ctheta, int n,
+                                        const std::complex<double>** plus,
+                                        const std::complex<double>** minus) {
+  thread_local std::vector<std::complex<double>> pplus, pminus;
+  pplus.resize(n);
+  pminus.resize(n);
+  bool symmetric = n > 1;
+  for (int i = 0; i < n && symmetric; i++) symmetric = ctheta[n - 1 - i] == -ctheta[i];
+  CPlaneWave* wave = planewave[iq];
+  for (int i = 0; i < n; i++) pplus[i] = wave->planewave(r, ctheta[i]);
+  for (int i = 0; i < n; i++)
+    pminus[i] = symmetric ? pplus[n - 1 - i] : wave->planewave(r, -ctheta[i]);
+  *plus = pplus.data();
+  *minus = pminus.data();
+}
+
+void CWaveFunction::GetPsiSquaredAngles(double q, double r, const double* ctheta, int n,
+                                        double* psisquared) {
+  const QStencil st = StencilAt(q);
+  if (st.beyond) {
+    std::fill(psisquared, psisquared + n, 1.0);
+    return;
+  }
+  if (st.single >= 0) {
+    CalcPsiSquaredAngles(st.single, r, ctheta, n, psisquared);
+  } else {
+    std::vector<double> high(n);
+    CalcPsiSquaredAngles(st.iqlow, r, ctheta, n, psisquared);
+    CalcPsiSquaredAngles(st.iqhigh, r, ctheta, n, high.data());
+    for (int i = 0; i < n; i++) psisquared[i] = st.wlow * psisquared[i] + st.whigh * high[i];
+  }
+  for (int i = 0; i < n; i++) CheckInterpolated(st, q, r, ctheta[i], psisquared[i]);
 }
 
 double CWaveFunction::GetPsiSquared(const double* pa, const double* xa, const double* pb,

@@ -38,6 +38,20 @@ class CWaveFunction {
   // |psi|^2 at grid point iq; the base returns 1.0 (no correlation).
   virtual double CalcPsiSquared(int iq, double r, double ctheta);
 
+  // |psi|^2 at grid point iq and one separation r (fm) for n cosines: psisquared[i] =
+  // CalcPsiSquared(iq, r, ctheta[i]), i < n. The base loops over CalcPsiSquared; a pair class
+  // overrides it to compute what depends on (q, r) only (radial waves, phase factors) once for
+  // all angles, and to reuse one plane-wave value for +c and -c when the list holds both
+  // (ctheta[n - 1 - i] == -ctheta[i]). An override must give the scalar form's values up to
+  // rounding and may be called from several threads at once (no shared scratch space).
+  virtual void CalcPsiSquaredAngles(int iq, double r, const double* ctheta, int n,
+                                    double* psisquared);
+
+  // Whether |psi|^2 is even in ctheta at every (q, r) (identical particles whose symmetrised
+  // sum is even by construction); a kernel of identical particles then needs only ctheta >= 0.
+  // The base answers false.
+  virtual bool PsiSquaredIsEven() const { return false; }
+
   // Reads the grid and switches from a parameter file. Keys (defaults):
   // NQMAX (15), DELQ (5.0 MeV/c), EPSILON (1.0 fm), COULOMB (true),
   // STRONG (true), QARRAYFILENAME ("no_qarray_file"); NRMAX (200) and DELR
@@ -56,7 +70,7 @@ class CWaveFunction {
 
   // eta[iq] = q1q2 (E1 E2 / (E1 + E2)) / (137.036 q), one CPlaneWave per grid
   // point and one CPartWave per (channelell, grid point), shared by channels
-  // of equal ell.
+  // of equal ell. The grid points are built on femtokit::ThreadCount() threads.
   void InitWaves();
 
   int GetNQMAX() { return nqmax; }
@@ -67,6 +81,11 @@ class CWaveFunction {
   // 1.0 beyond the grid (more than half a spacing above the last point).
   // Fatal with diagnostic lines when the result is below -0.01 at r > 1 fm.
   double GetPsiSquared(double q, double r, double ctheta);
+
+  // The same interpolation in q for n cosines at one r, through CalcPsiSquaredAngles:
+  // psisquared[i] = GetPsiSquared(q, r, ctheta[i]) up to rounding (the same grid points and
+  // weights, and the same fatal check).
+  void GetPsiSquaredAngles(double q, double r, const double* ctheta, int n, double* psisquared);
 
   // |psi|^2 for particles with four-momenta pa, pb (E, px, py, pz in MeV)
   // emitted at xa, xb (t, x, y, z in fm).
@@ -122,11 +141,31 @@ class CWaveFunction {
   double delq;     // MeV/c; negative for a grid read from a file
   double* qarray;  // [nqmax] MeV/c
 
+ protected:
+  // The plane wave of grid point iq at r (fm) for +ctheta[i] and for -ctheta[i], i < n, in
+  // per-thread scratch (valid until this thread's next call). A list of more than one value
+  // that is symmetric (ctheta[n - 1 - i] == -ctheta[i]) costs one evaluation per angle.
+  void PlaneWavesPlusMinus(int iq, double r, const double* ctheta, int n,
+                           const std::complex<double>** plus, const std::complex<double>** minus);
+
  private:
   // Sizes the arrays were allocated with (released with the same sizes even
   // if a caller changes nqmax, nchannels or ellmax afterwards).
   int alloc_nqmax_ = 0;
   int alloc_ellmax_ = -1;
+
+  // Grid points and weights of the interpolation in q: beyond the grid (|psi|^2 = 1), one point
+  // (single >= 0), or wlow psi(iqlow) + whigh psi(iqhigh); check: apply the fatal check.
+  struct QStencil {
+    bool beyond = false;
+    bool check = true;
+    int single = -1;
+    int iqlow = 0, iqhigh = 0;
+    double wlow = 0.0, whigh = 0.0;
+  };
+  QStencil StencilAt(double q) const;
+  // Fatal (with diagnostic lines) for an interpolated result below -0.01 at r > 1 fm.
+  void CheckInterpolated(const QStencil& st, double q, double r, double ctheta, double result);
 
   void FreeArrays();
   void ReadQArray(const char* filename);

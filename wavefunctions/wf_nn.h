@@ -37,6 +37,9 @@ class CWaveFunction_nn : public CWaveFunction {
   //   (the sum shared with the proton-proton wave function, wavefunctions/spinsum.h).
   // Fatal ("iq too large!") when iq >= nqmax.
   double CalcPsiSquared(int iq, double r, double ctheta) override;
+  // The spin-averaged sum is even in ctheta (inside epsilon too: a constant is added to the
+  // symmetrised plane waves).
+  bool PsiSquaredIsEven() const override { return true; }
 
  private:
   // Phase shifts and derivatives of every grid point from the built-in table.

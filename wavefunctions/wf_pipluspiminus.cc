@@ -1,5 +1,6 @@
 #include "wavefunctions/wf_pipluspiminus.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdio>
@@ -109,32 +110,52 @@ CWaveFunction_pipluspiminus::CWaveFunction_pipluspiminus(const char* parsfilenam
 }
 
 double CWaveFunction_pipluspiminus::CalcPsiSquared(int iq, double r, double ctheta) {
+  double psisquared;
+  CalcPsiSquaredAngles(iq, r, &ctheta, 1, &psisquared);
+  return psisquared;
+}
+
+void CWaveFunction_pipluspiminus::CalcPsiSquaredAngles(int iq, double r, const double* ctheta,
+                                                       int n, double* psisquared) {
   using cdouble = std::complex<double>;
-  if (iq >= nqmax) return 1.0;
-  if (r < epsilon) {
-    const cdouble p = planewave[iq]->planewave(r, ctheta);
-    double psisquared = std::norm(p);
-    if (STRONG) psisquared += PhaseShiftWF::ShortRangeSum(this, iq);
-    return psisquared;
+  if (iq >= nqmax) {
+    std::fill(psisquared, psisquared + n, 1.0);
+    return;
   }
-  const cdouble pplus = planewave[iq]->planewave(r, ctheta);
-  const cdouble pminus = planewave[iq]->planewave(r, -ctheta);
+  if (r < epsilon) {
+    const double shortrange = STRONG ? PhaseShiftWF::ShortRangeSum(this, iq) : 0.0;
+    for (int i = 0; i < n; i++) {
+      double value = std::norm(planewave[iq]->planewave(r, ctheta[i]));
+      if (STRONG) value += shortrange;
+      psisquared[i] = value;
+    }
+    return;
+  }
+  const cdouble *pplus, *pminus;
+  PlaneWavesPlusMinus(iq, r, ctheta, n, &pplus, &pminus);
   const double root2 = std::sqrt(2.0);
-  const cdouble s = (pplus + pminus) / root2;
-  const cdouble a = (pplus - pminus) / root2;
-  cdouble t0 = s, t1 = a, t2 = s;
+  // The partial-wave corrections of each channel, c0 .. c4 = R_ell (e_c - 1), depend on (q, r)
+  // only.
+  cdouble c[5];
   if (STRONG) {
     const double x = qarray[iq] * r / HBARC;
     const cdouble r0 = partwave[0][iq]->GetPhiIncoming(r) / x;
     const cdouble r1 = partwave[1][iq]->GetPhiIncoming(r) / x;
     const cdouble r2 = partwave[2][iq]->GetPhiIncoming(r) / x;
-    cdouble e[5];
-    for (int c = 0; c < 5; c++) e[c] = Misc::ceiphi(-2.0 * delta[c][iq]);
-    const double p1 = SpherHarmonics::legendre(1, ctheta);
-    const double p2 = SpherHarmonics::legendre(2, ctheta);
-    t0 = s + (r0 * (e[0] - 1.0) - 5.0 * p2 * r2 * (e[1] - 1.0)) / root2;
-    t1 = a + (3.0 * ci / root2) * p1 * r1 * (e[2] - 1.0);
-    t2 = s + (r0 * (e[3] - 1.0) - 5.0 * p2 * r2 * (e[4] - 1.0)) / root2;
+    const cdouble radial[5] = {r0, r2, r1, r0, r2};
+    for (int k = 0; k < 5; k++) c[k] = radial[k] * (Misc::ceiphi(-2.0 * delta[k][iq]) - 1.0);
   }
-  return std::norm(t0) / 3.0 + std::norm(t1) / 2.0 + std::norm(t2) / 6.0;
+  for (int i = 0; i < n; i++) {
+    const cdouble s = (pplus[i] + pminus[i]) / root2;
+    const cdouble a = (pplus[i] - pminus[i]) / root2;
+    cdouble t0 = s, t1 = a, t2 = s;
+    if (STRONG) {
+      const double p1 = SpherHarmonics::legendre(1, ctheta[i]);
+      const double p2 = SpherHarmonics::legendre(2, ctheta[i]);
+      t0 = s + (c[0] - 5.0 * p2 * c[1]) / root2;
+      t1 = a + (3.0 * ci / root2) * p1 * c[2];
+      t2 = s + (c[3] - 5.0 * p2 * c[4]) / root2;
+    }
+    psisquared[i] = std::norm(t0) / 3.0 + std::norm(t1) / 2.0 + std::norm(t2) / 6.0;
+  }
 }

@@ -48,6 +48,10 @@ class CWaveFunction_pipluspiminus : public CWaveFunction {
   // r = epsilon: |P|^2 of the Coulomb plane wave plus, with STRONG, the short-range weights.
   // With STRONG false outside epsilon the brackets are left out (T_0 = T_2 = S, T_1 = A).
   double CalcPsiSquared(int iq, double r, double ctheta) override;
+  // The same for n cosines at one r: radial waves and phase factors once, each plane wave once
+  // for +c and -c when the list is symmetric.
+  void CalcPsiSquaredAngles(int iq, double r, const double* ctheta, int n,
+                            double* psisquared) override;
 };
 
 #endif  // FEMTOKIT_WAVEFUNCTIONS_WF_PIPLUSPIMINUS_H

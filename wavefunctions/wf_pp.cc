@@ -236,16 +236,12 @@ void CWaveFunction_pp::GetPsiNoneCoupledState(long iq, short ell, const char* wa
 }
 
 double CWaveFunction_pp::CalcPsiSquared(int iq, double r, double ctheta) {
-  const double q = qarray[iq];
-  const cdouble pplus = planewave[iq]->planewave(r, ctheta);
-  const cdouble pminus = planewave[iq]->planewave(r, -ctheta);
-  const double root2 = std::sqrt(2.0);
-  const cdouble S = (pplus + pminus) / root2;  // spatially symmetric: spin singlet
-  const cdouble A = (pplus - pminus) / root2;  // antisymmetric: spin triplet
-  if (!STRONG) return 0.25 * std::norm(S) + 0.75 * std::norm(A);
+  double psisquared;
+  CalcPsiSquaredAngles(iq, r, &ctheta, 1, &psisquared);
+  return psisquared;
+}
 
-  // Strong corrections to the singlet and to the three triplet projections (radial parts; the
-  // spherical harmonics and the spin weights are applied by SpinSum::PsiSquared).
+SpinSum::Corrections CWaveFunction_pp::CorrectionsAt(int iq, double r) {
   SpinSum::Corrections d;
   if (r < epsilon) {
     // Inside epsilon the asymptotic partial waves do not hold: use the integrated radial waves,
@@ -262,14 +258,38 @@ double CWaveFunction_pp::CalcPsiSquared(int iq, double r, double ctheta) {
     d.d3 = at(innerpsi3);
     d.d4 = at(innerpsi2);
   } else {
-    const double x = q * r / HBARC;
+    const double x = qarray[iq] * r / HBARC;
     const cdouble R0 = partwave[0][iq]->GetPhiIncoming(r) / x;
     const cdouble R1 = partwave[1][iq]->GetPhiIncoming(r) / x;
     d = SpinSum::OuterCorrections(R0, R1, e1S0_[iq], e3P0_[iq], e3P1_[iq], e3C2_[iq]);
   }
-  // Singlet 1/4; triplet 3/4 over its projections with the weights of 3P0, 3P1 and 3P2.
-  const double result = SpinSum::PsiSquared(S, A, d, ctheta);
-  if (r > epsilon && result < -0.001)
-    femtokit::Fatal("in CalcPsiSquared psisquared=%g,q=%g,r=%g\n", result, q, r);
-  return result;
+  return d;
+}
+
+void CWaveFunction_pp::CalcPsiSquaredAngles(int iq, double r, const double* ctheta, int n,
+                                            double* psisquared) {
+  const cdouble *pplus, *pminus;
+  PlaneWavesPlusMinus(iq, r, ctheta, n, &pplus, &pminus);
+  const double root2 = std::sqrt(2.0);
+  if (!STRONG) {
+    for (int i = 0; i < n; i++) {
+      const cdouble S = (pplus[i] + pminus[i]) / root2;  // spatially symmetric: spin singlet
+      const cdouble A = (pplus[i] - pminus[i]) / root2;  // antisymmetric: spin triplet
+      psisquared[i] = 0.25 * std::norm(S) + 0.75 * std::norm(A);
+    }
+    return;
+  }
+  // Strong corrections to the singlet and to the three triplet projections (radial parts; the
+  // spherical harmonics and the spin weights are applied by SpinSum::PsiSquared): they depend
+  // on (q, r) only.
+  const SpinSum::Corrections d = CorrectionsAt(iq, r);
+  for (int i = 0; i < n; i++) {
+    const cdouble S = (pplus[i] + pminus[i]) / root2;
+    const cdouble A = (pplus[i] - pminus[i]) / root2;
+    // Singlet 1/4; triplet 3/4 over its projections with the weights of 3P0, 3P1 and 3P2.
+    const double result = SpinSum::PsiSquared(S, A, d, ctheta[i]);
+    if (r > epsilon && result < -0.001)
+      femtokit::Fatal("in CalcPsiSquared psisquared=%g,q=%g,r=%g\n", result, qarray[iq], r);
+    psisquared[i] = result;
+  }
 }

@@ -39,6 +39,7 @@
 
 #include <complex>
 
+#include "wavefunctions/spinsum.h"
 #include "wavefunctions/wavefunction.h"
 
 class CWaveFunction_pp : public CWaveFunction {
@@ -55,6 +56,12 @@ class CWaveFunction_pp : public CWaveFunction {
   // Fatal ("in CalcPsiSquared psisquared=%g,q=%g,r=%g\n") if the result outside epsilon is below
   // -0.001.
   double CalcPsiSquared(int iq, double r, double ctheta) override;
+  // The same for n cosines at one r: the strong corrections once, each plane wave once for +c
+  // and -c when the list is symmetric.
+  void CalcPsiSquaredAngles(int iq, double r, const double* ctheta, int n,
+                            double* psisquared) override;
+  // The spin-averaged sum is even in ctheta (S even, A and the p-wave terms odd).
+  bool PsiSquaredIsEven() const override { return true; }
 
   // Integrates every wave at every grid point and fills the inner tables.
   void Initialize();
@@ -98,6 +105,9 @@ class CWaveFunction_pp : public CWaveFunction {
                   std::complex<double> psi_near);
   // Both passes for one wave at grid point iq; leaves the standing wave in work, returns beta.
   double Integrate(long iq, int ell, const char* wave, bool strong);
+  // The strong corrections d0 .. d4 at grid point iq and r (fm): the inner tables below epsilon,
+  // the phase-shifted Coulomb partial waves from epsilon on.
+  SpinSum::Corrections CorrectionsAt(int iq, double r);
   // Coulomb-only standing wave of ell = 0 at the current grid point (reference of the singlet).
   std::complex<double>* psiNS0_ = nullptr;
   // e^{-2i delta} per grid point and wave, from the phases once they are known.

@@ -11,6 +11,7 @@
 #include "kernel/cfcalc.h"
 #include "kernel/s2cf.h"
 #include "kernel_test_util.h"
+#include "numeric/threads.h"
 
 namespace {
 
@@ -97,6 +98,17 @@ TEST_P(S2CFGridReference, AgreesWithThePairByPairSum) {
   CAPTURE_STDOUT(S2CF::s2c(&S, k.get(), &CF));
   ForEachCell(CF, [&](const double*, int a, int b, int c, int d, int e, int f) {
     EXPECT_CLOSE_ABS(CF.F[a][b][c][d][e][f], expected.F[a][b][c][d][e][f], 1e-12, 1e-12);
+  });
+  // Threads own slices of the correlation cells (3: slices of unequal length): each cell gets
+  // its terms in the one-thread order, bit for bit.
+  C3DArray one(3, 5.0, 2, 6.5, 4, 3.5, xsym, ysym, zsym);
+  for (int threads : {1, 3}) {
+    femtokit::SetThreadCount(threads);
+    CAPTURE_STDOUT(S2CF::s2c(&S, k.get(), threads == 1 ? &one : &CF));
+  }
+  femtokit::SetThreadCount(0);
+  ForEachCell(CF, [&](const double*, int a, int b, int c, int d, int e, int f) {
+    EXPECT_EQ(CF.F[a][b][c][d][e][f], one.F[a][b][c][d][e][f]);
   });
 }
 

@@ -8,6 +8,7 @@
 #include "arrays/charray.h"
 #include "common/test_util.h"
 #include "oscar_test_files.h"
+#include "numeric/threads.h"
 #include "source/sourcecalc_blast.h"
 
 namespace {
@@ -146,6 +147,33 @@ TEST(BlastCalcS, MatchesDirectPairSumAndNormalisation) {
       EXPECT_CLOSE(integral, lambda * inside / pairs, kRoundoff * 100);
       oscar_test::ExpectSameComponents(A, B);
     }
+}
+
+// The pair sum split over threads (2, and 3 with ranges of unequal pair counts) gives the
+// one-thread array up to the order of the sums; the points are drawn serially either way.
+TEST(BlastCalcS, ThreadsGiveTheOneThreadArray) {
+  for (const double mb : {938.28, 139.58}) {
+    CCHArray one(4, 30, 1.0);
+    for (const int threads : {1, 2, 3}) {
+      CSourceCalc_Blast blast;  // the same seed: the same points
+      parameter::set(blast.spars, "Nsample", 300);
+      parameter::set(blast.spars, "Mb", mb);
+      femtokit::SetThreadCount(threads);
+      CCHArray A(4, 30, 1.0);
+      blast.CalcS(threads == 1 ? &one : &A);
+      femtokit::SetThreadCount(0);
+      if (threads == 1) continue;
+      for (int lx = 0; lx <= 4; lx++)
+        for (int ly = 0; ly <= 4 - lx; ly++)
+          for (int lz = 0; lz <= 4 - lx - ly; lz++)
+            for (int ir = 0; ir < 30; ir++)
+              ASSERT_TRUE(femtokit_test::IsClose(A.GetElement(lx, ly, lz, ir),
+                                                 one.GetElement(lx, ly, lz, ir), 1e-12,
+                                                 1e-12 * one.GetElement(0, 0, 0, 0)))
+                  << "mb " << mb << " threads " << threads << " l=(" << lx << "," << ly << ","
+                  << lz << ") ir " << ir;
+    }
+  }
 }
 
 // Fresh random numbers at every call, and the blast-wave shape of the default source: the

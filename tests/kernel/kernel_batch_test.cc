@@ -1,0 +1,206 @@
+// Kernels from wave functions through the all-angles-at-once path: the pp and pi+ pi- kernels
+// against values of the one-angle-at-a-time implementation it replaced, the batched |psi|^2
+// against the scalar one, and the same tables at one and at two threads.
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/test_util.h"
+#include "kernel/kernel.h"
+#include "kernel_test_util.h"
+#include "numeric/fatal.h"
+#include "numeric/threads.h"
+#include "wavefunctions/wf_nn.h"
+#include "wavefunctions/wf_pipluspiminus.h"
+#include "wavefunctions/wf_pp.h"
+
+namespace {
+
+using femtokit_test::ScratchDir;
+using femtokit_test::WriteTextFile;
+
+// Kernel grid 4 q x 12 r (10 MeV/c, 5 fm: out to 60 fm, beyond the 30 fm Coulomb tables) on a
+// wave-function grid of 8 MeV/c (the kernel's q points are interpolated). pp: EPSILON 4 fm,
+// identical; pi+ pi-: EPSILON 3 fm, every ell.
+const char kPPWF[] = "int NQMAX 6\ndouble DELQ 8.0\ndouble EPSILON 4.0\n";
+const char kPiPiWF[] = "int NQMAX 6\ndouble DELQ 8.0\ndouble EPSILON 3.0\n";
+
+struct Built {
+  std::unique_ptr<CWaveFunction> wf;
+  std::unique_ptr<CKernel> kernel;
+};
+
+Built Build(const std::string& pair, int threads) {
+  ScratchDir dir;
+  const bool pp = pair == "pp";
+  WriteTextFile(dir / "wf.dat", pp ? kPPWF : kPiPiWF);
+  Built b;
+  b.kernel = kernel_test::MakeKernel(dir, 4, 10.0, 12, 5.0, 4, pp);
+  femtokit::SetThreadCount(threads);
+  CAPTURE_STDOUT(
+      if (pp) b.wf = std::make_unique<CWaveFunction_pp>((dir / "wf.dat").c_str());
+      else b.wf = std::make_unique<CWaveFunction_pipluspiminus>((dir / "wf.dat").c_str());
+      b.kernel->Calc(b.wf.get()));
+  femtokit::SetThreadCount(0);
+  return b;
+}
+
+// One kernel per pair at one thread, built once per test suite and released after it (the
+// kernel prints when deleted: nothing of it may be left for a later death test's exit).
+class KernelBatch : public testing::Test {
+ public:
+  static void SetUpTestSuite() {
+    pp_ = std::make_unique<Built>(Build("pp", 1));
+    pipi_ = std::make_unique<Built>(Build("pipi", 1));
+  }
+  static void TearDownTestSuite() {
+    CAPTURE_STDOUT(pp_.reset(); pipi_.reset());
+  }
+  static const Built& Cached(const std::string& pair) { return pair == "pp" ? *pp_ : *pipi_; }
+
+ private:
+  static std::unique_ptr<Built> pp_, pipi_;
+};
+std::unique_ptr<Built> KernelBatch::pp_, KernelBatch::pipi_;
+
+struct Reference {
+  const char* pair;
+  int ell, iq, ir;
+  double value;
+};
+
+// Printed (%.17g) by the previous implementation, which evaluated CalcPsiSquared per angle and
+// interpolated each angle in q: K_ell(q_iq, r_ir). Odd pi+ pi- entries near 1e-18 are
+// rounding noise of a vanishing projection.
+const Reference kReferences[] = {
+    {"pp", 0, 0, 0, -0.51233993306035097},
+    {"pp", 0, 1, 1, 0.000329366286954237},
+    {"pp", 0, 1, 6, 0.11598260770963831},
+    {"pp", 0, 3, 11, -0.025645985540791876},
+    {"pp", 2, 2, 1, 0.059135973622883302},
+    {"pp", 2, 0, 7, 0.016715272779466061},
+    {"pp", 2, 3, 10, -0.01314199214773165},
+    {"pp", 4, 1, 0, -1.086210635118687e-05},
+    {"pp", 4, 2, 5, -0.067292078276258577},
+    {"pipi", 0, 0, 0, 1.1846326162011533},
+    {"pipi", 0, 1, 0, 0.18012132834791106},
+    {"pipi", 0, 2, 6, 0.0058748019816255263},
+    {"pipi", 0, 3, 11, 0.0016913633936201653},
+    {"pipi", 1, 0, 0, -0.006021702903653948},
+    {"pipi", 1, 1, 1, -6.3606527452482922e-19},
+    {"pipi", 1, 3, 10, -3.4405348940206675e-18},
+    {"pipi", 2, 0, 3, 0.0008758952868998921},
+    {"pipi", 2, 2, 8, 0.0044484611887924104},
+    {"pipi", 3, 1, 0, 1.4223748867905124e-06},
+    {"pipi", 4, 2, 0, -1.08015670368728e-06},
+};
+
+class KernelReference : public KernelBatch, public testing::WithParamInterface<Reference> {};
+
+// Only the order of the sums changed: rounding of terms of order one (|psi|^2 itself).
+TEST_P(KernelReference, MatchesThePreviousImplementation) {
+  const Reference& ref = GetParam();
+  EXPECT_CLOSE_ABS(Cached(ref.pair).kernel->GetValue(ref.ell, ref.iq, ref.ir), ref.value, 1e-10,
+                   1e-14);
+}
+INSTANTIATE_TEST_SUITE_P(PpAndPiPi, KernelReference, testing::ValuesIn(kReferences));
+
+// The q rows are independent: two threads give bit for bit the one-thread tables.
+TEST_F(KernelBatch, TwoThreadsGiveTheOneThreadTables) {
+  for (const std::string pair : {"pp", "pipi"}) {
+    Built two = Build(pair, 2);
+    const CKernel& one = *Cached(pair).kernel;
+    for (int ell = 0; ell <= 4; ell++) {
+      if (one.kernel[ell] == nullptr) continue;
+      for (int iq = 0; iq < 4; iq++)
+        for (int ir = 0; ir < 12; ir++)
+          ASSERT_EQ(two.kernel->kernel[ell][iq][ir], one.kernel[ell][iq][ir])
+              << pair << " ell " << ell << " iq " << iq << " ir " << ir;
+    }
+    CAPTURE_STDOUT(two.kernel.reset());
+  }
+}
+
+// The batched |psi|^2 equals the scalar one for a symmetric list (one plane wave serves +c and
+// -c), an asymmetric one and a single angle, inside epsilon, outside, and beyond the 30 fm
+// tables; the interpolation in q (between grid points, on one, beyond the grid) follows.
+TEST_F(KernelBatch, PsiSquaredAnglesEqualsTheScalarFormForEveryListShape) {
+  const std::vector<double> symmetric = {-0.95, -0.3, -0.0625, 0.0625, 0.3, 0.95};
+  const std::vector<double> asymmetric = {-1.0, -0.7, 0.0, 0.2, 0.85, 1.0};
+  const std::vector<double> single = {0.4};
+  for (const std::string pair : {"pp", "pipi"}) {
+    CWaveFunction* wf = Cached(pair).wf.get();
+    for (const std::vector<double>* list : {&symmetric, &asymmetric, &single})
+      for (double r : {0.7, 2.5, 6.0, 45.0}) {
+        const int n = static_cast<int>(list->size());
+        std::vector<double> out(n);
+        for (int iq : {0, 3}) {
+          wf->CalcPsiSquaredAngles(iq, r, list->data(), n, out.data());
+          for (int i = 0; i < n; i++)
+            EXPECT_CLOSE(out[i], wf->CalcPsiSquared(iq, r, (*list)[i]), 1e-13)
+                << pair << " iq " << iq << " r " << r << " c " << (*list)[i];
+        }
+        for (double q : {13.0, 20.0, 500.0}) {
+          wf->GetPsiSquaredAngles(q, r, list->data(), n, out.data());
+          for (int i = 0; i < n; i++)
+            EXPECT_CLOSE(out[i], wf->GetPsiSquared(q, r, (*list)[i]), 1e-13)
+                << pair << " q " << q << " r " << r << " c " << (*list)[i];
+        }
+      }
+  }
+}
+
+// The pairs that declare an even |psi|^2 (their identical kernels sum half the nodes twice)
+// have one: pp and nn, inside and outside epsilon, on and beyond the tables.
+TEST_F(KernelBatch, DeclaredEvenPairsAreEvenInCosTheta) {
+  ScratchDir dir;
+  WriteTextFile(dir / "nn.dat", "int NQMAX 4\ndouble DELQ 10.0\ndouble EPSILON 2.0\n");
+  std::unique_ptr<CWaveFunction_nn> nn;
+  CAPTURE_STDOUT(nn = std::make_unique<CWaveFunction_nn>((dir / "nn.dat").c_str()));
+  for (CWaveFunction* wf : {Cached("pp").wf.get(), static_cast<CWaveFunction*>(nn.get())}) {
+    ASSERT_TRUE(wf->PsiSquaredIsEven());
+    for (int iq : {0, 3})
+      for (double r : {0.6, 3.0, 12.0, 40.0})
+        for (double c : {0.05, 0.4, 0.99})
+          EXPECT_CLOSE(wf->CalcPsiSquared(iq, r, c), wf->CalcPsiSquared(iq, r, -c), 1e-12)
+              << "iq " << iq << " r " << r << " c " << c;
+  }
+  EXPECT_FALSE(Cached("pipi").wf->PsiSquaredIsEven());
+}
+
+// A wave function that fails (Fatal) at one q row.
+class FailingWF : public kernel_test::FreeBosonWF {
+ public:
+  FailingWF() : FreeBosonWF(6, 10.0) {}
+  double CalcPsiSquared(int iq, double r, double ctheta) override {
+    if (iq == 4) femtokit::Fatal("row %d fails\n", iq);
+    return FreeBosonWF::CalcPsiSquared(iq, r, ctheta);
+  }
+};
+
+[[noreturn]] void Throwing(const std::string& message) { throw std::runtime_error(message); }
+
+// With a throwing handler (the Python layer's) a failure inside a threaded kernel reaches the
+// caller as the exception, not as a terminated process.
+TEST(KernelThreads, FatalInARowReachesTheCallerAsItsException) {
+  ScratchDir dir;
+  auto kernel = kernel_test::MakeKernel(dir, 6, 10.0, 3, 1.0, 2, false);
+  FailingWF wf;
+  const femtokit::FatalHandler previous = femtokit::SetFatalHandler(&Throwing);
+  for (int threads : {1, 2}) {
+    femtokit::SetThreadCount(threads);
+    try {
+      kernel->Calc(&wf);
+      ADD_FAILURE() << "no exception at " << threads << " threads";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "row 4 fails\n");
+    }
+  }
+  femtokit::SetThreadCount(0);
+  femtokit::SetFatalHandler(previous);
+  CAPTURE_STDOUT(kernel.reset());
+}
+
+}  // namespace
