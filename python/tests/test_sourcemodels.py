@@ -1,5 +1,6 @@
 """The newer source models through the Python path: closed-form C(q) of identical bosons,
-the Levy alpha = 2 limit, and bad parameters raising without ending the interpreter."""
+the Levy alpha = 2 limit, the free-fermion kernel, and bad parameters raising without
+ending the interpreter."""
 
 import numpy as np
 import pytest
@@ -36,3 +37,13 @@ def test_bad_parameters_raise_and_interpreter_survives(model, pars):
     with pytest.raises((ValueError, FileNotFoundError)):
         fk.Source(model, **pars).array(nradial=10)
     assert fk.normalization(fk.Source("exponential", R=1.0).array(nradial=200, radstep=0.25)) > 0.99
+
+
+def test_free_fermion_kernel_gaussian_closed_form(hbt_kernel):
+    grid = dict(nqmax=hbt_kernel.nqmax, delq=hbt_kernel.delq, nrmax=hbt_kernel.nrmax,
+                delr=hbt_kernel.delr, lmax=hbt_kernel.lmax)
+    fermion = fk.Kernel.purefermion(**grid)
+    assert fermion.identical
+    np.testing.assert_allclose(fermion.table, -0.5 * hbt_kernel.table, atol=1e-15)
+    q, c = fk.correlation(fk.Source("gx1d", lambdaG=0.9, R=2.0, lambdaX=0.0), fermion)
+    np.testing.assert_allclose(c - 1, -0.45 * np.exp(-4 * q ** 2 * 2.0 ** 2 / HBARC ** 2), atol=1e-6)
