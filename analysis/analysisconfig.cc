@@ -527,7 +527,15 @@ AnalysisSetup AnalysisConfig::Build(int variation) const {
     toml::table v = *all->get(variation)->as_table();
     name = GetString(v, "name", "", "");
     if (const toml::table* over = Table(v, "dataset", "variation"))
-      for (toml::node& e : *root.get("dataset")->as_array()) Merge(*e.as_table(), *over);
+      for (toml::node& e : *root.get("dataset")->as_array()) {
+        Merge(*e.as_table(), *over);
+        // A variation that switches the genuine model drops the tables of the other one.
+        if (over->get("genuine") != nullptr) {
+          const bool lednicky = GetString(*over, "genuine", "variation.dataset", "") == "lednicky";
+          for (const std::string& key : lednicky ? KeyList{"kernel", "source"} : KeyList{"lednicky"})
+            if (over->get(key) == nullptr) e.as_table()->erase(key);
+        }
+      }
     for (const char* key : {"parameters", "fit"})
       if (const toml::table* over = Table(v, key, "variation")) {
         if (!root.get(key)) root.insert(key, toml::table{});

@@ -25,6 +25,8 @@
 //   [[variation]]  name, and any of dataset = {...} (merged into every data set),
 //                  parameters = {...}, fit = {...}: each variation is the nominal
 //                  configuration with these tables merged in.
+//                  A variation's dataset.genuine that switches the model drops the
+//                  other model's tables (kernel and source, or lednicky).
 // Relative file names are taken from the configuration file's directory. Every key
 // is checked: an unknown key is fatal with its name and where it was found.
 //

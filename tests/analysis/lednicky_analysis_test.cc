@@ -8,6 +8,7 @@
 
 #include "analysis/analysisconfig.h"
 #include "analysis/fit.h"
+#include "analysis/genuine.h"
 #include "analysis/lednickycorrelation.h"
 #include "common/test_util.h"
 
@@ -141,6 +142,28 @@ channels = [{ name = "a", spin = 0, weight = 0.25, f0 = -0.5, d0 = 1 }, { spin =
   EXPECT_EQ(p.channel_names, (std::vector<std::string>{"a", "S1"}));
   EXPECT_EQ(p.pair.z1z2, -1);
   EXPECT_NEAR(p.pair.mu, 938.272 * 1321.71 / (938.272 + 1321.71), 1e-9);
+}
+
+// A systematic variation may switch a kernel-source analysis to the analytic model: the
+// nominal kernel and source are dropped there, the shared radius R stays.
+TEST(AnalysisConfig, VariationSwitchesToLednicky) {
+  const AnalysisConfig config = AnalysisConfig::Parse(R"(
+[[dataset]]
+kbins = [0, 100, 5]
+kernel = { hbt = true, rmax = 20 }
+source = { model = "gx1d" }
+[parameters]
+R = { start = 1.2, lower = 0.5, upper = 3 }
+lambdaX = 0.0
+[[variation]]
+name = "analytic"
+dataset = { genuine = "lednicky", lednicky = { pair = "nn" } }
+)", "");
+  const AnalysisSetup nominal = config.Build();
+  const AnalysisSetup analytic = config.Build(0);
+  EXPECT_NE(dynamic_cast<const KernelSourceCorrelation*>(&nominal.analysis.data_sets()[0].model->genuine()), nullptr);
+  EXPECT_NE(dynamic_cast<const LednickyCorrelation*>(&analytic.analysis.data_sets()[0].model->genuine()), nullptr);
+  EXPECT_EQ(analytic.analysis.StartValues().at("R"), 1.2);
 }
 
 struct BadLednicky {
