@@ -361,7 +361,8 @@ class AnalysisRun:
     nominal = property(lambda self: self._obj.nominal, doc="FitResult of the nominal configuration.")
     variations = property(lambda self: self._obj.variations, doc="FitResult of each variation.")
     variation_names = property(lambda self: self._obj.variation_names, doc="Names of the variations.")
-    curves = property(lambda self: self._obj.curves, doc="Per set: k, data, error, model and parts.")
+    curves = property(lambda self: self._obj.curves if self._obj.has_data else _without_data(self._obj.curves),
+                      doc="Per set: k, data, error (None for a prediction on k bins), model and parts.")
     analysis = property(lambda self: Analysis(self._obj.analysis), doc="The nominal Analysis.")
 
     def write(self, directory="."):
@@ -374,7 +375,7 @@ class AnalysisRun:
 
     def plot(self, file=None):
         """Data, model and parts with a residual panel; returns the figure."""
-        return plot_analysis(self.curves if self._obj.has_data else _without_data(self.curves), file)
+        return plot_analysis(self.curves, file)
 
 
 def _without_data(curves):

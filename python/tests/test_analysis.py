@@ -123,6 +123,12 @@ def test_config_predict_and_plot(lednicky_config):
                                analysis.curves()[0]["model"], rtol=1e-12)
     fig = run.plot(tmp / "plot.png")
     assert (tmp / "plot.png").stat().st_size > 0 and len(fig.axes) == 2
+    # on k bins alone there is no data to show, and the model is the same
+    bins = fk.AnalysisConfig.parse(CONFIG.replace('file = "data.csv"', "kbins = [0, 100, 4]"), tmp)
+    prediction = bins.run(predict=True)
+    assert prediction.curves[0]["data"] is None and prediction.result["mode"] == "predict"
+    np.testing.assert_allclose(prediction.curves[0]["model"], run.curves[0]["model"], rtol=1e-12)
+    prediction.plot(tmp / "bins.svg")
 
 
 @pytest.mark.parametrize("call,error,message", [
