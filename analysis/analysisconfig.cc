@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <fstream>
 #include <filesystem>
 #include <sstream>
@@ -9,6 +10,7 @@
 #define TOML_EXCEPTIONS 1
 #include <toml++/toml.h>
 
+#include "analysis/lednickycorrelation.h"
 #include "numeric/fatal.h"
 #include "numeric/output.h"
 #include "source/sourcemodels.h"
@@ -98,6 +100,84 @@ void Merge(toml::table& base, const toml::table& over) {
 std::string Resolve(const std::string& base_dir, const std::string& file) {
   if (file.empty() || std::filesystem::path(file).is_absolute() || base_dir.empty()) return file;
   return (std::filesystem::path(base_dir) / file).string();
+}
+
+// f0 as a number (real) or as [re, im] (fm).
+std::complex<double> ScatteringLength(const toml::node& n, const std::string& where) {
+  if (const toml::array* a = n.as_array()) {
+    if (a->size() != 2) Fatal("configuration: %s must be a number or [re, im]\n", where.c_str());
+    return {Number(*a->get(0), where), Number(*a->get(1), where)};
+  }
+  return Number(n, where);
+}
+
+// The pair of a Lednicky-Lyuboshitz genuine correlation: a built-in pair (its channels'
+// f0 and d0 may be overridden by name) or one described in full.
+NamedLednickyPair LednickyFromConfig(const toml::table& l, const std::string& where) {
+  CheckKeys(l, {"pair", "name", "masses", "charges", "identical", "channels"}, where);
+  NamedLednickyPair pair;
+  const bool builtin = l.get("pair") != nullptr;
+  if (builtin) {
+    for (const char* key : {"name", "masses", "charges", "identical"})
+      if (l.get(key))
+        Fatal("configuration: %s.%s comes from the built-in pair; give pair or %s, not both\n",
+              where.c_str(), key, key);
+    pair = BuiltinLednickyPair(GetString(l, "pair", where, ""));
+  } else {
+    pair.name = GetString(l, "name", where, "pair");
+    pair.pair.identical = GetBool(l, "identical", where, false);
+    if (l.get("charges")) {
+      const std::vector<double> z = GetNumbers(l, "charges", where, 2);
+      if (z[0] != std::round(z[0]) || z[1] != std::round(z[1]))
+        Fatal("configuration: %s.charges must be whole numbers\n", where.c_str());
+      pair.pair.z1z2 = static_cast<int>(z[0] * z[1]);
+    }
+    if (l.get("masses")) {
+      const std::vector<double> m = GetNumbers(l, "masses", where, 2);
+      if (!(m[0] > 0.0) || !(m[1] > 0.0))
+        Fatal("configuration: %s.masses must be positive (MeV)\n", where.c_str());
+      pair.pair.mu = m[0] * m[1] / (m[0] + m[1]);
+    } else if (pair.pair.z1z2 != 0) {
+      Fatal("configuration: %s needs masses = [m1, m2] (MeV) for a charged pair\n", where.c_str());
+    }
+  }
+  const toml::node* c = l.get("channels");
+  if (c == nullptr) {
+    if (!builtin) Fatal("configuration: %s needs pair or channels = [{spin, weight, f0, d0}, ...]\n", where.c_str());
+    return pair;
+  }
+  if (!c->is_array_of_tables())
+    Fatal("configuration: %s.channels must be an array of tables\n", where.c_str());
+  int i = 0;
+  for (const toml::node& e : *c->as_array()) {
+    const toml::table& t = *e.as_table();
+    const std::string cw = where + ".channels[" + std::to_string(i++) + "]";
+    LednickyChannel* ch = nullptr;
+    if (builtin) {
+      CheckKeys(t, {"name", "f0", "d0"}, cw);
+      const std::string name = GetString(t, "name", cw, "");
+      const auto& names = pair.channel_names;
+      const auto it = std::find(names.begin(), names.end(), name);
+      if (it == names.end()) {
+        std::string known;
+        for (const std::string& n : names) known += " " + n;
+        Fatal("configuration: %s.name '%s' is no channel of pair %s; known:%s\n", cw.c_str(),
+              name.c_str(), pair.name.c_str(), known.c_str());
+      }
+      ch = &pair.pair.channels[it - names.begin()];
+    } else {
+      CheckKeys(t, {"name", "spin", "weight", "f0", "d0"}, cw);
+      LednickyChannel added;
+      added.spin = GetInt(t, "spin", cw, 0);
+      added.weight = GetNumber(t, "weight", cw, 1.0);
+      pair.pair.channels.push_back(added);
+      pair.channel_names.push_back(GetString(t, "name", cw, "S" + std::to_string(added.spin)));
+      ch = &pair.pair.channels.back();
+    }
+    if (const toml::node* f0 = t.get("f0")) ch->f0 = ScatteringLength(*f0, cw + ".f0");
+    ch->d0 = GetNumber(t, "d0", cw, ch->d0);
+  }
+  return pair;
 }
 
 }  // namespace
@@ -293,8 +373,8 @@ std::shared_ptr<KernelTable> AnalysisConfig::Impl::Kernel(
 DataSet AnalysisConfig::Impl::MakeDataSet(const toml::table& d, const std::string& where,
                                           const std::vector<FitParameter>& pars) const {
   CheckKeys(d, {"name", "file", "values_dir", "errors_dir", "kbins", "columns", "header",
-                "systematic", "range", "genuine", "kernel", "source", "resolution", "baseline",
-                "rename", "residual"},
+                "systematic", "range", "genuine", "kernel", "source", "lednicky", "resolution",
+                "baseline", "rename", "residual"},
             where);
   DataSet set;
   set.name = GetString(d, "name", where, where);
@@ -312,32 +392,44 @@ DataSet AnalysisConfig::Impl::MakeDataSet(const toml::table& d, const std::strin
   if (d.get("resolution")) resolution = ReadBinMatrix(File(d, "resolution", where));
   const std::vector<double> true_k = resolution ? resolution->col_k : set.data.k;
 
-  // The genuine correlation. Other models (an analytic Lednicky-Lyuboshitz one)
-  // are chosen here by `genuine`.
+  // The genuine correlation: a source model through the pair's kernel, or the analytic
+  // Lednicky-Lyuboshitz model.
   const std::string genuine = GetString(d, "genuine", where, "kernel-source");
-  if (genuine != "kernel-source")
-    Fatal("configuration: %s.genuine '%s' unknown; known: kernel-source\n", where.c_str(),
+  std::shared_ptr<GenuineCorrelation> correlation;
+  if (genuine == "lednicky") {
+    for (const char* unused : {"kernel", "source"})
+      if (d.get(unused))
+        Fatal("configuration: %s.%s is not used with genuine = \"lednicky\"\n", where.c_str(), unused);
+    const toml::table* l = Table(d, "lednicky", where);
+    if (l == nullptr) Fatal("configuration: %s needs lednicky = {pair = ...} or {masses, charges, channels}\n", where.c_str());
+    correlation = std::make_shared<LednickyCorrelation>(LednickyFromConfig(*l, where + ".lednicky"));
+  } else if (genuine == "kernel-source") {
+    if (d.get("lednicky"))
+      Fatal("configuration: %s.lednicky needs genuine = \"lednicky\"\n", where.c_str());
+    const toml::table* s = Table(d, "source", where);
+    if (s == nullptr) Fatal("configuration: %s needs source = {model = ...}\n", where.c_str());
+    CheckKeys(*s, {"model", "settings"}, where + ".source");
+    const std::string model_name = GetString(*s, "model", where + ".source", "");
+    if (FindSourceModel(model_name) == nullptr) MakeSourceCalc(model_name);  // fatal, lists the models
+    parameter_map settings;
+    if (const toml::table* st = Table(*s, "settings", where + ".source"))
+      for (const auto& [key, node] : *st) {
+        std::ostringstream text;
+        if (auto str = node.value<std::string>())
+          text << *str;
+        else if (node.is_boolean())
+          text << (node.as_boolean()->get() ? 1 : 0);
+        else
+          text.precision(17), text << Number(node, where + ".source.settings." + std::string(key.str()));
+        settings[std::string(key.str())] = text.str();
+      }
+    auto kernel = Kernel(d, where, true_k, model_name, settings, rename, pars);
+    correlation = std::make_shared<KernelSourceCorrelation>(kernel, model_name, settings);
+  } else {
+    Fatal("configuration: %s.genuine '%s' unknown; known: kernel-source lednicky\n", where.c_str(),
           genuine.c_str());
-  const toml::table* s = Table(d, "source", where);
-  if (s == nullptr) Fatal("configuration: %s needs source = {model = ...}\n", where.c_str());
-  CheckKeys(*s, {"model", "settings"}, where + ".source");
-  const std::string model_name = GetString(*s, "model", where + ".source", "");
-  if (FindSourceModel(model_name) == nullptr) MakeSourceCalc(model_name);  // fatal, lists the models
-  parameter_map settings;
-  if (const toml::table* st = Table(*s, "settings", where + ".source"))
-    for (const auto& [key, node] : *st) {
-      std::ostringstream text;
-      if (auto str = node.value<std::string>())
-        text << *str;
-      else if (node.is_boolean())
-        text << (node.as_boolean()->get() ? 1 : 0);
-      else
-        text.precision(17), text << Number(node, where + ".source.settings." + std::string(key.str()));
-      settings[std::string(key.str())] = text.str();
-    }
-  auto kernel = Kernel(d, where, true_k, model_name, settings, rename, pars);
-  auto model = std::make_shared<Model>(
-      std::make_shared<KernelSourceCorrelation>(kernel, model_name, settings));
+  }
+  auto model = std::make_shared<Model>(correlation);
 
   if (resolution) model->SetResolution(*resolution);
   if (const toml::table* b = Table(d, "baseline", where)) {
@@ -435,7 +527,15 @@ AnalysisSetup AnalysisConfig::Build(int variation) const {
     toml::table v = *all->get(variation)->as_table();
     name = GetString(v, "name", "", "");
     if (const toml::table* over = Table(v, "dataset", "variation"))
-      for (toml::node& e : *root.get("dataset")->as_array()) Merge(*e.as_table(), *over);
+      for (toml::node& e : *root.get("dataset")->as_array()) {
+        Merge(*e.as_table(), *over);
+        // A variation that switches the genuine model drops the tables of the other one.
+        if (over->get("genuine") != nullptr) {
+          const bool lednicky = GetString(*over, "genuine", "variation.dataset", "") == "lednicky";
+          for (const std::string& key : lednicky ? KeyList{"kernel", "source"} : KeyList{"lednicky"})
+            if (over->get(key) == nullptr) e.as_table()->erase(key);
+        }
+      }
     for (const char* key : {"parameters", "fit"})
       if (const toml::table* over = Table(v, key, "variation")) {
         if (!root.get(key)) root.insert(key, toml::table{});

@@ -7,10 +7,16 @@
 //   [[dataset]]    name, file (or values_dir + errors_dir, or kbins = [kmin, kmax, step]
 //                  for a prediction without data), columns = {k, value, error},
 //                  header = [...], systematic = bool, range = [kmin, kmax] (MeV/c),
-//                  genuine = "kernel-source" (the default; the seam for other models),
+//                  genuine = "kernel-source" (the default) | "lednicky",
+//                  lednicky = {pair = "pp" | "nn" | "plambda" | "pomega"} |
+//                             {name, masses = [m1, m2], charges = [z1, z2], identical},
+//                             with channels = [{name, spin, weight, f0, d0}, ...]
+//                             (f0 a number or [re, im], fm; for a built-in pair only
+//                             name, f0, d0 to override its values; analysis/lednickycorrelation.h),
 //                  kernel = {pair, epsilon, strong, coulomb, delr, rmax} | {directory} |
 //                           {hbt = true, delr, rmax},
-//                  source = {model, settings = {key = value}},
+//                  source = {model, settings = {key = value}} (kernel and source:
+//                  kernel-source only),
 //                  resolution = FILE, baseline = {degree} | {table = FILE},
 //                  rename = {model name = fit name},
 //                  [[dataset.residual]] name, kind = "flat" | "table" | "decay",
@@ -19,6 +25,8 @@
 //   [[variation]]  name, and any of dataset = {...} (merged into every data set),
 //                  parameters = {...}, fit = {...}: each variation is the nominal
 //                  configuration with these tables merged in.
+//                  A variation's dataset.genuine that switches the model drops the
+//                  other model's tables (kernel and source, or lednicky).
 // Relative file names are taken from the configuration file's directory. Every key
 // is checked: an unknown key is fatal with its name and where it was found.
 //

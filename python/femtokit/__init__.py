@@ -7,7 +7,8 @@ Wave functions and kernels
     pairs()                  names of the pair wave functions
     WaveFunction(pair, ...)  |psi(q, r, cos theta)|^2, vectorised (psi2)
     Kernel, Kernel3D         angular kernel K_ell(q, r) and |psi|^2 - 1 table;
-                             from a wave function, analytic (purehbt, classcoul),
+                             from a wave function, analytic (purehbt, purefermion,
+                             classcoul),
                              read/write kernel directories, .table as ndarray
 Arrays
     CHArray                  Cartesian-harmonic array (sources, correlation
@@ -25,6 +26,23 @@ Correlation functions
 Fitting
     ChiSquareCost            cost function for iminuit.Minuit (errordef, names)
     BuiltinFit               the library's Newton / steepest descent / Metropolis
+Interactions
+    LednickyPair, lednicky_cf    Lednicky-Lyuboshitz C(q) for a Gaussian source (built-in
+                                 pairs pp, nn, plambda, pomega or any f0, d0 per channel)
+    builtin_lednicky_pairs()     their names
+    phase_shifts(pair, ...)      the radial solver's phases and scattering parameters
+Analysis of measured correlation functions (femtoanalyze from Python)
+    read_measured_data, measured_data, read_component_directory   MeasuredData
+    analysis_kernel, kernel_source, lednicky     genuine correlations
+    Model                    N B(k) [M (1 + lambda_gen (C_gen - 1) + residuals)]
+    Analysis                 data sets + models; fit() -> FitResult (values, one-sigma
+                             errors, covariance, chi2, ndf, p_value, converged, status)
+    AnalysisConfig, run_analysis   a femtoanalyze TOML configuration run (result dict,
+                             result.json/curves.csv, variations)
+    plot_analysis            data, model, parts and pulls
+Event files
+    EventFile(path)          iterate events as numpy arrays (any known layout)
+    event_formats, detect_event_format, species(code), species_table()
 Plots (matplotlib imported on use)
     plot_correlation, plot_source, plot_kernel
 Settings and constants
@@ -40,7 +58,12 @@ ValueError (bad parameters or inputs), OSError (failed write) or RuntimeError
 from . import _core
 from ._core import constants
 from ._output import logger, set_verbose, set_verbosity
+from .analysis import (Analysis, AnalysisConfig, AnalysisRun, FitResult, MeasuredData, Model,
+                       analysis_kernel, kernel_source, lednicky, measured_data, plot_analysis,
+                       read_component_directory, read_measured_data, run_analysis)
 from .arrays import CHArray, Grid3D
+from .events import EventFile, detect_event_format, event_formats, species, species_table
+from .interactions import LednickyPair, builtin_lednicky_pairs, lednicky_cf, phase_shifts
 from .correlation import chi2, correlation, transform, transform_grid
 from .fitting import BuiltinFit, ChiSquareCost
 from .kernels import Kernel, Kernel3D
@@ -67,4 +90,9 @@ __all__ = [
     "Source", "normalization", "correlation", "transform", "transform_grid", "chi2",
     "ChiSquareCost", "BuiltinFit", "plot_correlation", "plot_source", "plot_kernel",
     "constants", "set_threads", "thread_count", "set_verbose", "set_verbosity", "logger",
+    "LednickyPair", "lednicky_cf", "builtin_lednicky_pairs", "phase_shifts",
+    "read_measured_data", "measured_data", "read_component_directory", "MeasuredData",
+    "analysis_kernel", "kernel_source", "lednicky", "Model", "Analysis", "FitResult",
+    "AnalysisConfig", "AnalysisRun", "run_analysis", "plot_analysis",
+    "EventFile", "event_formats", "detect_event_format", "species", "species_table",
 ]

@@ -38,11 +38,17 @@ def read_curves(path):
 
 
 def plot(curves_path, output):
+    """Draws the curves of a curves.csv into the file output (PNG, SVG, PDF by its suffix)."""
     import matplotlib
     matplotlib.use("Agg")
+    figure(read_curves(curves_path)).savefig(output)
+
+
+def figure(sets):
+    """The figure of curves grouped by data set, {set: {column: array or None}} with the
+    columns of curves.csv (k, data, error, model, baseline, term_<name>...)."""
     import matplotlib.pyplot as plt
 
-    sets = read_curves(curves_path)
     fig, axes = plt.subplots(2, len(sets), figsize=(6 * len(sets), 6), squeeze=False,
                              sharex="col", gridspec_kw={"height_ratios": [3, 1]})
     for col, (name, c) in enumerate(sets.items()):
@@ -67,7 +73,7 @@ def plot(curves_path, output):
         bottom.set_ylabel("(data - model) / error")
         bottom.set_xlabel("k* (MeV/c)")
     fig.tight_layout()
-    fig.savefig(output)
+    return fig
 
 
 def main(argv):

@@ -42,8 +42,8 @@ class Kernel:
     nqmax (25), nrmax (120), lmax (24), delq (4.0), delr (0.5), identical
     (False); a parameter file uses the keys NQMAX, NRMAX, KLMAX, DELQ, DELR,
     IDENTICAL. Fill it with compute(wf), compute_purehbt(),
-    compute_classcoul(...), or use the constructors from_wavefunction,
-    purehbt, classcoul, read.
+    compute_purefermion(), compute_classcoul(...), or use the constructors
+    from_wavefunction, purehbt, purefermion, classcoul, read.
     """
 
     def __init__(self, parsfile=None, **grid):
@@ -73,6 +73,18 @@ class Kernel:
         return k
 
     @classmethod
+    def purefermion(cls, parsfile=None, **grid):
+        """Free identical spin-1/2 fermions, spin-averaged: |psi|^2 = 1 - cos(2 q.r / hbar c) / 2,
+        K_ell = -(1/2) (-1)^(ell/2) j_ell(2 q r / hbar c) for even ell (identical=True unless a
+        parameter file or keyword says otherwise). For a Gaussian source C(q) - 1 =
+        -(lambda/2) exp(-4 q^2 R^2 / (hbar c)^2): the reference of every pp and nn result."""
+        if parsfile is None:
+            grid.setdefault("identical", True)
+        k = cls(parsfile, **grid)
+        k.compute_purefermion()
+        return k
+
+    @classmethod
     def classcoul(cls, ma, mb, q1q2, parsfile=None, **grid):
         """Classical Coulomb kernel for masses ma, mb (MeV) and charge product q1q2."""
         k = cls(parsfile, **grid)
@@ -99,6 +111,10 @@ class Kernel:
     def compute_purehbt(self):
         """Fills the identical-boson plane-wave kernel."""
         self._obj.compute_purehbt()
+
+    def compute_purefermion(self):
+        """Fills the free identical-fermion (spin-averaged) kernel."""
+        self._obj.compute_purefermion()
 
     def compute_classcoul(self, ma, mb, q1q2):
         """Fills the classical Coulomb kernel (ma, mb in MeV, q1q2 the charge product)."""

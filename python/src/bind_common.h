@@ -69,6 +69,9 @@ void BindKernels(py::module_& m);
 void BindSources(py::module_& m);
 void BindTransforms(py::module_& m);
 void BindFit(py::module_& m);
+void BindAnalysisLayer(py::module_& m);
+void BindInteractions(py::module_& m);
+void BindEvents(py::module_& m);
 
 }  // namespace femtokit_python
 

@@ -136,6 +136,14 @@ centres q_iq = (iq+0.5) delq (MeV/c), r_ir = (ir+0.5) delr (fm); see femtokit.Ke
           },
           "Non-interacting identical bosons: K_ell = (-1)^(ell/2) j_ell(2qr/hbar c), even ell.")
       .def(
+          "compute_purefermion",
+          [](CKernel& k) {
+            WithoutGIL unlocked;
+            k.Calc_PureFermion();
+          },
+          "Free identical spin-1/2 fermions, spin-averaged: |psi|^2 = 1 - cos(2 q.r / hbar c) / 2, "
+          "K_ell = -(1/2) (-1)^(ell/2) j_ell(2qr/hbar c), even ell.")
+      .def(
           "compute_classcoul",
           [](CKernel& k, double ma, double mb, int q1q2) {
             if (!(ma > 0.0) || !(mb > 0.0)) throw py::value_error("masses must be positive (MeV)");

@@ -91,4 +91,7 @@ PYBIND11_MODULE(_core, m) {
   fp::BindSources(m);
   fp::BindTransforms(m);
   fp::BindFit(m);
+  fp::BindAnalysisLayer(m);
+  fp::BindInteractions(m);
+  fp::BindEvents(m);
 }

@@ -110,7 +110,8 @@ def test_every_public_name_is_documented():
             continue
         assert obj.__doc__ and len(obj.__doc__.strip()) > 20, name
     for cls in (fk.WaveFunction, fk.Kernel, fk.Kernel3D, fk.Source, fk.ChiSquareCost,
-                fk.CHArray, fk.Grid3D, fk.BuiltinFit):
+                fk.CHArray, fk.Grid3D, fk.BuiltinFit, fk.Model, fk.Analysis, fk.AnalysisConfig,
+                fk.AnalysisRun, fk.LednickyPair, fk.EventFile):
         for attr, member in vars(cls).items():
             if not attr.startswith("_") and callable(member):
                 assert getattr(cls, attr).__doc__, f"{cls.__name__}.{attr}"

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 
+#include "analysis/lednickycorrelation.h"
 #include "analysis/measureddata.h"
 #include "common/test_util.h"
 
@@ -177,6 +178,33 @@ TEST_F(FemtoAnalyze, PredictsAndReportsMissingPlot) {
   const std::string csv = ReadFile(dir_ / "curves.csv");
   EXPECT_TRUE(Has(csv, "d,2.5,0,5,,,"));  // no data, no error
   EXPECT_TRUE(Has(ReadFile(dir_ / "result.json"), "\"mode\": \"predict\""));
+}
+
+// genuine = "lednicky" with a built-in pair: the analytic model made into data (R = 1.3 fm,
+// lambda_gen 0.8) is fitted back by the program.
+TEST_F(FemtoAnalyze, FitsLednickyLyuboshitzData) {
+  femtokit::analysis::LednickyCorrelation ll(femtokit::analysis::BuiltinLednickyPair("plambda"));
+  std::vector<double> k;
+  for (int i = 0; i < 30; ++i) k.push_back(2.5 + 5.0 * i);
+  const std::vector<double> c = ll.Evaluate(k, {{"R", 1.3}});
+  std::string data = "k,C,error\n";
+  for (std::size_t i = 0; i < k.size(); ++i)
+    data += std::to_string(k[i]) + "," + std::to_string(1.0 + 0.8 * (c[i] - 1.0)) + ",0.002\n";
+  WriteTextFile(dir_ / "ll.csv", data);
+  WriteTextFile(dir_ / "ll.toml", R"([[dataset]]
+file = "ll.csv"
+genuine = "lednicky"
+lednicky = { pair = "plambda" }
+[parameters]
+R = { start = 1.0, lower = 0.5, upper = 3.0 }
+lambda_gen = { start = 0.5, lower = 0.0, upper = 1.0 }
+N = 1.0
+)");
+  std::string out;
+  ASSERT_EQ(Run("--quiet ll.toml", &out), 0) << out;
+  EXPECT_TRUE(Has(out, "R +1\\.(3|300\\d*|299\\d*) \\+- "));
+  EXPECT_TRUE(Has(out, "lambda_gen +0\\.(8|800\\d*|799\\d*) \\+- "));
+  EXPECT_TRUE(Has(ReadFile(dir_ / "result.json"), "Lednicky-Lyuboshitz plambda"));
 }
 
 // HEPData's CSV: quoted names with commas, bin edges, stat and sys pairs; the error is
