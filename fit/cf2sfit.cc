@@ -301,8 +301,9 @@ FitVerdict CCF2SFit::Verdict() const {
   return v;
 }
 
-bool CCF2SFit::PrintVerdict() const {
-  const FitVerdict v = Verdict();
+bool CCF2SFit::PrintVerdict() const { return PrintFitVerdict(Verdict()); }
+
+bool PrintFitVerdict(const FitVerdict& v) {
   char pvalue[32] = "n/a (no degrees of freedom)";
   if (v.pvalue >= 0.0) snprintf(pvalue, sizeof pvalue, "%.3g", v.pvalue);
   printf("fit %s: chi^2/ndof = %g/%d = %g, p-value %s; %s\n",

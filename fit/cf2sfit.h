@@ -61,6 +61,9 @@ struct FitVerdict {
   std::string reason;
 };
 
+// Prints a verdict as CCF2SFit::PrintVerdict does; returns v.converged.
+bool PrintFitVerdict(const FitVerdict& v);
+
 // One fit parameter.
 class CParInfo {
  public:
