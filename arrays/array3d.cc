@@ -109,9 +109,9 @@ void C3DArray::CreateArray() {
       !std::isfinite(DELX) || !std::isfinite(DELY) || !std::isfinite(DELZ))
     femtokit::Fatal("C3DArray: bad grid NXYZMAX=(%d,%d,%d), DELXYZ=(%g,%g,%g)\n", NXMAX, NYMAX,
                     NZMAX, DELX, DELY, DELZ);
-  femtokit::CheckTableSize(double(XSYM ? 1 : 2) * NXMAX * (YSYM ? 1 : 2) * NYMAX * (ZSYM ? 1 : 2) *
-                               NZMAX,
-                           "the grid", "C3DArray");
+  femtokit::CheckTableSize(
+      double(XSYM ? 1 : 2) * NXMAX * (YSYM ? 1 : 2) * NYMAX * (ZSYM ? 1 : 2) * NZMAX, "the grid",
+      "C3DArray");
   alloc_sym_[0] = XSYM, alloc_sym_[1] = YSYM, alloc_sym_[2] = ZSYM;
   alloc_n_[0] = NXMAX, alloc_n_[1] = NYMAX, alloc_n_[2] = NZMAX;
   const int nsx = XSYM ? 1 : 2, nsy = YSYM ? 1 : 2, nsz = ZSYM ? 1 : 2;

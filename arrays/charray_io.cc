@@ -2,17 +2,17 @@
 // files, the one-file summary table and the printouts.
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <system_error>
 
 #include "arrays/charray.h"
-#include "config/parameter.h"
 #include "config/checked_pars.h"
+#include "config/parameter.h"
 #include "numeric/checked_io.h"
 #include "numeric/fatal.h"
 

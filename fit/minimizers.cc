@@ -144,8 +144,8 @@ void CCF2SFit::Newton(int maxtries) {
     // No result can be made of a chi^2 that is not a number.
     if (!std::isfinite(chi2_0)) {
       std::string values;
-      for (int i = 0; i < n; i++) values += std::string(i ? ", " : "") + par[i]->name + "=" +
-                                            std::to_string(x[i]);
+      for (int i = 0; i < n; i++)
+        values += std::string(i ? ", " : "") + par[i]->name + "=" + std::to_string(x[i]);
       femtokit::Fatal("Newton: chi^2 = %g is not finite at %s; no fit possible\n", chi2_0,
                       values.c_str());
     }
@@ -260,7 +260,8 @@ void CCF2SFit::Newton(int maxtries) {
     if (chi2new < chi2_0 || newton_converged_) {
       printf("SUCCESS!!!!!!!!!!!\n");
     } else {
-      printf("Newton: no step lowers chi^2 (the step was halved below the parameters' precision)\n");
+      printf(
+          "Newton: no step lowers chi^2 (the step was halved below the parameters' precision)\n");
     }
     CalcErrorMatrixFromCurvature(C.rows());
     for (int i = 0; i < n; i++) {

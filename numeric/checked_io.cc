@@ -27,7 +27,8 @@ int CheckCount(double value, const char* key, const std::string& where, int min,
 }
 
 double CheckFinite(double value, const char* key, const std::string& where) {
-  if (!std::isfinite(value)) Fatal("%s: %s = %g must be a finite number\n", where.c_str(), key, value);
+  if (!std::isfinite(value))
+    Fatal("%s: %s = %g must be a finite number\n", where.c_str(), key, value);
   return value;
 }
 

@@ -196,10 +196,10 @@ int main(int argc, char** argv) {
       const bool ok = is_lambda ? ReadInRange(argv[++i], 0.0, kMaxLambda, true, target)
                                 : ReadInRange(argv[++i], kMinRadius, kMaxRadius, false, target);
       if (!ok)
-        return UsageError("option " + arg + " needs " +
-                          (is_lambda ? "a lambda above 0 and at most 2"
-                                     : "radii from 0.5 to 5 fm") +
-                          ", not " + argv[i]);
+        return UsageError(
+            "option " + arg + " needs " +
+            (is_lambda ? "a lambda above 0 and at most 2" : "radii from 0.5 to 5 fm") + ", not " +
+            argv[i]);
     }
   }
 
@@ -207,11 +207,11 @@ int main(int argc, char** argv) {
   const std::filesystem::path dir = MakeScratchDir();
   if (dir.empty()) return 1;
   const bool written =
-      WriteFile(dir / "kparameters.dat",
-                "int NQMAX " + std::to_string(kNQ) + "\nint NRMAX " + std::to_string(kNRadial) +
-                    "\nint KLMAX " + std::to_string(kLmax) + "\ndouble DELQ " +
-                    std::to_string(kQStep) + "\ndouble DELR " + std::to_string(kRadStep) +
-                    "\nbool IDENTICAL 1\n") &&
+      WriteFile(dir / "kparameters.dat", "int NQMAX " + std::to_string(kNQ) + "\nint NRMAX " +
+                                             std::to_string(kNRadial) + "\nint KLMAX " +
+                                             std::to_string(kLmax) + "\ndouble DELQ " +
+                                             std::to_string(kQStep) + "\ndouble DELR " +
+                                             std::to_string(kRadStep) + "\nbool IDENTICAL 1\n") &&
       WriteFile(dir / "kwfparameters.dat",
                 "int NQMAX 110\nint NRMAX 145\nint NCTHETA 200\ndouble DELQ 1.0\n"
                 "double DELR 0.25\nbool IDENTICAL 1\n");

@@ -122,7 +122,8 @@ TEST(ParameterFileDeathTest, MeaninglessValuesAndDirectoriesAreFatal) {
     WriteTextFile(dir / "pars.dat", text);
     parameter_map pars;
     EXPECT_FATAL(parameter::ReadParsFromFile(pars, dir / "pars.dat"),
-                 std::string("parameter file .*pars.dat: ") + message) << text;
+                 std::string("parameter file .*pars.dat: ") + message)
+        << text;
   }
   parameter_map pars;
   EXPECT_FATAL(parameter::ReadParsFromFile(pars, dir.str()), "parameter file .* is a directory");

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -163,7 +163,8 @@ TEST_F(FemtofitRun, HostileInputsEndWithAMessageAndStatus) {
          std::filesystem::create_directory(kpars);
        },
        "", 1, "parameter file parameters/pp/kparameters.dat is a directory"},
-      {"huge array", [&] { replace_line(work + "/parameters/pp/aparsCH_CF.dat", 1, "int NRADIAL 2147483647"); },
+      {"huge array",
+       [&] { replace_line(work + "/parameters/pp/aparsCH_CF.dat", 1, "int NRADIAL 2147483647"); },
        "", 1, "the array would hold .* values"},
       {"standard output on a full disk", [] {}, ">/dev/full", 1,
        "femtofit: error writing standard output: No space left on device"},
@@ -180,9 +181,11 @@ TEST_F(FemtofitRun, HostileInputsEndWithAMessageAndStatus) {
     c.damage();
     std::string out, err;
     const int status = RunFemtofit(work, c.args, &out, &err);
-    EXPECT_EQ(status, c.status) << c.name << "\n" << out.substr(out.size() > 3000 ? out.size() - 3000 : 0) << err;
+    EXPECT_EQ(status, c.status) << c.name << "\n"
+                                << out.substr(out.size() > 3000 ? out.size() - 3000 : 0) << err;
     EXPECT_TRUE(::testing::internal::RE::PartialMatch(out + err, c.message))
-        << c.name << "\n" << out.substr(out.size() > 2000 ? out.size() - 2000 : 0) << err;
+        << c.name << "\n"
+        << out.substr(out.size() > 2000 ? out.size() - 2000 : 0) << err;
     EXPECT_EQ(status == 0, out.find("fit converged") != std::string::npos) << c.name;
   }
 }

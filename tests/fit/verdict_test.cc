@@ -45,12 +45,21 @@ TEST(FitVerdict, LineSaysConvergedOrWhyNot) {
     const char* line;
   };
   const Case cases[] = {
-      {{0.8, 1.2, 1.0}, {1.0, 1.0, 0.1}, 2, true,
+      {{0.8, 1.2, 1.0},
+       {1.0, 1.0, 0.1},
+       2,
+       true,
        "fit converged: chi\\^2/ndof = [^ ]*/1 = [^ ]*, p-value 1; estimated distance to minimum"},
-      {{0.8, 1.2, 2.0}, {1.0, 1.0, 0.1}, 2, true,
+      {{0.8, 1.2, 2.0},
+       {1.0, 1.0, 0.1},
+       2,
+       true,
        "fit converged: chi\\^2/ndof = 100/1 = 100, p-value 1.52e-23; .*\nwarning: the fit's "
        "p-value 1.52e-23 is below 1e-6"},
-      {{0.8, 1.2, 1.0}, {1.0, 1.0, 0.1}, 1, false,
+      {{0.8, 1.2, 1.0},
+       {1.0, 1.0, 0.1},
+       1,
+       false,
        "fit NOT converged: chi\\^2/ndof = [^ ]* = [^ ]*, p-value [^;]*; iteration limit reached "
        "after 1 iterations"},
   };

@@ -30,10 +30,10 @@ int RunFit3D(const ScratchDir& dir, const std::string& args, std::string* out) {
 TEST(FemtoFit3D, RecoversTheRadiiOfTheKnownSourceAndRejectsBadOptions) {
   ScratchDir dir;
   std::string out;
-  for (const char* bad : {"--radii 3 -1 2", "--sideways", "--newton 0.5", "--newton 1e10",
-                          "--newton 2x", "--newton -1", "--newton 99999999999",
-                          "--radii 1e-300 3 3", "--radii 3 3 inf", "--start 1e300 3",
-                          "--lambda nan", "--start 0.7 50"})
+  for (const char* bad :
+       {"--radii 3 -1 2", "--sideways", "--newton 0.5", "--newton 1e10", "--newton 2x",
+        "--newton -1", "--newton 99999999999", "--radii 1e-300 3 3", "--radii 3 3 inf",
+        "--start 1e300 3", "--lambda nan", "--start 0.7 50"})
     EXPECT_EQ(RunFit3D(dir, bad, &out), 2) << bad;
   EXPECT_EQ(RunFit3D(dir, "--help", &out), 0);
   EXPECT_NE(out.find("fit/truth: lambda F/T"), std::string::npos) << out;
@@ -71,13 +71,12 @@ TEST(FemtoFit3D, FailuresEndWithTheirStatus) {
     out << std::ifstream(dir / "out.txt").rdbuf();
     err << std::ifstream(dir / "err.txt").rdbuf();
     const std::string text = out.str() + err.str();
-    EXPECT_NE(text.find(status == 3 ? "fit NOT converged: " : "femtofit3d: "),
-              std::string::npos)
+    EXPECT_NE(text.find(status == 3 ? "fit NOT converged: " : "femtofit3d: "), std::string::npos)
         << args << text;
   }
-  const int raw = std::system(("'" + std::string(FEMTOKIT_BIN_DIR) +
-                               "/femtofit3d' --newton 1 >/dev/full 2>/dev/null")
-                                  .c_str());
+  const int raw = std::system(
+      ("'" + std::string(FEMTOKIT_BIN_DIR) + "/femtofit3d' --newton 1 >/dev/full 2>/dev/null")
+          .c_str());
   EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
 }
 
