@@ -10,6 +10,7 @@
 
 #include "config/parameter.h"
 #include "numeric/bessel.h"
+#include "numeric/checked_io.h"
 #include "numeric/fatal.h"
 #include "numeric/misc.h"
 #include "wavefunctions/coulwave.h"
@@ -111,6 +112,9 @@ void CWaveFunction::ParsInit(const char* parsfilename) {
   epsilon = parameter::getD(parmap, "EPSILON", -999.0);
   COULOMB = parameter::getB(parmap, "COULOMB", true);
   STRONG = parameter::getB(parmap, "STRONG", true);
+  // The matching radius, where given, is a length; 0 would match at the origin.
+  const std::string where = std::string("wave-function parameters ") + parsfilename;
+  if (parmap.count("EPSILON") != 0) femtokit::CheckPositive(epsilon, "EPSILON", where);
 
   if (delq < 0.0) {
     std::printf("will read qarray from %s\n", qarrayfilename.c_str());
@@ -124,6 +128,9 @@ void CWaveFunction::ParsInit(const char* parsfilename) {
           "(NQMAX=%d, DELQ=%g)\n",
           nqmax, delq);
     }
+    // Sizes and spacings checked before the allocation.
+    femtokit::CheckCount(parameter::getD(parmap, "NQMAX", nqmax), "NQMAX", where, 1, 10000000);
+    femtokit::CheckPositive(delq, "DELQ", where);
     delete[] qarray;
     qarray = new double[nqmax];
     for (int i = 0; i < nqmax; i++) qarray[i] = (i + 0.5) * delq;
