@@ -49,6 +49,8 @@ void RemoveOldGridFiles(const char *dirname, int nx, int ny) {
   // The old files go before the new ones are written, so remove the old parameter file
   // first: until the new one is written last, the directory holds no readable grid.
   std::filesystem::remove(parsname, ec);
+  // A count no grid of this library can have names no files of it.
+  if (double(oldn[0]) * oldn[1] > femtokit::kMaxTableValues) return;
   for (int ix = 0; ix < oldn[0]; ix++)
     for (int iy = 0; iy < oldn[1]; iy++)
       if (ix >= nx || iy >= ny) std::filesystem::remove(GridFileName(dirname, ix, iy), ec);
