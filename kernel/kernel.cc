@@ -91,7 +91,9 @@ std::string SpacingText(double delr) {
 // Below the first centre and from the last one on, both partners are the end
 // point (flat continuation).
 void AxisWeights(double x, double del, int n, int& i, int& i1, int& i2, double& w1, double& w2) {
-  i = static_cast<int>(floor(x / del));
+  // The bin index in double first: below the grid it is held at -1 (flat continuation).
+  const double fi = floor(x / del);
+  i = fi < -1.0 ? -1 : fi > n ? n : static_cast<int>(fi);
   const double xc = (i + 0.5) * del;
   if (x < xc) {
     i1 = std::max(i - 1, 0);
@@ -370,6 +372,8 @@ double CKernel::GetValue(int ell, int iq, int ir) {
 }
 
 double CKernel::GetValue(int ell, double q, double r) {
+  if (!std::isfinite(q) || !std::isfinite(r))
+    femtokit::Fatal("CKernel::GetValue: q=%g MeV/c and r=%g fm must be finite\n", q, r);
   if (IDENTICAL && ell % 2 != 0) return 0.0;
   if (q > nqmax * delq || r > nrmax * delr) return 0.0;
   int iq, iq1, iq2, ir, ir1, ir2;
@@ -409,7 +413,9 @@ double CKernel::CalcPsiSquared(int iq, int ir, double /*ctheta*/) {
 }
 
 double CKernel::CalcPsiSquared(int iq, double r, double ctheta) {
-  const int ir = std::max(static_cast<int>(floor(r / delr - 0.5)), 0);
+  if (!std::isfinite(r)) femtokit::Fatal("CKernel::CalcPsiSquared: r=%g fm must be finite\n", r);
+  // Beyond the grid both points read 1.0; the index is held there before the conversion.
+  const int ir = static_cast<int>(std::clamp(floor(r / delr - 0.5), 0.0, double(nrmax)));
   const double p0 = CalcPsiSquared(iq, ir, ctheta);
   const double p1 = CalcPsiSquared(iq, ir + 1, ctheta);
   const double w1 = (r - (ir + 0.5) * delr) / delr;
@@ -433,7 +439,8 @@ double CKernel::GetPsiSquared(double q, double r, double ctheta) {
   CalcP(ctheta);
   // A single q point has no neighbour to interpolate with.
   if (nqmax == 1) return CalcPsiSquared(0, r, ctheta);
-  int iq = std::max(static_cast<int>(floor(q / delq - 0.5)), 0);
+  if (!std::isfinite(q)) femtokit::Fatal("CKernel::GetPsiSquared: q=%g MeV/c must be finite\n", q);
+  int iq = static_cast<int>(std::clamp(floor(q / delq - 0.5), 0.0, double(nqmax)));
   if (iq + 1 >= nqmax) iq = nqmax - 2;
   const double p0 = CalcPsiSquared(iq, r, ctheta);
   const double p1 = CalcPsiSquared(iq + 1, r, ctheta);

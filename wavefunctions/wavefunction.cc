@@ -15,6 +15,14 @@
 #include "numeric/misc.h"
 #include "wavefunctions/coulwave.h"
 
+namespace {
+
+// Highest q a wave-function grid may reach (100 GeV/c, far beyond femtoscopy): the plane
+// and partial waves tabulate out to 30 fm in steps that shrink as 1/q.
+constexpr double kMaxGridQ = 1.0e5;  // MeV/c
+
+}  // namespace
+
 CWaveFunction::CWaveFunction()
     : wepsilon(nullptr),
       delta(nullptr),
@@ -86,6 +94,9 @@ void CWaveFunction::ReadQArray(const char* filename) {
           i, values[i], values[i - 1]);
     }
   }
+  if (!(values[count - 1] <= kMaxGridQ))
+    femtokit::Fatal("q-array file %s: the last q value %g is beyond %g MeV/c\n", filename,
+                    values[count - 1], kMaxGridQ);
   nqmax = count;
   delete[] qarray;
   qarray = new double[nqmax];
@@ -131,6 +142,9 @@ void CWaveFunction::ParsInit(const char* parsfilename) {
     // Sizes and spacings checked before the allocation.
     femtokit::CheckCount(parameter::getD(parmap, "NQMAX", nqmax), "NQMAX", where, 1, 10000000);
     femtokit::CheckPositive(delq, "DELQ", where);
+    if ((nqmax - 0.5) * delq > kMaxGridQ)
+      femtokit::Fatal("%s: the q grid reaches %g MeV/c; the largest q allowed is %g MeV/c\n",
+                      where.c_str(), (nqmax - 0.5) * delq, kMaxGridQ);
     delete[] qarray;
     qarray = new double[nqmax];
     for (int i = 0; i < nqmax; i++) qarray[i] = (i + 0.5) * delq;
