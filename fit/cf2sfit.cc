@@ -285,7 +285,8 @@ void CCF2SFit::CheckData() {
 }
 
 int CCF2SFit::NBins() const {
-  if (ndim == 1) return cexpCH->GetNRADIAL();
+  if (ndim == 1) return cexpCH != nullptr ? cexpCH->GetNRADIAL() : 0;
+  if (cexp3D == nullptr) return 0;
   return (cexp3D->XSYM ? 1 : 2) * cexp3D->NXMAX * (cexp3D->YSYM ? 1 : 2) * cexp3D->NYMAX *
          (cexp3D->ZSYM ? 1 : 2) * cexp3D->NZMAX;
 }
