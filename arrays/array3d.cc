@@ -4,9 +4,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <memory>
+#include <string>
 #include <system_error>
 
 #include "config/parameter.h"
+#include "numeric/checked_io.h"
 #include "numeric/fatal.h"
 #include "numeric/random.h"
 #include "numeric/output.h"
@@ -28,16 +31,31 @@ void MakeDirectory(const char *dirname) {
     femtokit::Fatal("C3DArray::WriteArray: cannot create directory %s\n", dirname);
 }
 
-// Removes the old "*.tmp" files of a directory (the grid files of an earlier
-// array of another size would otherwise survive next to the new ones).
-void RemoveTmpFiles(const char *dirname) {
+// "<dir>/ix%d_iy%d.tmp": the grid file of one (ix, iy) column.
+std::string GridFileName(const char *dirname, int ix, int iy) {
+  return std::string(dirname) + "/ix" + std::to_string(ix) + "_iy" + std::to_string(iy) + ".tmp";
+}
+
+// Removes the files of the grid that an earlier WriteArray left in the directory (named by its
+// parameter file) that the new grid of nx x ny columns does not replace. Files the grid did not
+// write are left alone, whatever their names.
+void RemoveOldGridFiles(const char *dirname, int nx, int ny) {
+  const std::string parsname = std::string(dirname) + "/3Darraypars.dat";
   std::error_code ec;
-  for (const auto &entry : std::filesystem::directory_iterator(dirname, ec)) {
-    if (entry.path().extension() == ".tmp" && !entry.is_directory()) {
-      std::error_code ec2;
-      std::filesystem::remove(entry.path(), ec2);
-    }
-  }
+  if (!std::filesystem::is_regular_file(parsname, ec)) return;
+  parameter_map pars;
+  parameter::ReadParsFromFile(pars, parsname);
+  int oldn[2] = {parameter::getI(pars, "NXMAX", 0), parameter::getI(pars, "NYMAX", 0)};
+  const int nxyz = parameter::getI(pars, "NXYZMAX", 0);
+  if (nxyz != 0) oldn[0] = oldn[1] = nxyz;
+  // The old files go before the new ones are written, so remove the old parameter file
+  // first: until the new one is written last, the directory holds no readable grid.
+  std::filesystem::remove(parsname, ec);
+  // A count no grid of this library can have names no files of it.
+  if (double(oldn[0]) * oldn[1] > femtokit::kMaxTableValues) return;
+  for (int ix = 0; ix < oldn[0]; ix++)
+    for (int iy = 0; iy < oldn[1]; iy++)
+      if (ix >= nx || iy >= ny) std::filesystem::remove(GridFileName(dirname, ix, iy), ec);
 }
 
 // Cell index floor(|u|/del) of a coordinate; false when it is beyond the last cell.
@@ -91,9 +109,13 @@ void C3DArray::CreateArray() {
   DeleteArray();
   // A negative count cannot be allocated and a width <= 0 cannot map a coordinate
   // to a cell; both would otherwise fail later without a word.
-  if (NXMAX < 0 || NYMAX < 0 || NZMAX < 0 || !(DELX > 0.0) || !(DELY > 0.0) || !(DELZ > 0.0))
+  if (NXMAX < 0 || NYMAX < 0 || NZMAX < 0 || !(DELX > 0.0) || !(DELY > 0.0) || !(DELZ > 0.0) ||
+      !std::isfinite(DELX) || !std::isfinite(DELY) || !std::isfinite(DELZ))
     femtokit::Fatal("C3DArray: bad grid NXYZMAX=(%d,%d,%d), DELXYZ=(%g,%g,%g)\n", NXMAX, NYMAX,
                     NZMAX, DELX, DELY, DELZ);
+  femtokit::CheckTableSize(
+      double(XSYM ? 1 : 2) * NXMAX * (YSYM ? 1 : 2) * NYMAX * (ZSYM ? 1 : 2) * NZMAX, "the grid",
+      "C3DArray");
   alloc_sym_[0] = XSYM, alloc_sym_[1] = YSYM, alloc_sym_[2] = ZSYM;
   alloc_n_[0] = NXMAX, alloc_n_[1] = NYMAX, alloc_n_[2] = NZMAX;
   const int nsx = XSYM ? 1 : 2, nsy = YSYM ? 1 : 2, nsz = ZSYM ? 1 : 2;
@@ -328,11 +350,25 @@ void C3DArray::ReadPars(const char *parsfilename) {
 
 void C3DArray::WriteArray(const char *dirname) const {
   MakeDirectory(dirname);
-  RemoveTmpFiles(dirname);
-  char filename[4096];
-  snprintf(filename, sizeof filename, "%s/3Darraypars.dat", dirname);
-  FILE *fptr = fopen(filename, "w");
-  if (fptr == nullptr) femtokit::Fatal("C3DArray::WriteArray: cannot create file %s\n", filename);
+  RemoveOldGridFiles(dirname, NXMAX, NYMAX);
+  // Each file is written under a temporary name and renamed into place; the parameter
+  // file last, so that a write cut short leaves no directory that reads as complete.
+  const int nsx = XSYM ? 1 : 2, nsy = YSYM ? 1 : 2, nsz = ZSYM ? 1 : 2;
+  for (int ix = 0; ix < NXMAX; ix++) {
+    for (int iy = 0; iy < NYMAX; iy++) {
+      femtokit::AtomicFile file(GridFileName(dirname, ix, iy));
+      for (int iz = 0; iz < NZMAX; iz++) {
+        for (int isz = 0; isz < nsz; isz++)
+          for (int isy = 0; isy < nsy; isy++)
+            for (int isx = 0; isx < nsx; isx++)
+              fprintf(file.get(), "%17.10e ", F[isx][ix][isy][iy][isz][iz]);
+        fprintf(file.get(), "\n");
+      }
+      file.Commit();
+    }
+  }
+  femtokit::AtomicFile pars(std::string(dirname) + "/3Darraypars.dat");
+  FILE *fptr = pars.get();
   fprintf(fptr, "bool XSYM %d\n", int(XSYM));
   fprintf(fptr, "bool YSYM %d\n", int(YSYM));
   fprintf(fptr, "bool ZSYM %d\n", int(ZSYM));
@@ -342,25 +378,7 @@ void C3DArray::WriteArray(const char *dirname) const {
   fprintf(fptr, "double DELX %g\n", DELX);
   fprintf(fptr, "double DELY %g\n", DELY);
   fprintf(fptr, "double DELZ %g\n", DELZ);
-  fclose(fptr);
-
-  const int nsx = XSYM ? 1 : 2, nsy = YSYM ? 1 : 2, nsz = ZSYM ? 1 : 2;
-  for (int ix = 0; ix < NXMAX; ix++) {
-    for (int iy = 0; iy < NYMAX; iy++) {
-      snprintf(filename, sizeof filename, "%s/ix%d_iy%d.tmp", dirname, ix, iy);
-      fptr = fopen(filename, "w");
-      if (fptr == nullptr)
-        femtokit::Fatal("C3DArray::WriteArray: cannot create file %s\n", filename);
-      for (int iz = 0; iz < NZMAX; iz++) {
-        for (int isz = 0; isz < nsz; isz++)
-          for (int isy = 0; isy < nsy; isy++)
-            for (int isx = 0; isx < nsx; isx++)
-              fprintf(fptr, "%17.10e ", F[isx][ix][isy][iy][isz][iz]);
-        fprintf(fptr, "\n");
-      }
-      fclose(fptr);
-    }
-  }
+  pars.Commit();
 }
 
 void C3DArray::ReadArray(const char *dirname) {
@@ -383,20 +401,26 @@ void C3DArray::ReadArray(const char *dirname) {
   const int nsx = XSYM ? 1 : 2, nsy = YSYM ? 1 : 2, nsz = ZSYM ? 1 : 2;
   for (int ix = 0; ix < NXMAX; ix++) {
     for (int iy = 0; iy < NYMAX; iy++) {
-      snprintf(filename, sizeof filename, "%s/ix%d_iy%d.tmp", dirname, ix, iy);
-      FILE *fptr = fopen(filename, "r");
-      if (fptr == nullptr) femtokit::Fatal("C3DArray::ReadArray: cannot read file %s\n", filename);
+      const std::string name = GridFileName(dirname, ix, iy);
+      FILE *fptr = fopen(name.c_str(), "r");
+      if (fptr == nullptr)
+        femtokit::Fatal("C3DArray::ReadArray: cannot read file %s\n", name.c_str());
+      std::unique_ptr<FILE, int (*)(FILE *)> closer(fptr, fclose);
+      int index = 0;
       for (int iz = 0; iz < NZMAX; iz++) {
         for (int isz = 0; isz < nsz; isz++)
           for (int isy = 0; isy < nsy; isy++)
             for (int isx = 0; isx < nsx; isx++) {
-              if (fscanf(fptr, "%lf ", &F[isx][ix][isy][iy][isz][iz]) != 1) {
-                fclose(fptr);
-                femtokit::Fatal("C3DArray::ReadArray: file %s is too short\n", filename);
-              }
+              // Whole (not cut at the end of the file) and finite values only.
+              const femtokit::NumberStatus status =
+                  femtokit::ReadNumber(fptr, &F[isx][ix][isy][iy][isz][iz]);
+              ++index;
+              if (status == femtokit::NumberStatus::kEnd)
+                femtokit::Fatal("C3DArray::ReadArray: file %s is too short\n", name.c_str());
+              if (status != femtokit::NumberStatus::kOk)
+                femtokit::NumberFatal(status, name, index, "value");
             }
       }
-      fclose(fptr);
     }
   }
 }

@@ -56,7 +56,8 @@ class C3DArray {
   C3DArray &operator=(const C3DArray &) = delete;
 
   // Build zeroed storage from the current parameters (releasing any previous
-  // storage first) / release it. Negative cell counts or widths <= 0 are fatal:
+  // storage first) / release it. Negative cell counts, widths <= 0 or not finite,
+  // and grids beyond the library's table limit (numeric/checked_io.h) are fatal:
   // "C3DArray: bad grid NXYZMAX=(%d,%d,%d), DELXYZ=(%g,%g,%g)\n".
   void CreateArray();
   void DeleteArray();
@@ -118,14 +119,16 @@ class C3DArray {
   // PrintPars(). Does not touch the storage. A file that cannot be opened is fatal
   // (parameter-file reader).
   void ReadPars(const char *parsfilename);
-  // Writes the directory (created if needed; old "*.tmp" files in it are removed).
-  // A file that cannot be created is fatal:
-  // "C3DArray::WriteArray: cannot create file %s\n".
+  // Writes the directory (created if needed). Grid files of an earlier array that
+  // the new grid does not replace are removed by name (from the old parameter file);
+  // no other file is touched. Each file goes to a temporary name and is renamed into
+  // place, the parameter file last. A file that cannot be created or written is fatal.
   void WriteArray(const char *dirname) const;
   // Reads a directory written by WriteArray. Parameters differing from the current
   // ones print "Warning: In ReadArray parameters have changed, new array being
   // created" and rebuild the storage. A missing parameter file or grid file, or a
-  // file with fewer values than the grid needs, is fatal:
+  // file with fewer values than the grid needs, a value that is not a finite number
+  // or a last value cut at the end of the file, is fatal:
   // "C3DArray::ReadArray: cannot read file %s\n" resp.
   // "C3DArray::ReadArray: file %s is too short\n".
   void ReadArray(const char *dirname);

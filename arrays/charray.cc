@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "numeric/checked_io.h"
 #include "numeric/fatal.h"
 #include "numeric/output.h"
 
@@ -104,6 +105,9 @@ void CCHArray::Init(int lmax, int nradial, double radstep, bool xsym, bool ysym,
     femtokit::Fatal("CCHArray: LMAX=%d, NRADIAL=%d out of range (0 <= LMAX <= %d, NRADIAL >= 0)\n",
                     lmax, nradial, CCHCalc::LMAXFACT);
   }
+  // A bin width that is not a positive finite length maps no radius to a bin.
+  femtokit::CheckPositive(radstep, "RADSTEP", "CCHArray");
+  femtokit::CheckTableSize(double(lmax + 1) * (lmax + 2) / 2 * nradial, "the array", "CCHArray");
   LMAX = lmax;
   NRADIAL = nradial;
   RADSTEP = radstep;

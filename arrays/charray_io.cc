@@ -2,14 +2,18 @@
 // files, the one-file summary table and the printouts.
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
 #include "arrays/charray.h"
+#include "config/checked_pars.h"
 #include "config/parameter.h"
+#include "numeric/checked_io.h"
 #include "numeric/fatal.h"
 
 namespace {
@@ -62,8 +66,11 @@ CCHArray::CCHArray(const char* arrayparsfilename) {
     parameter::set(pars, "YSYM", true);
     parameter::set(pars, "ZSYM", true);
   }
-  Init(parameter::getI(pars, "LMAX", 4), parameter::getI(pars, "NRADIAL", 25),
-       parameter::getD(pars, "RADSTEP", 1.0), parameter::getB(pars, "XSYM", false),
+  // Counts beyond an int are refused here, before they could wrap.
+  const std::string where = std::string("array parameters ") + arrayparsfilename;
+  Init(parameter::getCount(pars, "LMAX", 4, 0, CCHCalc::LMAXFACT, where),
+       parameter::getCount(pars, "NRADIAL", 25, 0, INT32_MAX, where),
+       parameter::getPositive(pars, "RADSTEP", 1.0, where), parameter::getB(pars, "XSYM", false),
        parameter::getB(pars, "YSYM", false), parameter::getB(pars, "ZSYM", false));
 }
 
@@ -76,7 +83,7 @@ void CCHArray::WriteComponent(const char* dirname, int lx, int ly, int lz,
   if (f == nullptr) femtokit::Fatal("Cannot open %s for writing\n", path.c_str());
   fprintf(f, "%d %s\n", NRADIAL, RadstepText(RADSTEP).c_str());
   for (int ir = 0; ir < NRADIAL; ++ir) fprintf(f, valueformat, A[lx][ly][lz][ir]);
-  if (fclose(f) != 0) femtokit::Fatal("Cannot write %s\n", path.c_str());
+  femtokit::CloseWritten(f, path);
 }
 
 void CCHArray::ReadComponent(const char* dirname, int lx, int ly, int lz) {
@@ -86,23 +93,25 @@ void CCHArray::ReadComponent(const char* dirname, int lx, int ly, int lz) {
   if (!std::filesystem::exists(path, ec)) {
     femtokit::Fatal("Reading Error: %s, does not exist\n", path.c_str());
   }
-  FILE* f = fopen(path.c_str(), "r");
+  FILE* f = std::filesystem::is_directory(path, ec) ? nullptr : fopen(path.c_str(), "r");
   if (f == nullptr) femtokit::Fatal("Reading Error: %s, cannot be opened\n", path.c_str());
-  int n = 0;
-  double step = 0.0;
-  if (fscanf(f, "%d %lf", &n, &step) != 2) {
-    femtokit::Fatal("Reading Error: %s, no mesh header\n", path.c_str());
-  }
+  std::unique_ptr<FILE, int (*)(FILE*)> closer(f, fclose);
+  double header[2] = {0.0, 0.0};
+  for (double& h : header)
+    if (femtokit::ReadNumber(f, &h) != femtokit::NumberStatus::kOk)
+      femtokit::Fatal("Reading Error: %s, no mesh header\n", path.c_str());
+  const double n = header[0], step = header[1];
   if (std::fabs(step - RADSTEP) > 1e-6 || n != NRADIAL) {
-    femtokit::Fatal("Mesh in %s out of whack: RADSTEP=%g =? %g, NRADIAL=%d=?%d\n", path.c_str(),
+    femtokit::Fatal("Mesh in %s out of whack: RADSTEP=%g =? %g, NRADIAL=%d=?%.0f\n", path.c_str(),
                     RADSTEP, step, NRADIAL, n);
   }
+  // Every value whole (not cut at the end of the file) and finite.
   for (int ir = 0; ir < NRADIAL; ++ir) {
-    if (fscanf(f, "%lf\n", &A[lx][ly][lz][ir]) != 1) {
+    const femtokit::NumberStatus status = femtokit::ReadNumber(f, &A[lx][ly][lz][ir]);
+    if (status == femtokit::NumberStatus::kEnd)
       femtokit::Fatal("Reading Error: %s, value %d of %d missing\n", path.c_str(), ir + 1, NRADIAL);
-    }
+    if (status != femtokit::NumberStatus::kOk) femtokit::NumberFatal(status, path, ir + 1, "value");
   }
-  fclose(f);
 }
 
 void CCHArray::WriteAX(const char* dirname) {
@@ -161,7 +170,7 @@ void CCHArray::WriteShort(const char* filename, int lmax) {
         }
     fprintf(f, "\n");
   }
-  if (fclose(f) != 0) femtokit::Fatal("Cannot write %s\n", filename);
+  femtokit::CloseWritten(f, filename);
 }
 
 void CCHArray::PrintPars() const {

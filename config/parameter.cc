@@ -1,7 +1,11 @@
 #include "config/parameter.h"
 
+#include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -38,10 +42,29 @@ std::vector<double> NumbersOf(const std::string& text) {
   return numbers;
 }
 
-// A parameter line holds at most 99 characters; longer lines end the file.
-constexpr std::size_t kMaxLineLength = 99;
 // Lines of this many characters or fewer cannot hold "type key value".
 constexpr std::size_t kMinLineLength = 4;
+
+// The value of an "int" line: as atoi reads it (leading number, fraction dropped), but a
+// number beyond the range of an int is refused rather than wrapped.
+int IntValue(const std::string& value, const std::string& key, const std::string& filename) {
+  errno = 0;
+  const long long v = std::strtoll(value.c_str(), nullptr, 10);
+  if (errno == ERANGE || v > INT_MAX || v < INT_MIN)
+    femtokit::Fatal("parameter file %s: int %s = %s is beyond the range of an int\n",
+                    filename.c_str(), key.c_str(), value.c_str());
+  return static_cast<int>(v);
+}
+
+// The value of a "double" line: as atof reads it, but inf, nan and numbers beyond the
+// range of a double are refused (no parameter means anything at infinity).
+double DoubleValue(const std::string& value, const std::string& key, const std::string& filename) {
+  const double v = std::atof(value.c_str());
+  if (!std::isfinite(v))
+    femtokit::Fatal("parameter file %s: double %s = %s is not a finite number\n", filename.c_str(),
+                    key.c_str(), value.c_str());
+  return v;
+}
 
 }  // namespace
 
@@ -133,25 +156,29 @@ void PrintPars(const parameter_map& pars) {
 }
 
 void ReadParsFromFile(parameter_map& pars, const std::string& filename) {
+  std::error_code ec;
+  // A directory opens as an empty stream on some systems: refuse it by name.
+  if (std::filesystem::is_directory(filename, ec))
+    femtokit::Fatal("parameter file %s is a directory\n", filename.c_str());
   std::ifstream in(filename);
   if (!in) femtokit::Fatal("attempting to read non-existent parameter file %s\n", filename.c_str());
   std::string line;
   while (std::getline(in, line)) {
-    if (line.size() > kMaxLineLength) break;
     if (line.size() <= kMinLineLength || line[0] == '#') continue;
     std::istringstream tokens(line);
     std::string type, key, value;
     if (!(tokens >> type >> key >> value)) continue;
     if (type == "int") {
-      set(pars, key, std::atoi(value.c_str()));
+      set(pars, key, IntValue(value, key, filename));
     } else if (type == "double") {
-      set(pars, key, std::atof(value.c_str()));
+      set(pars, key, DoubleValue(value, key, filename));
     } else if (type == "bool") {
-      set(pars, key, std::atoi(value.c_str()) != 0);
+      set(pars, key, IntValue(value, key, filename) != 0);
     } else if (type == "string") {
       set(pars, key, value);
     }
   }
+  if (in.bad()) femtokit::Fatal("error reading parameter file %s\n", filename.c_str());
 }
 
 void ReadParsFromFile(parameter_map& pars, const char* filename) {

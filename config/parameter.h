@@ -62,13 +62,14 @@ void PrintPars(const parameter_map& pars);
 // Reads a parameter file into `pars`, adding and replacing entries, never
 // removing one. Rules, line by line:
 //  - a file that cannot be opened is fatal: "attempting to read non-existent
-//    parameter file <name>" and exit status 1;
-//  - a line of 100 or more characters ends the reading (lines before it have
-//    taken effect);
+//    parameter file <name>" and exit status 1; so is a directory;
+//  - lines may be of any length;
 //  - lines starting with '#' and lines of 4 or fewer characters are skipped;
 //  - other lines are split at whitespace: type word, key, value (further
 //    tokens ignored). int and bool values are read as atoi, double as atof,
-//    string unchanged; another type word skips the line;
+//    string unchanged; another type word skips the line; an int beyond the
+//    range of an int and a double that is not finite (inf, nan, 1e999) are
+//    fatal, naming the file, key and value;
 //  - a line with a type word and key but no value stores nothing.
 void ReadParsFromFile(parameter_map& pars, const std::string& filename);
 void ReadParsFromFile(parameter_map& pars, const char* filename);

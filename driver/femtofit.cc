@@ -6,9 +6,12 @@
 // the array parameters, the measured correlation function with its errors and
 // a precomputed kernel, builds the GX1D source model (lambdaG 0.5, R 6 fm,
 // lambdaX 0, X 10 fm, a 5 fm), fixes lambdaX, a and X, and minimises the
-// chi-square of the (0,0,0) component over lambdaG and R by Newton's method,
-// printing the parameter table before and after. Exit status 0 on success, 1
-// on any fatal input condition (reported by the part that meets it), 2 on an
+// chi-square of the (0,0,0) component over lambdaG and R by Newton's method (up
+// to five runs of two iterations while it is still descending),
+// printing the parameter table before and after and, last, the fit's verdict
+// (converged or not, chi^2/ndof, p-value, why). Exit status 0 when the fit
+// converged, 3 when it did not, 1 on any fatal input condition (reported by the
+// part that meets it) or when standard output cannot be written, 2 on an
 // unknown command-line argument.
 
 #include <cstdio>
@@ -18,9 +21,16 @@
 #include "fit/cf2sfit.h"
 #include "fit/cf2sfit_models.h"
 #include "kernel/kernel.h"
+#include "numeric/checked_io.h"
 #include "source/sourcecalc.h"
 
 namespace {
+
+// Exit status of a fit that ran but did not converge.
+constexpr int kNotConverged = 3;
+// Newton runs (of at most two iterations each) before a fit still descending counts as not
+// converged.
+constexpr int kMaxNewtonRuns = 5;
 
 const char kVersion[] = "femtofit (femtokit) " FEMTOKIT_VERSION;
 
@@ -44,10 +54,12 @@ const char kHelp[] =
     "Starts from lambdaG=0.5, R=6 fm, lambdaX=0, X=10 fm, a=5 fm, keeps lambdaX, a\n"
     "and X fixed, and prints on standard output the source normalisation, the\n"
     "parameter table before and after the fit and the progress of every chi-square\n"
-    "evaluation. Writes no files.\n"
+    "evaluation, and as the last line the verdict: \"fit converged:\" or \"fit NOT\n"
+    "converged:\" with chi^2/ndof, its p-value and the reason. Writes no files.\n"
     "\n"
-    "Exit status: 0 on success, 1 when an input is missing or inconsistent (the\n"
-    "message names it), 2 on an unknown argument.\n"
+    "Exit status: 0 when the fit converged, 3 when it did not, 1 when an input is\n"
+    "missing or inconsistent (the message names it) or the output cannot be\n"
+    "written, 2 on an unknown argument.\n"
     "\n"
     "Options:\n"
     "  --help     print this text and exit\n"
@@ -86,10 +98,14 @@ int RunFit() {
 
   printf("Beginning Parameters : \n");
   fit->PrintPars();
+  // Newton stops after two iterations; further runs continue while it is still descending.
   fit->Newton(6);
+  for (int run = 1; run < kMaxNewtonRuns && fit->Verdict().more_iterations_may_help; run++)
+    fit->Newton(6);
   fit->PrintPars();
+  const bool converged = fit->PrintVerdict();
   // The objects live until the process ends.
-  return 0;
+  return converged ? 0 : kNotConverged;
 }
 
 }  // namespace
@@ -98,14 +114,17 @@ int main(int argc, char** argv) {
   if (argc > 1) {
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
       fputs(kHelp, stdout);
-      return 0;
+      return femtokit::StdoutWritten("femtofit") ? 0 : 1;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
       printf("%s\n", kVersion);
-      return 0;
+      return femtokit::StdoutWritten("femtofit") ? 0 : 1;
     }
     fputs(kUsage, stderr);
     return 2;
   }
-  return RunFit();
+  const int status = RunFit();
+  // A result that did not reach its reader is a failure.
+  if (!femtokit::StdoutWritten("femtofit")) return 1;
+  return status;
 }

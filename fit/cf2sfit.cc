@@ -1,17 +1,24 @@
 #include "fit/cf2sfit.h"
 
+#include <gsl/gsl_cdf.h>
+
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <utility>
 #include <vector>
 
+#include "arrays/array3d.h"
 #include "arrays/arraycalc.h"
 #include "arrays/charray.h"
 #include "config/parameter.h"
 #include "kernel/cfcalc.h"
 #include "kernel/kernel.h"
 #include "kernel/s2cf.h"
+#include "numeric/fatal.h"
+#include "numeric/gslerror.h"
 #include "numeric/misc.h"
+#include "numeric/output.h"
 #include "numeric/random.h"
 #include "source/sourcecalc.h"
 #include "numeric/output.h"
@@ -246,4 +253,76 @@ void CCF2SFit::PrintErrorMatrix() {
 
 void CCF2SFit::PrintStepMatrix() {
   PrintMatrix("________ < StepMatrix_ij > ________", StepMatrix, npars);
+}
+
+// ---------------------------------------------------------------- data and verdict --
+
+namespace {
+
+void CheckBin(double value, double error, const char* where) {
+  if (!std::isfinite(value))
+    femtokit::Fatal("fit data: measured value %g at %s is not a finite number\n", value, where);
+  if (!std::isfinite(error) || !(error > 0.0))
+    femtokit::Fatal("fit data: error %g at %s must be a finite number above 0\n", error, where);
+}
+
+}  // namespace
+
+void CCF2SFit::CheckData() {
+  char where[96];
+  if (ndim == 1) {
+    for (int ir = 0; ir < cexpCH->GetNRADIAL(); ir++) {
+      snprintf(where, sizeof where, "bin %d of component (%d,%d,%d)", ir, lx, ly, lz);
+      CheckBin(cexpCH->GetElement(lx, ly, lz, ir), cerrorCH->GetElement(lx, ly, lz, ir), where);
+    }
+    return;
+  }
+  const int nsx = cexp3D->XSYM ? 1 : 2, nsy = cexp3D->YSYM ? 1 : 2, nsz = cexp3D->ZSYM ? 1 : 2;
+  for (int isx = 0; isx < nsx; isx++)
+    for (int ix = 0; ix < cexp3D->NXMAX; ix++)
+      for (int isy = 0; isy < nsy; isy++)
+        for (int iy = 0; iy < cexp3D->NYMAX; iy++)
+          for (int isz = 0; isz < nsz; isz++)
+            for (int iz = 0; iz < cexp3D->NZMAX; iz++) {
+              snprintf(where, sizeof where, "grid cell (%d,%d,%d,%d,%d,%d)", isx, ix, isy, iy, isz,
+                       iz);
+              CheckBin(cexp3D->GetElement(isx, ix, isy, iy, isz, iz),
+                       cerror3D->GetElement(isx, ix, isy, iy, isz, iz), where);
+            }
+}
+
+int CCF2SFit::NBins() const {
+  if (ndim == 1) return cexpCH != nullptr ? cexpCH->GetNRADIAL() : 0;
+  if (cexp3D == nullptr) return 0;
+  return (cexp3D->XSYM ? 1 : 2) * cexp3D->NXMAX * (cexp3D->YSYM ? 1 : 2) * cexp3D->NYMAX *
+         (cexp3D->ZSYM ? 1 : 2) * cexp3D->NZMAX;
+}
+
+FitVerdict CCF2SFit::Verdict() const {
+  femtokit::PrepareGSL();
+  FitVerdict v;
+  v.converged = newton_converged_;
+  v.more_iterations_may_help = newton_at_limit_;
+  v.chi2 = currentchi2;
+  v.ndof = NBins() - nfreepars;
+  v.pvalue = (v.ndof > 0 && std::isfinite(currentchi2)) ? gsl_cdf_chisq_Q(currentchi2, v.ndof) : -1;
+  v.reason = newton_reason_;
+  return v;
+}
+
+bool CCF2SFit::PrintVerdict() const { return PrintFitVerdict(Verdict()); }
+
+bool PrintFitVerdict(const FitVerdict& v) {
+  char pvalue[32] = "n/a (no degrees of freedom)";
+  if (v.pvalue >= 0.0) snprintf(pvalue, sizeof pvalue, "%.3g", v.pvalue);
+  printf("fit %s: chi^2/ndof = %g/%d = %g, p-value %s; %s\n",
+         v.converged ? "converged" : "NOT converged", v.chi2, v.ndof,
+         v.ndof > 0 ? v.chi2 / v.ndof : v.chi2, pvalue, v.reason.c_str());
+  // A p-value this small says the model, the errors or the minimum found is wrong.
+  if (v.converged && v.pvalue >= 0.0 && v.pvalue < 1e-6)
+    femtokit::Warn(
+        "warning: the fit's p-value %.3g is below 1e-6: the model does not describe the data "
+        "(a false minimum, wrong errors or the wrong model)\n",
+        v.pvalue);
+  return v.converged;
 }

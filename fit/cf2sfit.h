@@ -37,11 +37,32 @@
 // that cannot be brought inside the bounds, a negative eigenvalue of the error
 // matrix) print a message and end the process with status 1.
 
+#include <string>
+
 class CSourceCalc;
 class CKernel;
 class CCHArray;
 class C3DArray;
 class CRandom;
+
+// How the last Newton run ended. converged: the curvature matrix at the last
+// iteration's point was positive definite and the estimated distance to the minimum
+// there, EDM = g^T C^-1 g / 2, was below 0.01 max(1, chi^2/ndof) (one hundredth of a
+// standard deviation in chi^2, with the errors scaled up when the model fits badly).
+// Not converged: no step possible (singular or indefinite curvature), or the
+// iterations ended with the minimum still farther away. ndof = compared bins - free
+// parameters; pvalue = P(chi^2_ndof >= chi2) (-1 when ndof <= 0).
+struct FitVerdict {
+  bool converged;
+  bool more_iterations_may_help;  // ended at the iteration limit, still descending
+  double chi2;
+  int ndof;
+  double pvalue;
+  std::string reason;
+};
+
+// Prints a verdict as CCF2SFit::PrintVerdict does; returns v.converged.
+bool PrintFitVerdict(const FitVerdict& v);
 
 // One fit parameter.
 class CParInfo {
@@ -126,6 +147,19 @@ class CCF2SFit {
   void PrintErrorMatrix();
   void PrintStepMatrix();
 
+  // Fatal unless every compared bin of the measured correlation function is finite
+  // and its error finite and > 0 (component (lx, ly, lz) for ndim 1, every grid cell
+  // for ndim 3): such data make chi^2 meaningless. Newton calls it first.
+  void CheckData();
+  // Number of bins compared.
+  int NBins() const;
+  // The verdict of the last Newton run (converged false, reason "no fit run" before).
+  FitVerdict Verdict() const;
+  // Prints the verdict as one line starting "fit converged:" or "fit NOT converged:",
+  // then, for a converged fit with p-value below 1e-6, a warning (femtokit::Warn).
+  // Returns Verdict().converged.
+  bool PrintVerdict() const;
+
   // ---- Minimisers (fit/minimizers.cc). n = nfreepars, N = npars. ----
 
   // Newton's method with a finite-difference gradient and curvature matrix C
@@ -137,7 +171,10 @@ class CCF2SFit {
   // maxtries <= 1. A curvature matrix that is not finite or singular (an
   // eigenvalue below 1e-12 of the largest in size, e.g. a free parameter that
   // does not enter chi^2) gives no step: the run ends at the current point with
-  // a message, currentchi2 = chi^2 there.
+  // a message, currentchi2 = chi^2 there. A chi^2 that is not finite at the current
+  // point is fatal (no result is ever made of it); a trial point with a non-finite
+  // chi^2 counts as worse. Records the verdict (Verdict()). "SUCCESS!!!!!!!!!!!"
+  // marks an iteration whose step lowered chi^2.
   void Newton(int maxtries);
   // Steepest descent in error-scaled coordinates with a curvature-estimated
   // step and a halving line search; ends after its second success or maxcalls
@@ -187,6 +224,10 @@ class CCF2SFit {
   // Size of the tables made by the last Init (npars may be changed before the
   // next Init; the release must use the size that was allocated).
   int ntables_ = 0;
+  // Outcome of the last Newton run (see FitVerdict).
+  bool newton_converged_ = false;
+  bool newton_at_limit_ = false;
+  std::string newton_reason_ = "no fit run";
   // chi^2 of the current model parameters for ndim 3 (grid comparison).
   double GetChiSquared3D();
   // Releases the parameter table, the matrices and the generator.

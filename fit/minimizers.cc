@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "fit/cf2sfit.h"
@@ -50,7 +51,8 @@ constexpr double kSingularRatio = 1.0e-12;
 // delx finite with a small residual (GSL's LU solve leaves its result untouched
 // for an exactly singular matrix, since its error handler is off).
 bool SolveCurvature(CGSLMatrix_Real& linalg, SquareMatrix& C, const std::vector<double>& g,
-                    std::vector<double>& delx) {
+                    std::vector<double>& delx, bool* positive) {
+  *positive = false;
   const int n = static_cast<int>(g.size());
   double cnorm = 0.0;
   double gnorm = 0.0;
@@ -69,11 +71,14 @@ bool SolveCurvature(CGSLMatrix_Real& linalg, SquareMatrix& C, const std::vector<
   linalg.EigenFind(C.rows(), V.rows(), lambda.data());
   double lmin = HUGE_VAL;
   double lmax = 0.0;
+  double lsigned = HUGE_VAL;
   for (int k = 0; k < n; k++) {
     lmin = std::fmin(lmin, std::fabs(lambda[k]));
     lmax = std::fmax(lmax, std::fabs(lambda[k]));
+    lsigned = std::fmin(lsigned, lambda[k]);
   }
   if (!(lmin > kSingularRatio * lmax)) return false;
+  *positive = lsigned > 0.0;
 
   for (int i = 0; i < n; i++) delx[i] = 0.0;
   linalg.SolveLinearEqs(g.data(), C.rows(), delx.data());
@@ -95,6 +100,10 @@ bool SolveCurvature(CGSLMatrix_Real& linalg, SquareMatrix& C, const std::vector<
 // inside; the walk must not redraw without end).
 constexpr int kMaxMetropolisRedraws = 10000;
 
+// Newton has converged when the estimated distance to the minimum is below this
+// fraction of one standard deviation in chi^2 (scaled by chi^2/ndof when above 1).
+constexpr double kEdmTolerance = 0.01;
+
 }  // namespace
 
 // Newton iteration x -> x - C^-1 g, with g and C from central differences of
@@ -104,12 +113,19 @@ constexpr int kMaxMetropolisRedraws = 10000;
 //   g_i  = (chi2(+) - chi2(-)) / (2 dx_i).
 void CCF2SFit::Newton(int maxtries) {
   const int n = nfreepars;
+  CheckData();
+  newton_converged_ = false;
+  newton_at_limit_ = false;
+  newton_reason_ = "no fit run";
   if (n == 0) {
     // Nothing to vary: the run only evaluates the current point.
     femtokit::Warn("Newton: no free parameters, nothing to minimise\n");
     currentchi2 = GetChiSquared(nullptr);
+    newton_converged_ = std::isfinite(currentchi2);
+    newton_reason_ = "no free parameters, chi^2 of the given values";
     return;
   }
+  const int ndof = NBins() - n;
   std::vector<double> x(n), xnew(n), dx(n), delx(n), grad(n);
   std::vector<double> xpp(n), xpm(n), xmp(n), xmm(n);
   SquareMatrix C(n);
@@ -125,6 +141,14 @@ void CCF2SFit::Newton(int maxtries) {
   do {
     itry += 1;
     chi2_0 = GetChiSquared(x.data());
+    // No result can be made of a chi^2 that is not a number.
+    if (!std::isfinite(chi2_0)) {
+      std::string values;
+      for (int i = 0; i < n; i++)
+        values += std::string(i ? ", " : "") + par[i]->name + "=" + std::to_string(x[i]);
+      femtokit::Fatal("Newton: chi^2 = %g is not finite at %s; no fit possible\n", chi2_0,
+                      values.c_str());
+    }
 
     // Mixed second derivatives from the four corners around (x_i, x_j).
     for (int i = 1; i < n; i++) {
@@ -161,13 +185,44 @@ void CCF2SFit::Newton(int maxtries) {
 
     // A singular curvature matrix (or a non-finite chi^2) gives no usable step;
     // stop here rather than carry NaN or garbage into the parameters.
-    if (!SolveCurvature(linalg, C, grad, delx)) {
+    bool positive = false;
+    if (!SolveCurvature(linalg, C, grad, delx, &positive)) {
       femtokit::Warn(
           "Newton: curvature matrix is singular or not finite, no step possible; "
           "stopping at the current parameters\n");
       chi2new = chi2_0;
+      newton_converged_ = false;
+      newton_at_limit_ = false;
+      newton_reason_ =
+          "no step possible: curvature matrix singular or not finite (a free parameter that "
+          "does not enter chi^2?)";
       break;
     }
+    // Estimated distance to the minimum from this iteration's point.
+    double edm = 0.0;
+    for (int i = 0; i < n; i++) edm += 0.5 * grad[i] * delx[i];
+    const double tolerance = kEdmTolerance * std::fmax(1.0, ndof > 0 ? chi2_0 / ndof : 1.0);
+    char reason[200];
+    newton_at_limit_ = false;
+    if (!positive) {
+      newton_converged_ = false;
+      snprintf(reason, sizeof reason,
+               "curvature matrix not positive definite at iteration %d (a saddle or maximum, "
+               "not a minimum)",
+               itry);
+    } else if (edm <= tolerance) {
+      newton_converged_ = true;
+      snprintf(reason, sizeof reason, "estimated distance to minimum %.3g (tolerance %.3g)", edm,
+               tolerance);
+    } else {
+      newton_converged_ = false;
+      newton_at_limit_ = true;
+      snprintf(reason, sizeof reason,
+               "iteration limit reached after %d iterations with the minimum still an estimated "
+               "%.3g away in chi^2 (tolerance %.3g); run more iterations or start closer",
+               itry, edm, tolerance);
+    }
+    newton_reason_ = reason;
 
     int nrescale = 0;
     while (true) {
@@ -190,7 +245,8 @@ void CCF2SFit::Newton(int maxtries) {
       }
 
       chi2new = GetChiSquared(xnew.data());
-      if (chi2new > chi2_0) {
+      // A trial point whose chi^2 is not a number counts as worse.
+      if (!(chi2new <= chi2_0)) {
         // No limit needed: once the step is below the six significant digits
         // that reach the model, chi2new equals chi2_0 and the trial succeeds.
         for (int i = 0; i < n; i++) delx[i] *= 0.5;
@@ -200,7 +256,13 @@ void CCF2SFit::Newton(int maxtries) {
       break;
     }
 
-    femtokit::Progress("SUCCESS!!!!!!!!!!!\n");
+    // Success: the step lowered chi^2, or the point was already at the minimum.
+    if (chi2new < chi2_0 || newton_converged_) {
+      femtokit::Progress("SUCCESS!!!!!!!!!!!\n");
+    } else {
+      femtokit::Warn(
+          "Newton: no step lowers chi^2 (the step was halved below the parameters' precision)\n");
+    }
     CalcErrorMatrixFromCurvature(C.rows());
     for (int i = 0; i < n; i++) {
       dx[i] = par[i]->error;

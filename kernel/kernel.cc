@@ -4,12 +4,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "config/checked_pars.h"
 #include "config/parameter.h"
+#include "numeric/checked_io.h"
 #include "numeric/fatal.h"
 #include "numeric/gslerror.h"
 #include "numeric/output.h"
@@ -24,6 +28,52 @@ std::string KernelFileName(const char* dir, int ell, double q) {
   std::vector<char> buf(n + 1);
   snprintf(buf.data(), buf.size(), "%s/ell%d_q%07.2f.tmp", dir, ell, q);
   return std::string(buf.data());
+}
+
+// Size limits of a kernel table (beyond them a table is no longer a meaningful kernel,
+// and the total is checked against the library's table limit as well).
+constexpr int kMaxPoints = 100000000;
+constexpr int kMaxEll = 10000;
+// q beyond 1 TeV/c is no femtoscopic relative momentum (and its file name would grow
+// without bound).
+constexpr double kMaxQ = 1.0e6;
+// A spacing of this size or more never gives two q points the same "%07.2f" name.
+constexpr double kSafeDelq = 0.02;
+
+// Files of a kernel directory that tell a whole table from a partial one: the marker
+// exists while a write is under way (a leftover one means the write failed), the
+// manifest is written last and describes the complete table.
+constexpr char kWritingMarker[] = "kernel.writing";
+constexpr char kManifest[] = "kernel.manifest";
+
+std::string DirFile(const char* dir, const char* name) { return std::string(dir) + "/" + name; }
+
+// The grid a kernel directory's manifest describes.
+struct Manifest {
+  int nqmax, nrmax, lmax, files;
+  double delq, delr;
+  bool identical;
+  std::string pair;
+};
+
+Manifest ReadManifest(const std::string& path) {
+  parameter_map m;
+  parameter::ReadParsFromFile(m, path);
+  Manifest man;
+  man.nqmax = parameter::getCount(m, "NQMAX", 0, 1, kMaxPoints, path);
+  man.nrmax = parameter::getCount(m, "NRMAX", 0, 1, kMaxPoints, path);
+  man.lmax = parameter::getCount(m, "KLMAX", -1, 0, kMaxEll, path);
+  man.files = parameter::getCount(m, "FILES", 0, 1, INT32_MAX, path);
+  // The spacings are stored as text with all their digits (a "double" entry would keep six).
+  man.delq = femtokit::CheckPositive(atof(parameter::getS(m, "DELQ", "0").c_str()), "DELQ", path);
+  man.delr = femtokit::CheckPositive(atof(parameter::getS(m, "DELR", "0").c_str()), "DELR", path);
+  man.identical = parameter::getB(m, "IDENTICAL", false);
+  man.pair = parameter::getS(m, "PAIR", "");
+  const int expected = (man.identical ? man.lmax / 2 + 1 : man.lmax + 1) * man.nqmax;
+  if (man.files != expected)
+    femtokit::Fatal("%s: FILES = %d disagrees with the grid it describes (%d files)\n",
+                    path.c_str(), man.files, expected);
+  return man;
 }
 
 // Read accepts a header spacing within 1e-8 fm of delr. "%g" keeps six
@@ -42,7 +92,9 @@ std::string SpacingText(double delr) {
 // Below the first centre and from the last one on, both partners are the end
 // point (flat continuation).
 void AxisWeights(double x, double del, int n, int& i, int& i1, int& i2, double& w1, double& w2) {
-  i = static_cast<int>(floor(x / del));
+  // The bin index in double first: below the grid it is held at -1 (flat continuation).
+  const double fi = floor(x / del);
+  i = fi < -1.0 ? -1 : fi > n ? n : static_cast<int>(fi);
   const double xc = (i + 0.5) * del;
   if (x < xc) {
     i1 = std::max(i - 1, 0);
@@ -99,6 +151,28 @@ void CKernel::ParsInit(const char* parsfilename) {
   delq = parameter::getD(pars, "DELQ", 4.0);
   delr = parameter::getD(pars, "DELR", 0.5);
   IDENTICAL = parameter::getB(pars, "IDENTICAL", false);
+  // Sizes, spacings and file names are checked before anything is allocated.
+  if (nqmax >= 1 && nrmax >= 1 && LMAX >= 0 && delq > 0.0 && delr > 0.0) {
+    const std::string where = std::string("kernel parameters ") + parsfilename;
+    nqmax = parameter::getCount(pars, "NQMAX", 25, 1, kMaxPoints, where);
+    nrmax = parameter::getCount(pars, "NRMAX", 120, 1, kMaxPoints, where);
+    LMAX = parameter::getCount(pars, "KLMAX", 24, 0, kMaxEll, where);
+    femtokit::CheckPositive(delq, "DELQ", where);
+    femtokit::CheckPositive(delr, "DELR", where);
+    femtokit::CheckTableSize(double(IDENTICAL ? LMAX / 2 + 1 : LMAX + 1) * nqmax * nrmax,
+                             "the kernel table", where);
+    if ((nqmax - 0.5) * delq > kMaxQ)
+      femtokit::Fatal("%s: the q grid reaches %g MeV/c; the largest q allowed is %g MeV/c\n",
+                      where.c_str(), (nqmax - 0.5) * delq, kMaxQ);
+    for (int iq = 1; iq < nqmax; iq++) {
+      const double q0 = (iq - 0.5) * delq, q1 = (iq + 0.5) * delq;
+      if (KernelFileName("", 0, q0) == KernelFileName("", 0, q1))
+        femtokit::Fatal(
+            "%s: DELQ = %g MeV/c gives q = %g and %g MeV/c the same kernel file name "
+            "(%s); use DELQ of at least %g MeV/c\n",
+            where.c_str(), delq, q0, q1, KernelFileName("", 0, q1).c_str() + 1, kSafeDelq);
+    }
+  }
   femtokit::Progress("reading from %s\n", parsfilename);
   femtokit::Progress("  _________ PARAMETERS FOR KERNEL ________\n");
   femtokit::Progress("delq set to %g\n", delq);
@@ -111,57 +185,110 @@ void CKernel::ParsInit(const char* parsfilename) {
 }
 
 void CKernel::Read(const char* datadir) {
+  // A table whose write was cut short (marker left behind) or whose manifest does not
+  // describe the files read is refused: a mix of two tables must never be used.
+  std::error_code ec;
+  const std::string marker = DirFile(datadir, kWritingMarker);
+  if (std::filesystem::exists(marker, ec))
+    femtokit::Fatal(
+        "CKernel::Read: kernel directory %s holds an unfinished write (%s present); "
+        "write the table again\n",
+        datadir, kWritingMarker);
+  const std::string manifest_path = DirFile(datadir, kManifest);
+  const bool has_manifest = std::filesystem::exists(manifest_path, ec);
+  Manifest man{};
+  if (has_manifest) {
+    man = ReadManifest(manifest_path);
+    if (fabs(man.delr - delr) > 1e-8 || man.nrmax < nrmax || man.lmax < LMAX)
+      femtokit::Fatal(
+          "CKernel::Read: kernel directory %s holds NRMAX=%d DELR=%g KLMAX=%d (pair %s), "
+          "not NRMAX>=%d DELR=%g KLMAX>=%d\n",
+          datadir, man.nrmax, man.delr, man.lmax, man.pair.c_str(), nrmax, delr, LMAX);
+  }
   const int step = IDENTICAL ? 2 : 1;
   for (int ell = 0; ell <= LMAX; ell += step) {
     for (int iq = 0; iq < nqmax; iq++) {
-      const std::string name = KernelFileName(datadir, ell, (iq + 0.5) * delq);
-      FILE* f = fopen(name.c_str(), "r");
+      const double q = (iq + 0.5) * delq;
+      if (has_manifest) {
+        // The q point must be one of the manifest's: any other file is left over.
+        const double jq = q / man.delq - 0.5;
+        const long j = lround(jq);
+        if (fabs(jq - j) > 1e-6 || j < 0 || j >= man.nqmax)
+          femtokit::Fatal(
+              "CKernel::Read: kernel directory %s holds q = (i + 0.5) * %g MeV/c, i < %d; "
+              "q = %g MeV/c is not in it\n",
+              datadir, man.delq, man.nqmax, q);
+      }
+      const std::string name = KernelFileName(datadir, ell, q);
+      FILE* f = std::filesystem::is_directory(name, ec) ? nullptr : fopen(name.c_str(), "r");
       if (f == nullptr)
         femtokit::Fatal("CKernel::Read: cannot open kernel file %s\n", name.c_str());
-      int nrmaxread = 0;
-      double delrread = 0.0;
-      if (fscanf(f, "%d %lf", &nrmaxread, &delrread) != 2) {
-        fclose(f);
-        femtokit::Fatal("CKernel::Read: kernel file %s has no header \"nrmax delr\"\n",
-                        name.c_str());
+      std::unique_ptr<FILE, int (*)(FILE*)> closer(f, fclose);
+      double header[2] = {0.0, 0.0};
+      for (int h = 0; h < 2; h++) {
+        if (femtokit::ReadNumber(f, &header[h]) != femtokit::NumberStatus::kOk)
+          femtokit::Fatal("CKernel::Read: kernel file %s has no header \"nrmax delr\"\n",
+                          name.c_str());
       }
-      if (nrmax > nrmaxread || fabs(delr - delrread) > 1e-8) {
-        fclose(f);
+      const double nrmaxread = header[0], delrread = header[1];
+      if (nrmax > nrmaxread || fabs(delr - delrread) > 1e-8 ||
+          (has_manifest && nrmaxread != man.nrmax))
         femtokit::Fatal("Inconsistent values for nrmax or delr in data files!\n");
-      }
       for (int ir = 0; ir < nrmax; ir++) {
-        if (fscanf(f, "%lf", &kernel[ell][iq][ir]) != 1) {
-          fclose(f);
+        double value = 0.0;
+        const femtokit::NumberStatus status = femtokit::ReadNumber(f, &value);
+        if (status == femtokit::NumberStatus::kEnd)
           femtokit::Fatal("CKernel::Read: kernel file %s ends after %d of %d values\n",
                           name.c_str(), ir, nrmax);
-        }
+        if (status != femtokit::NumberStatus::kOk)
+          femtokit::NumberFatal(status, name, ir + 1, "value");
+        kernel[ell][iq][ir] = value;
       }
-      fclose(f);
     }
   }
 }
 
-void CKernel::Write(const char* datadir) {
+void CKernel::Write(const char* datadir) { Write(datadir, ""); }
+
+void CKernel::Write(const char* datadir, const std::string& pair) {
   std::error_code ec;
   std::filesystem::create_directories(datadir, ec);
   if (!std::filesystem::is_directory(datadir, ec))
     femtokit::Fatal("CKernel::Write: cannot create directory %s\n", datadir);
+  // The marker goes first and the old manifest away, so that from here until the new
+  // manifest is in place a reader refuses the directory.
+  const std::string marker = DirFile(datadir, kWritingMarker);
+  FILE* mf = fopen(marker.c_str(), "w");
+  if (mf == nullptr) femtokit::Fatal("CKernel::Write: cannot create %s\n", marker.c_str());
+  fprintf(mf, "a kernel table is being written into this directory\n");
+  femtokit::CloseWritten(mf, marker);
+  std::filesystem::remove(DirFile(datadir, kManifest), ec);
+
   const std::string header = std::to_string(nrmax) + " " + SpacingText(delr) + "\n";
   const int step = IDENTICAL ? 2 : 1;
+  int nfiles = 0;
   for (int ell = 0; ell <= LMAX; ell += step) {
     for (int iq = 0; iq < nqmax; iq++) {
       const double q = (iq + 0.5) * delq;
       const std::string name = KernelFileName(datadir, ell, q);
       femtokit::Progress("For q=%g, Will write to %s\n", q, name.c_str());
-      FILE* f = fopen(name.c_str(), "w");
-      if (f == nullptr)
-        femtokit::Fatal("CKernel::Write: cannot open kernel file %s\n", name.c_str());
-      fputs(header.c_str(), f);
-      for (int ir = 0; ir < nrmax; ir++) fprintf(f, "%17.10e\n", kernel[ell][iq][ir]);
-      if (fclose(f) != 0)
-        femtokit::Fatal("CKernel::Write: error writing kernel file %s\n", name.c_str());
+      femtokit::AtomicFile file(name);
+      fputs(header.c_str(), file.get());
+      for (int ir = 0; ir < nrmax; ir++) fprintf(file.get(), "%17.10e\n", kernel[ell][iq][ir]);
+      file.Commit();
+      nfiles++;
     }
   }
+  femtokit::AtomicFile manifest(DirFile(datadir, kManifest));
+  fprintf(manifest.get(),
+          "# kernel table: written last, describes the complete table of this directory\n"
+          "string PAIR %s\nint NQMAX %d\nstring DELQ %.17g\nint NRMAX %d\nstring DELR %.17g\n"
+          "int KLMAX %d\nbool IDENTICAL %d\nint FILES %d\n",
+          pair.empty() ? "unnamed" : pair.c_str(), nqmax, delq, nrmax, delr, LMAX,
+          IDENTICAL ? 1 : 0, nfiles);
+  manifest.Commit();
+  if (std::remove(marker.c_str()) != 0)
+    femtokit::Fatal("CKernel::Write: cannot remove %s\n", marker.c_str());
 }
 
 void CKernel::Print() {
@@ -258,6 +385,8 @@ double CKernel::GetValue(int ell, int iq, int ir) {
 }
 
 double CKernel::GetValue(int ell, double q, double r) {
+  if (!std::isfinite(q) || !std::isfinite(r))
+    femtokit::Fatal("CKernel::GetValue: q=%g MeV/c and r=%g fm must be finite\n", q, r);
   if (IDENTICAL && ell % 2 != 0) return 0.0;
   if (q > nqmax * delq || r > nrmax * delr) return 0.0;
   int iq, iq1, iq2, ir, ir1, ir2;
@@ -297,7 +426,9 @@ double CKernel::CalcPsiSquared(int iq, int ir, double /*ctheta*/) {
 }
 
 double CKernel::CalcPsiSquared(int iq, double r, double ctheta) {
-  const int ir = std::max(static_cast<int>(floor(r / delr - 0.5)), 0);
+  if (!std::isfinite(r)) femtokit::Fatal("CKernel::CalcPsiSquared: r=%g fm must be finite\n", r);
+  // Beyond the grid both points read 1.0; the index is held there before the conversion.
+  const int ir = static_cast<int>(std::clamp(floor(r / delr - 0.5), 0.0, double(nrmax)));
   const double p0 = CalcPsiSquared(iq, ir, ctheta);
   const double p1 = CalcPsiSquared(iq, ir + 1, ctheta);
   const double w1 = (r - (ir + 0.5) * delr) / delr;
@@ -321,7 +452,8 @@ double CKernel::GetPsiSquared(double q, double r, double ctheta) {
   CalcP(ctheta);
   // A single q point has no neighbour to interpolate with.
   if (nqmax == 1) return CalcPsiSquared(0, r, ctheta);
-  int iq = std::max(static_cast<int>(floor(q / delq - 0.5)), 0);
+  if (!std::isfinite(q)) femtokit::Fatal("CKernel::GetPsiSquared: q=%g MeV/c must be finite\n", q);
+  int iq = static_cast<int>(std::clamp(floor(q / delq - 0.5), 0.0, double(nqmax)));
   if (iq + 1 >= nqmax) iq = nqmax - 2;
   const double p0 = CalcPsiSquared(iq, r, ctheta);
   const double p1 = CalcPsiSquared(iq + 1, r, ctheta);

@@ -19,8 +19,20 @@
 // "<dir>/ell%d_q%07.2f.tmp" (ell 2 at q = 2 MeV/c is ell2_q0002.00.tmp): a
 // header "nrmax delr", then nrmax values K[ell][iq][ir], ir ascending.
 //
+// A directory is written file by file under temporary names renamed into place;
+// "kernel.writing" marks a write under way (left behind, it marks a failed one) and
+// "kernel.manifest" (a parameter file: PAIR, NQMAX, DELQ, NRMAX, DELR, KLMAX,
+// IDENTICAL, FILES) is written last. Read refuses a directory with the marker, or
+// whose manifest disagrees with the grid or the files read; directories without
+// either (written before manifests existed) are read as before.
+//
 // Parameter-file keys (defaults): "NQMAX" 25, "NRMAX" 120, "KLMAX" 24,
-// "DELQ" 4.0, "DELR" 0.5, "IDENTICAL" false.
+// "DELQ" 4.0, "DELR" 0.5, "IDENTICAL" false. Counts above 1e8 (KLMAX above
+// 10000), tables beyond the library's size limit (numeric/checked_io.h),
+// non-finite spacings, q beyond 1e6 MeV/c and spacings that give two q points the
+// same file name (DELQ below about 0.01 MeV/c) are fatal.
+
+#include <string>
 
 class CWaveFunction;
 
@@ -57,6 +69,8 @@ class CKernel {
   // "For q=%g, Will write to %s" for each. The header is "%d %g" unless "%g"
   // would not read back within Read's tolerance; then delr gets more digits.
   void Write(const char* datadir);
+  // The same, naming the pair in the manifest.
+  void Write(const char* datadir, const std::string& pair);
   // Prints the table, one block per q, one line per r with every stored ell.
   void Print();
 

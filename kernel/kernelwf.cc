@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/parameter.h"
+#include "numeric/checked_io.h"
 #include "numeric/fatal.h"
 #include "wavefunctions/wavefunction.h"
 #include "numeric/output.h"
@@ -43,6 +44,7 @@ CKernelWF::CKernelWF(const char* parsfilename) {
     femtokit::Fatal(
         "CKernelWF: %s must give NQMAX >= 1, NRMAX >= 1, NCTHETA >= 1, DELQ > 0 and DELR > 0\n",
         parsfilename);
+  CheckGrid(parsfilename);
   delctheta = 2.0 / nctheta;
   if (IDENTICAL) delctheta *= 0.5;
   kernel = new double**[nqmax];
@@ -53,6 +55,24 @@ CKernelWF::CKernelWF(const char* parsfilename) {
       for (int ic = 0; ic <= nctheta; ic++) kernel[iq][ir][ic] = 1.0;
     }
   }
+}
+
+// Finite spacings, a table within the library's size limit, and q points whose file names
+// differ (checked before anything is allocated).
+void CKernelWF::CheckGrid(const char* parsfilename) const {
+  const std::string where = std::string("kernel parameters ") + parsfilename;
+  femtokit::CheckPositive(delq, "DELQ", where);
+  femtokit::CheckPositive(delr, "DELR", where);
+  femtokit::CheckTableSize(double(nqmax) * nrmax * (nctheta + 1.0), "the kernel table", where);
+  if ((nqmax - 0.5) * delq > 1.0e6)
+    femtokit::Fatal("%s: the q grid reaches %g MeV/c; the largest q allowed is 1e6 MeV/c\n",
+                    where.c_str(), (nqmax - 0.5) * delq);
+  for (int iq = 1; iq < nqmax; iq++)
+    if (KernelWFFileName("", (iq - 0.5) * delq) == KernelWFFileName("", (iq + 0.5) * delq))
+      femtokit::Fatal(
+          "%s: DELQ = %g MeV/c gives two q points the same file name (%s); use DELQ of at least "
+          "0.02 MeV/c\n",
+          where.c_str(), delq, KernelWFFileName("", (iq + 0.5) * delq).c_str() + 1);
 }
 
 CKernelWF::~CKernelWF() {
@@ -105,18 +125,19 @@ void CKernelWF::Calc(CWaveFunction* wf) {
 
 void CKernelWF::Write(const char* datadir) {
   std::error_code ec;
-  std::filesystem::create_directories(datadir, ec);  // an error shows up at fopen below
+  std::filesystem::create_directories(datadir, ec);
+  if (!std::filesystem::is_directory(datadir, ec))
+    femtokit::Fatal("CKernelWF::Write : cannot create directory %s\n", datadir);
   for (int iq = 0; iq < nqmax; iq++) {
-    const std::string name = KernelWFFileName(datadir, (iq + 0.5) * delq);
-    FILE* fptr = fopen(name.c_str(), "w");
-    if (fptr == nullptr)
-      femtokit::Fatal("CKernelWF::Write : cannot create file %s\n", name.c_str());
+    // Written under a temporary name and renamed: a failed write leaves no short file.
+    femtokit::AtomicFile file(KernelWFFileName(datadir, (iq + 0.5) * delq));
+    FILE* fptr = file.get();
     fprintf(fptr, "%d %d\n", nrmax, nctheta);
     for (int ir = 0; ir < nrmax; ir++) {
       for (int ic = 0; ic <= nctheta; ic++) fprintf(fptr, "%17.10e ", kernel[iq][ir][ic]);
       fprintf(fptr, "\n");
     }
-    fclose(fptr);
+    file.Commit();
   }
 }
 
@@ -140,9 +161,13 @@ void CKernelWF::Read(const char* datadir) {
     }
     for (int ir = 0; ir < nrmax; ir++) {
       for (int ic = 0; ic <= nctheta; ic++) {
-        if (fscanf(fptr, "%lf ", &kernel[iq][ir][ic]) != 1) {
+        // Whole (not cut at the end of the file) and finite values only.
+        const femtokit::NumberStatus status = femtokit::ReadNumber(fptr, &kernel[iq][ir][ic]);
+        if (status != femtokit::NumberStatus::kOk) {
           fclose(fptr);
-          femtokit::Fatal("CKernelWF : file %s is too short\n", name.c_str());
+          if (status == femtokit::NumberStatus::kEnd)
+            femtokit::Fatal("CKernelWF : file %s is too short\n", name.c_str());
+          femtokit::NumberFatal(status, name, ir * (nctheta + 1) + ic + 1, "value");
         }
       }
     }

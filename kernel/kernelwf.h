@@ -51,6 +51,9 @@ class CKernelWF {
   // prints them: "reading from %s", the "  _________ PARAMETERS FOR KERNELWF
   // ________" block and a closing line of 42 '_'.
   void ParsInit(const char* parsfilename);
+  // Fatal for non-finite spacings, a table beyond the library's size limit
+  // (numeric/checked_io.h), q beyond 1e6 MeV/c or two q points with one file name.
+  void CheckGrid(const char* parsfilename) const;
 
   // table[iq][ir][ic] = wf->GetPsiSquared(q_iq, r_ir, c_ic) - 1 for every grid
   // point (nqmax nrmax (nctheta + 1) wave-function evaluations). A negative

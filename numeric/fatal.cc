@@ -32,7 +32,8 @@ void Fatal(const char* format, ...) {
   va_end(args);
   if (FatalHandler handler = g_handler.load()) handler(message);  // may throw
   std::fputs(message.c_str(), stdout);
-  std::fflush(stdout);
+  // Standard output that cannot be written (a full disk) would swallow the message.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) std::fputs(message.c_str(), stderr);
   std::exit(1);
 }
 

@@ -5,7 +5,8 @@
 //
 // Every fatal condition (a missing input file, mismatched arrays, an impossible
 // parameter) goes through Fatal. By default it prints its message on standard
-// output and ends the process with exit status 1, which is what the programs
+// output (and on standard error when standard output cannot be written) and
+// ends the process with exit status 1, which is what the programs
 // rely on. Routing all of them through one function keeps the fatal paths easy
 // to find (grep Fatal) and to test (death tests that expect status 1).
 //

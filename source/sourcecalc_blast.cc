@@ -102,20 +102,22 @@ void CSourceCalc_Blast::CheckPars(const parameter_map& pars, bool for_calcs) {
   if (!(beta >= 0.0 && beta < 1.0))
     femtokit::Fatal("CSourceCalc_Blast: Beta=%g out of range, need 0 <= Beta < 1\n", beta);
   const double T = parameter::getD(pars, "T", -999.0);
-  if (!(T > 0.0)) femtokit::Fatal("CSourceCalc_Blast: temperature T=%g MeV, need T > 0\n", T);
+  if (!(T > 0.0) || !std::isfinite(T))
+    femtokit::Fatal("CSourceCalc_Blast: temperature T=%g MeV, need T > 0\n", T);
   // The proper-time density depends on DelTau^2 only: its sign is free.
   const double tau = parameter::getD(pars, "Tau", -999.0);
   const double deltau = std::fabs(parameter::getD(pars, "DelTau", -999.0));
-  if (!(tau >= 0.0 && deltau >= 0.0))
+  if (!(tau >= 0.0 && deltau >= 0.0) || !std::isfinite(tau) || !std::isfinite(deltau))
     femtokit::Fatal("CSourceCalc_Blast: Tau=%g, |DelTau|=%g fm/c, need Tau >= 0\n", tau, deltau);
   if (!for_calcs) return;
 
   const double ma = parameter::getD(pars, "Ma", -999.0);
   const double mb = parameter::getD(pars, "Mb", -999.0);
-  if (!(ma > 0.0 && mb > 0.0))
+  if (!(ma > 0.0 && mb > 0.0) || !std::isfinite(ma) || !std::isfinite(mb))
     femtokit::Fatal("CSourceCalc_Blast: masses Ma=%g, Mb=%g MeV, need both > 0\n", ma, mb);
   const double pt = parameter::getD(pars, "Pt", -999.0);
-  if (!(pt >= 0.0)) femtokit::Fatal("CSourceCalc_Blast: Pt=%g MeV/c, need Pt >= 0\n", pt);
+  if (!(pt >= 0.0) || !std::isfinite(pt))
+    femtokit::Fatal("CSourceCalc_Blast: Pt=%g MeV/c, need Pt >= 0\n", pt);
   const int nsample = parameter::getI(pars, "Nsample", 1000);
   // One list serves identical species and a point is never paired with
   // itself, so a pair needs two points there; the normalisation divides by

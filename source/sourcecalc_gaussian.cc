@@ -83,7 +83,10 @@ void CSourceCalc_Gaussian::CalcAlpha(double** alpha, bool xsym, bool ysym, bool 
   if (zsym && (fabs(off[2]) > tol || fabs(theta) > tol))
     femtokit::Fatal("Zsym true, but Zoff or Euler_Theta !=0\n");
   // The normalisation divides by the radii and takes the logarithm of |lambda|.
-  if (!(R[0] > 0.0) || !(R[1] > 0.0) || !(R[2] > 0.0) || !std::isfinite(lambda))
+  // An infinite radius or offset spreads the source over no grid (every value 0 or NaN).
+  bool finite = std::isfinite(lambda);
+  for (int i = 0; i < 3; i++) finite = finite && std::isfinite(R[i]) && std::isfinite(off[i]);
+  if (!(R[0] > 0.0) || !(R[1] > 0.0) || !(R[2] > 0.0) || !finite)
     femtokit::Fatal(
         "CSourceCalc_Gaussian: radii Rx=%g, Ry=%g, Rz=%g must be positive and lambda=%g "
         "finite\n",

@@ -42,8 +42,12 @@ void CSourceCalc_GX1D::CalcS(int lx, int ly, int lz, CCHArray* A) {
   const double X = parameter::getD(pars, "X", 10.0);
   const double a = parameter::getD(pars, "a", 5.0);
   // The normalisations divide by R and X, and K0(z), K1(z) need z > 0.
-  if (!(R > 0.0) || !(X > 0.0))
+  if (!(R > 0.0) || !(X > 0.0) || !std::isfinite(R) || !std::isfinite(X))
     femtokit::Fatal("CSourceCalc_GX1D: lengths R=%g and X=%g must be positive (fm)\n", R, X);
+  // Non-finite weights or slope would fill the whole array with NaN.
+  if (!std::isfinite(lambdaG) || !std::isfinite(lambdaX) || !std::isfinite(a))
+    femtokit::Fatal("CSourceCalc_GX1D: lambdaG=%g, lambdaX=%g and a=%g must be finite\n", lambdaG,
+                    lambdaX, a);
 
   const double z = 2.0 * R * R / (X * X);
   const double normG = pow(4.0 * M_PI * R * R, -1.5);

@@ -14,6 +14,9 @@
 // success, 2 on a usage error (message and usage on standard error), 1 on any fatal condition of
 // the library.
 
+#include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -23,6 +26,8 @@
 #include "config/parameter.h"
 #include "kernel/kernel.h"
 #include "kernel/s2cf.h"
+#include "numeric/checked_io.h"
+#include "numeric/fatal.h"
 #include "numeric/random.h"
 #include "source/sourcecalc.h"
 
@@ -88,6 +93,25 @@ void AddNoise(CCHArray* cf, CCHArray* errors, double sigma, CRandom* random) {
   }
 }
 
+// A source whose parameters mean nothing (a width of 0, say) gives a correlation function
+// that is not finite: refuse to write it as data.
+void CheckFinite(const CCHArray& cf, const char* modelname) {
+  const int lmax = cf.GetLMAX();
+  for (int ir = 0; ir < cf.GetNRADIAL(); ir++)
+    for (int lx = 0; lx <= lmax; lx++)
+      for (int ly = 0; ly <= lmax - lx; ly++)
+        for (int lz = 0; lz <= lmax - lx - ly; lz++) {
+          if ((cf.GetXSYM() && lx % 2) || (cf.GetYSYM() && ly % 2) || (cf.GetZSYM() && lz % 2))
+            continue;
+          const double v = cf.GetElement(lx, ly, lz, ir);
+          if (!std::isfinite(v))
+            femtokit::Fatal(
+                "femtofakedata: the correlation function of source model %s is %g at bin %d of "
+                "(%d,%d,%d); check the source parameters\n",
+                modelname, v, ir, lx, ly, lz);
+        }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,7 +124,7 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
       PrintUsage(stdout);
-      return 0;
+      return femtokit::StdoutWritten("femtofakedata") ? 0 : 1;
     }
     if (arg == "--model" || arg == "--source-pars" || arg == "--noise" || arg == "--seed") {
       if (i + 1 >= argc) return UsageError("option %s needs a value", arg.c_str());
@@ -113,12 +137,17 @@ int main(int argc, char** argv) {
       } else if (arg == "--noise") {
         sigma = std::strtod(value, &end);
         // The errors array holds sigma: zero would make every chi-square infinite.
-        if (end == value || *end != '\0' || !(sigma > 0.0))
+        if (end == value || *end != '\0' || !(sigma > 0.0) || !std::isfinite(sigma))
           return UsageError("--noise needs a positive number, not %s", value);
       } else {
-        seed = static_cast<int>(std::strtol(value, &end, 10));
+        errno = 0;
+        const long long v = std::strtoll(value, &end, 10);
         if (end == value || *end != '\0')
           return UsageError("--seed needs an integer, not %s", value);
+        if (errno == ERANGE || v < INT_MIN || v > INT_MAX)
+          return UsageError("--seed needs an integer from -2147483648 to 2147483647, not %s",
+                            value);
+        seed = static_cast<int>(v);
       }
       continue;
     }
@@ -147,6 +176,7 @@ int main(int argc, char** argv) {
   sourcecalc->NormCheck(source);
 
   S2CF::s2c(source, kernel, cf);
+  CheckFinite(*cf, model->name);
   CRandom random(seed);
   AddNoise(cf, errors, sigma, &random);
 
@@ -161,5 +191,5 @@ int main(int argc, char** argv) {
   delete errors;
   delete cf;
   delete source;
-  return 0;
+  return femtokit::StdoutWritten("femtofakedata") ? 0 : 1;
 }

@@ -13,8 +13,11 @@
 // Defaults: lambda 0.8, radii 2.6 3.0 3.4 fm, start lambda 0.7 with all radii 3.2 fm, 4 Newton
 // runs (each at most two iterations; N is a non-negative integer). Xoff is fixed at 0 (the grids
 // are reflection symmetric). The grids are small (20 fm source cube, 60 MeV/c correlation cube),
-// so radii of about 2 to 4 fm fit them. Exit status 0 on success, 2 on a usage error (message and
-// usage on standard error), 1 on a fatal condition.
+// so radii of about 2 to 4 fm fit them; radii outside 0.5 ... 5 fm and lambda outside (0, 2] are
+// usage errors. The last line is the fit's verdict (converged or not, chi^2/ndof, p-value, why).
+// Exit status 0 when the fit converged, 3 when it did not, 2 on a usage error (message and usage
+// on standard error), 1 on a fatal condition (including a scratch directory that cannot be made
+// under TMPDIR and standard output that cannot be written).
 
 #include <unistd.h>
 
@@ -34,6 +37,7 @@
 #include "kernel/kernel.h"
 #include "kernel/kernelwf.h"
 #include "kernel/s2cf.h"
+#include "numeric/checked_io.h"
 #include "source/sourcecalc_gaussian.h"
 
 namespace {
@@ -55,6 +59,13 @@ constexpr int kNQ = 55;
 constexpr double kQStep = 2.0;
 constexpr double kError = 1e-3;  // the same error in every cell of the noiseless data
 
+// Values the grids can carry: a radius below half a source cell is not resolved, one above a
+// quarter of the source cube does not fit in it.
+constexpr double kMinRadius = 0.5, kMaxRadius = 5.0;  // fm
+constexpr double kMaxLambda = 2.0;
+// Exit status of a fit that ran but did not converge.
+constexpr int kNotConverged = 3;
+
 void PrintUsage(FILE* out) {
   std::fprintf(out,
                "usage: femtofit3d [--lambda L] [--radii RX RY RZ] [--start L R] [--newton N]\n"
@@ -62,7 +73,10 @@ void PrintUsage(FILE* out) {
                "(defaults: lambda 0.8, radii 2.6 3.0 3.4 fm, start 0.7 3.2, 4 Newton runs).\n"
                "Prints the fit's progress, then the parameter table after the fit and as the\n"
                "last line the fitted values against the true ones:\n"
-               "  fit/truth: lambda F/T  Rx F/T  Ry F/T  Rz F/T  chi^2 C\n");
+               "  fit/truth: lambda F/T  Rx F/T  Ry F/T  Rz F/T  chi^2 C\n"
+               "then the verdict (\"fit converged:\" or \"fit NOT converged:\"). Radii from 0.5\n"
+               "to 5 fm, lambda above 0 up to 2. Exit status 0 converged, 3 not converged,\n"
+               "2 usage error, 1 other failure.\n");
 }
 
 int UsageError(const std::string& message) {
@@ -71,10 +85,12 @@ int UsageError(const std::string& message) {
   return 2;
 }
 
-bool ReadPositive(const char* text, double* value) {
+// A number in (min, max] (min excluded only when open_min), nothing after it.
+bool ReadInRange(const char* text, double min, double max, bool open_min, double* value) {
   char* end = nullptr;
   *value = std::strtod(text, &end);
-  return end != text && *end == '\0' && *value > 0.0;
+  if (end == text || *end != '\0' || !std::isfinite(*value)) return false;
+  return (open_min ? *value > min : *value >= min) && *value <= max;
 }
 
 // A count: decimal digits only (no sign, fraction or exponent), at most INT_MAX.
@@ -88,14 +104,36 @@ bool ReadCount(const char* text, int* value) {
   return true;
 }
 
-void WriteFile(const std::filesystem::path& path, const std::string& text) {
+bool WriteFile(const std::filesystem::path& path, const std::string& text) {
   FILE* f = std::fopen(path.c_str(), "w");
   if (f == nullptr) {
     std::fprintf(stderr, "femtofit3d: cannot write %s\n", path.c_str());
-    std::exit(1);
+    return false;
   }
   std::fputs(text.c_str(), f);
-  std::fclose(f);
+  femtokit::CloseWritten(f, path.string());
+  return true;
+}
+
+// The private scratch directory under TMPDIR (or /tmp); an empty path, after a message, when
+// none can be made.
+std::filesystem::path MakeScratchDir() {
+  std::error_code ec;
+  const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+  if (ec) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::fprintf(stderr, "femtofit3d: no directory for scratch files (TMPDIR=%s): %s\n",
+                 tmpdir ? tmpdir : "", ec.message().c_str());
+    return {};
+  }
+  const std::filesystem::path dir = base / ("femtofit3d_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir, ec);
+  if (ec || !std::filesystem::is_directory(dir)) {
+    std::fprintf(stderr, "femtofit3d: cannot create scratch directory %s: %s\n", dir.c_str(),
+                 ec.message().c_str());
+    return {};
+  }
+  return dir;
 }
 
 // The measured grid: C(q) - 1 of the Gaussian source through the grid transform.
@@ -132,7 +170,7 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
       PrintUsage(stdout);
-      return 0;
+      return femtokit::StdoutWritten("femtofit3d") ? 0 : 1;
     }
     if (arg == "--newton") {
       if (i + 1 >= argc) return UsageError("option --newton needs a value");
@@ -141,58 +179,81 @@ int main(int argc, char** argv) {
                           argv[i]);
       continue;
     }
-    std::vector<double*> targets;
+    // Each value with the range it must lie in: {target, is a lambda}.
+    std::vector<std::pair<double*, bool>> targets;
     if (arg == "--lambda") {
-      targets = {&lambda};
+      targets = {{&lambda, true}};
     } else if (arg == "--radii") {
-      targets = {&radii[0], &radii[1], &radii[2]};
+      targets = {{&radii[0], false}, {&radii[1], false}, {&radii[2], false}};
     } else if (arg == "--start") {
-      targets = {&start_lambda, &start_r};
+      targets = {{&start_lambda, true}, {&start_r, false}};
     } else {
       return UsageError("unknown argument " + arg);
     }
     if (i + static_cast<int>(targets.size()) >= argc)
       return UsageError("option " + arg + " needs " + std::to_string(targets.size()) + " values");
-    for (double* target : targets)
-      if (!ReadPositive(argv[++i], target))
-        return UsageError("option " + arg + " needs positive numbers, not " + argv[i]);
+    for (const auto& [target, is_lambda] : targets) {
+      const bool ok = is_lambda ? ReadInRange(argv[++i], 0.0, kMaxLambda, true, target)
+                                : ReadInRange(argv[++i], kMinRadius, kMaxRadius, false, target);
+      if (!ok)
+        return UsageError(
+            "option " + arg + " needs " +
+            (is_lambda ? "a lambda above 0 and at most 2" : "radii from 0.5 to 5 fm") + ", not " +
+            argv[i]);
+    }
   }
 
   // Kernel parameter files in a private scratch directory, removed at the end.
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("femtofit3d_" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  WriteFile(dir / "kparameters.dat",
-            "int NQMAX " + std::to_string(kNQ) + "\nint NRMAX " + std::to_string(kNRadial) +
-                "\nint KLMAX " + std::to_string(kLmax) + "\ndouble DELQ " + std::to_string(kQStep) +
-                "\ndouble DELR " + std::to_string(kRadStep) + "\nbool IDENTICAL 1\n");
-  WriteFile(dir / "kwfparameters.dat",
-            "int NQMAX 110\nint NRMAX 145\nint NCTHETA 200\ndouble DELQ 1.0\n"
-            "double DELR 0.25\nbool IDENTICAL 1\n");
-  CKernel kernel((dir / "kparameters.dat").c_str());
-  kernel.Calc_PureHBT();
-  CKernelWF* kernelwf = new CKernelWF((dir / "kwfparameters.dat").c_str());
-  std::filesystem::remove_all(dir);
+  const std::filesystem::path dir = MakeScratchDir();
+  if (dir.empty()) return 1;
+  const bool written =
+      WriteFile(dir / "kparameters.dat", "int NQMAX " + std::to_string(kNQ) + "\nint NRMAX " +
+                                             std::to_string(kNRadial) + "\nint KLMAX " +
+                                             std::to_string(kLmax) + "\ndouble DELQ " +
+                                             std::to_string(kQStep) + "\ndouble DELR " +
+                                             std::to_string(kRadStep) + "\nbool IDENTICAL 1\n") &&
+      WriteFile(dir / "kwfparameters.dat",
+                "int NQMAX 110\nint NRMAX 145\nint NCTHETA 200\ndouble DELQ 1.0\n"
+                "double DELR 0.25\nbool IDENTICAL 1\n");
+  if (!written) {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    return 1;
+  }
+  // The fit's objects live in this block, so that their farewell messages come before the
+  // verdict, the last line.
+  FitVerdict verdict;
+  {
+    CKernel kernel((dir / "kparameters.dat").c_str());
+    kernel.Calc_PureHBT();
+    CKernelWF* kernelwf = new CKernelWF((dir / "kwfparameters.dat").c_str());
+    std::filesystem::remove_all(dir);
 
-  CSourceCalc_Gaussian truth;
-  truth.SetSPars(lambda, radii[0], radii[1], radii[2]);
-  C3DArray cexp(kNCF, kDelCF, true, true, true), cerror(kNCF, kDelCF, true, true, true),
-      ctheory3D(kNCF, kDelCF, true, true, true);
-  MakeData(&truth, kernelwf, &cexp);
-  delete kernelwf;  // 24 MB table, not needed by the fit
-  cerror.MakeConstant(kError);
+    CSourceCalc_Gaussian truth;
+    truth.SetSPars(lambda, radii[0], radii[1], radii[2]);
+    C3DArray cexp(kNCF, kDelCF, true, true, true), cerror(kNCF, kDelCF, true, true, true),
+        ctheory3D(kNCF, kDelCF, true, true, true);
+    MakeData(&truth, kernelwf, &cexp);
+    delete kernelwf;  // 24 MB table, not needed by the fit
+    cerror.MakeConstant(kError);
 
-  CCHArray sourceCH(kLmax, kNRadial, kRadStep, true, true, true);
-  CCHArray ctheoryCH(kLmax, kNQ, kQStep, true, true, true);
-  CSourceCalc_Gaussian model;
-  model.SetSPars(start_lambda, start_r, start_r, start_r);
-  CCF2SFit_3DGaussian fit(&model, &cexp, &cerror, &ctheory3D, &ctheoryCH, &sourceCH, &kernel);
-  fit.FixPar("Xoff");
-  fit.PrintPars();
-  for (int run = 0; run < newton_runs; run++) fit.Newton(2);
-  fit.PrintPars();
-  std::printf("fit/truth: lambda %.4f/%g  Rx %.4f/%g  Ry %.4f/%g  Rz %.4f/%g  chi^2 %g\n",
-              fit.par[0]->currentx, lambda, fit.par[1]->currentx, radii[0], fit.par[2]->currentx,
-              radii[1], fit.par[3]->currentx, radii[2], fit.currentchi2);
-  return 0;
+    CCHArray sourceCH(kLmax, kNRadial, kRadStep, true, true, true);
+    CCHArray ctheoryCH(kLmax, kNQ, kQStep, true, true, true);
+    CSourceCalc_Gaussian model;
+    model.SetSPars(start_lambda, start_r, start_r, start_r);
+    CCF2SFit_3DGaussian fit(&model, &cexp, &cerror, &ctheory3D, &ctheoryCH, &sourceCH, &kernel);
+    fit.FixPar("Xoff");
+    fit.PrintPars();
+    for (int run = 0; run < newton_runs; run++) fit.Newton(2);
+    // Zero runs leave the start values unfitted: say so in the verdict, not as a result.
+    if (newton_runs == 0) std::printf("femtofit3d: --newton 0: no fit run\n");
+    fit.PrintPars();
+    std::printf("fit/truth: lambda %.4f/%g  Rx %.4f/%g  Ry %.4f/%g  Rz %.4f/%g  chi^2 %g\n",
+                fit.par[0]->currentx, lambda, fit.par[1]->currentx, radii[0], fit.par[2]->currentx,
+                radii[1], fit.par[3]->currentx, radii[2], fit.currentchi2);
+    verdict = fit.Verdict();
+  }
+  const bool converged = PrintFitVerdict(verdict);
+  if (!femtokit::StdoutWritten("femtofit3d")) return 1;
+  return converged ? 0 : kNotConverged;
 }

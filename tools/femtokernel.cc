@@ -19,11 +19,14 @@
 // NCTHETA, DELQ, DELR, IDENTICAL); it needs a PAIR with a wave function. "--table angular" is
 // the default. --ma, --mb and --q1q2 apply to classcoul only.
 // Exit status 0 on success, 2 on a usage error (message and usage on standard error), 1 on any
-// fatal condition of the library.
+// fatal condition of the library (including a write that fails, also of standard output).
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +36,7 @@
 
 #include "kernel/kernel.h"
 #include "kernel/kernelwf.h"
+#include "numeric/checked_io.h"
 #include "wavefunctions/pairs.h"
 #include "wavefunctions/wavefunction.h"
 
@@ -71,17 +75,20 @@ int UsageError(const char* format, const char* detail) {
   return 2;
 }
 
+// A mass: a positive finite number.
 bool ParseDouble(const char* text, double* value) {
   char* end = nullptr;
   *value = std::strtod(text, &end);
-  return end != text && *end == '\0';
+  return end != text && *end == '\0' && std::isfinite(*value) && *value > 0.0;
 }
 
+// A charge product: an integer of a size charges can have.
 bool ParseInt(const char* text, int* value) {
   char* end = nullptr;
+  errno = 0;
   const long v = std::strtol(text, &end, 10);
   *value = static_cast<int>(v);
-  return end != text && *end == '\0';
+  return end != text && *end == '\0' && errno == 0 && v >= -10000 && v <= 10000;
 }
 
 // Progress of CKernel::Calc: a bar that redraws itself on a terminal, else one line per q.
@@ -157,14 +164,17 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
       PrintUsage(stdout);
-      return 0;
+      return femtokit::StdoutWritten("femtokernel") ? 0 : 1;
     }
     if (arg == "--ma" || arg == "--mb" || arg == "--q1q2") {
       if (i + 1 >= argc) return UsageError("option %s needs a value", arg.c_str());
       const char* value = argv[++i];
       const bool ok =
           arg == "--q1q2" ? ParseInt(value, &q1q2) : ParseDouble(value, arg == "--ma" ? &ma : &mb);
-      if (!ok) return UsageError("bad number %s", value);
+      if (!ok)
+        return UsageError(arg == "--q1q2" ? "--q1q2 needs an integer from -10000 to 10000, not %s"
+                                          : "masses must be positive finite numbers, not %s",
+                          value);
       coulomb_option = arg;
       continue;
     }
@@ -212,7 +222,7 @@ int main(int argc, char** argv) {
                 SecondsSince(start));
     kernelwf->Write(outdir.c_str());
     delete kernelwf;
-    return 0;
+    return femtokit::StdoutWritten("femtokernel") ? 0 : 1;
   }
 
   const auto start = std::chrono::steady_clock::now();
@@ -231,7 +241,7 @@ int main(int argc, char** argv) {
     kernel->Calc_ClassCoul(ma, mb, q1q2);
   }
   std::printf("%s kernel computed in %.2f s\n", pairname.c_str(), SecondsSince(start));
-  kernel->Write(outdir.c_str());
+  kernel->Write(outdir.c_str(), pairname);
   delete kernel;
-  return 0;
+  return femtokit::StdoutWritten("femtokernel") ? 0 : 1;
 }

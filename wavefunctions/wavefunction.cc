@@ -11,11 +11,20 @@
 
 #include "config/parameter.h"
 #include "numeric/bessel.h"
+#include "numeric/checked_io.h"
 #include "numeric/fatal.h"
 #include "numeric/misc.h"
 #include "numeric/threads.h"
 #include "wavefunctions/coulwave.h"
 #include "numeric/output.h"
+
+namespace {
+
+// Highest q a wave-function grid may reach (100 GeV/c, far beyond femtoscopy): the plane
+// and partial waves tabulate out to 30 fm in steps that shrink as 1/q.
+constexpr double kMaxGridQ = 1.0e5;  // MeV/c
+
+}  // namespace
 
 CWaveFunction::CWaveFunction()
     : wepsilon(nullptr),
@@ -88,6 +97,9 @@ void CWaveFunction::ReadQArray(const char* filename) {
           i, values[i], values[i - 1]);
     }
   }
+  if (!(values[count - 1] <= kMaxGridQ))
+    femtokit::Fatal("q-array file %s: the last q value %g is beyond %g MeV/c\n", filename,
+                    values[count - 1], kMaxGridQ);
   nqmax = count;
   delete[] qarray;
   qarray = new double[nqmax];
@@ -114,6 +126,9 @@ void CWaveFunction::ParsInit(const char* parsfilename) {
   epsilon = parameter::getD(parmap, "EPSILON", -999.0);
   COULOMB = parameter::getB(parmap, "COULOMB", true);
   STRONG = parameter::getB(parmap, "STRONG", true);
+  // The matching radius, where given, is a length; 0 would match at the origin.
+  const std::string where = std::string("wave-function parameters ") + parsfilename;
+  if (parmap.count("EPSILON") != 0) femtokit::CheckPositive(epsilon, "EPSILON", where);
 
   if (delq < 0.0) {
     femtokit::Progress("will read qarray from %s\n", qarrayfilename.c_str());
@@ -127,6 +142,12 @@ void CWaveFunction::ParsInit(const char* parsfilename) {
           "(NQMAX=%d, DELQ=%g)\n",
           nqmax, delq);
     }
+    // Sizes and spacings checked before the allocation.
+    femtokit::CheckCount(parameter::getD(parmap, "NQMAX", nqmax), "NQMAX", where, 1, 10000000);
+    femtokit::CheckPositive(delq, "DELQ", where);
+    if ((nqmax - 0.5) * delq > kMaxGridQ)
+      femtokit::Fatal("%s: the q grid reaches %g MeV/c; the largest q allowed is %g MeV/c\n",
+                      where.c_str(), (nqmax - 0.5) * delq, kMaxGridQ);
     delete[] qarray;
     qarray = new double[nqmax];
     for (int i = 0; i < nqmax; i++) qarray[i] = (i + 0.5) * delq;

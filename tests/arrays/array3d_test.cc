@@ -118,14 +118,17 @@ TEST(Array3DPars, ParameterFileKeysAndPrintout) {
 TEST(Array3DFiles, WriteReadRoundTripAndRebuild) {
   ScratchDir dir;
   const std::string sub = dir / "grid/deeper";
-  std::filesystem::create_directories(sub);
-  WriteTextFile(sub + "/ix9_iy9.tmp", "1\n");  // stale file of an earlier grid
-  WriteTextFile(sub + "/keep.txt", "1\n");
+  C3DArray(10, 1.0, true, true, true).WriteArray(sub.c_str());  // an earlier, larger grid
+  // Files the grids did not write stay, whatever their names.
+  for (const char* foreign : {"keep.txt", "lx0_ly0_lz0.tmp", "ix10_iy0.tmp", "notes.tmp"})
+    WriteTextFile(sub + "/" + foreign, "1\n");
   C3DArray g(3, 0.7, 2, 1.3, 4, 0.25, false, true, false);
   FillDistinct(g);
   g.WriteArray(sub.c_str());
   EXPECT_FALSE(std::filesystem::exists(sub + "/ix9_iy9.tmp"));
-  EXPECT_TRUE(std::filesystem::exists(sub + "/keep.txt"));
+  EXPECT_FALSE(std::filesystem::exists(sub + "/ix2_iy2.tmp"));
+  for (const char* foreign : {"keep.txt", "lx0_ly0_lz0.tmp", "ix10_iy0.tmp", "notes.tmp"})
+    EXPECT_TRUE(std::filesystem::exists(sub + "/" + foreign)) << foreign;
   std::string line;
   std::getline(std::ifstream(sub + "/ix2_iy1.tmp"), line);
   EXPECT_EQ(line.size(), 4u * 18);  // nsz*nsy*nsx values "%17.10e "
@@ -152,6 +155,16 @@ TEST(Array3DFilesDeathTest, MissingShortAndUncreatableFilesAreFatal) {
   std::filesystem::remove(dir / "ix1_iy0.tmp");
   EXPECT_FATAL(g.ReadArray(dir.str().c_str()),
                "C3DArray::ReadArray: cannot read file .*/ix1_iy0.tmp\n");
+  // Values cut at the end of the file or not finite.
+  g.WriteArray(dir.str().c_str());
+  for (const char* text : {"1.0\n", "1 2.", "1 3e-", "nan 2\n", "1 1e999\n"}) {
+    WriteTextFile(dir / "ix1_iy0.tmp", text);
+    EXPECT_FATAL(g.ReadArray(dir.str().c_str()),
+                 "ix1_iy0.tmp(: value .* (cut at the end|not a finite)| is too short)")
+        << text;
+  }
+  EXPECT_FATAL(C3DArray(2000, 1.0, 2000, 1.0, 2000, 1.0, false, false, false),
+               "the grid would hold 6.4e\\+10 values");
   WriteTextFile(dir / "afile", "x\n");
   const std::string blocked = dir / "afile/sub";
   EXPECT_FATAL(g.WriteArray(blocked.c_str()),

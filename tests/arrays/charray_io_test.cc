@@ -111,6 +111,18 @@ TEST(CCHArrayFileTest, MeshMismatchAndMissingFilesAreFatal) {
                "^Reading Error: " + dir.str() + "/lx1_ly0_lz0.tmp, does not exist\n$");
   WriteTextFile(dir / "lx1_ly0_lz0.tmp", "3 1\n0.5\n");  // truncated
   EXPECT_FATAL(b.ReadAX(dir.str().c_str()), "lx1_ly0_lz0.tmp, value 2 of 3 missing\n$");
+  // Cut inside the last number, or holding a value that is no finite number.
+  for (const char* text : {"3 1\n0.5\n1\n-3.79e-", "3 1\n0.5\n1\n2", "3 1\n0.5\ninf\n2\n",
+                           "3 1\n0.5\n1e999\n2\n", "3 1\n0.5\n1,5\n2\n"}) {
+    WriteTextFile(dir / "lx1_ly0_lz0.tmp", text);
+    EXPECT_FATAL(b.ReadAX(dir.str().c_str()),
+                 "lx1_ly0_lz0.tmp: value [23] is (cut at the end|not a finite number|not a number)")
+        << text;
+  }
+  // Failed writes (a full device) are reported, not left as a short file.
+  if (std::filesystem::exists("/dev/full")) {
+    EXPECT_FATAL(a.WriteShort("/dev/full", 2), "^cannot write /dev/full: No space left on device");
+  }
   // Writing where a directory cannot be made, or into a path that is a file.
   WriteTextFile(dir / "plainfile", "x\n");
   const std::string bad = dir / "plainfile/sub";

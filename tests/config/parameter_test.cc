@@ -99,13 +99,34 @@ TEST(ParameterFile, ReadsTypedLines) {
   EXPECT_EQ(pars, expected);
 }
 
-TEST(ParameterFile, LineOf100CharactersEndsTheReading) {
+TEST(ParameterFile, LongLinesHideNoKeys) {
   ScratchDir dir;
-  WriteTextFile(dir / "pars.dat", "int A 1" + std::string(92, ' ') + "\nint B 2" +
-                                      std::string(93, ' ') + "\nint C 3\n");
+  WriteTextFile(dir / "pars.dat", "# " + std::string(5000, 'c') + "\nint A 1" +
+                                      std::string(200, ' ') + "\nint B 2\n");
   parameter_map pars;
   parameter::ReadParsFromFile(pars, dir / "pars.dat");
-  EXPECT_EQ(pars, (parameter_map{{"A", "1"}}));
+  EXPECT_EQ(pars, (parameter_map{{"A", "1"}, {"B", "2"}}));
+}
+
+// Values that cannot mean anything, and a directory given as the file, are refused with the
+// file, key and value named.
+TEST(ParameterFileDeathTest, MeaninglessValuesAndDirectoriesAreFatal) {
+  ScratchDir dir;
+  const std::pair<const char*, const char*> cases[] = {
+      {"int SEED 99999999999\n", "int SEED = 99999999999 is beyond the range of an int"},
+      {"bool B -4294967297\n", "int B = -4294967297 is beyond the range of an int"},
+      {"double R inf\n", "double R = inf is not a finite number"},
+      {"double R nan\n", "double R = nan is not a finite number"},
+      {"double R 1e999\n", "double R = 1e999 is not a finite number"}};
+  for (const auto& [text, message] : cases) {
+    WriteTextFile(dir / "pars.dat", text);
+    parameter_map pars;
+    EXPECT_FATAL(parameter::ReadParsFromFile(pars, dir / "pars.dat"),
+                 std::string("parameter file .*pars.dat: ") + message)
+        << text;
+  }
+  parameter_map pars;
+  EXPECT_FATAL(parameter::ReadParsFromFile(pars, dir.str()), "parameter file .* is a directory");
 }
 
 TEST(ParameterFileDeathTest, MissingFileIsFatal) {

@@ -30,8 +30,10 @@ int RunFit3D(const ScratchDir& dir, const std::string& args, std::string* out) {
 TEST(FemtoFit3D, RecoversTheRadiiOfTheKnownSourceAndRejectsBadOptions) {
   ScratchDir dir;
   std::string out;
-  for (const char* bad : {"--radii 3 -1 2", "--sideways", "--newton 0.5", "--newton 1e10",
-                          "--newton 2x", "--newton -1", "--newton 99999999999"})
+  for (const char* bad :
+       {"--radii 3 -1 2", "--sideways", "--newton 0.5", "--newton 1e10", "--newton 2x",
+        "--newton -1", "--newton 99999999999", "--radii 1e-300 3 3", "--radii 3 3 inf",
+        "--start 1e300 3", "--lambda nan", "--start 0.7 50"})
     EXPECT_EQ(RunFit3D(dir, bad, &out), 2) << bad;
   EXPECT_EQ(RunFit3D(dir, "--help", &out), 0);
   EXPECT_NE(out.find("fit/truth: lambda F/T"), std::string::npos) << out;
@@ -48,6 +50,34 @@ TEST(FemtoFit3D, RecoversTheRadiiOfTheKnownSourceAndRejectsBadOptions) {
     EXPECT_EQ(v[2 * i + 1], expected[i]);
     EXPECT_CLOSE(v[2 * i], expected[i], 0.02) << "parameter " << i;
   }
+  EXPECT_NE(out.find("\nfit converged: chi^2/ndof = ", at), std::string::npos);
+}
+
+// Runs that cannot give a result end with a message and a status that says so: no scratch
+// directory (status 1), standard output on a full disk (1), no fit run (3, not converged).
+TEST(FemtoFit3D, FailuresEndWithTheirStatus) {
+  ScratchDir dir;
+  const std::pair<const char*, int> cases[] = {
+      {"TMPDIR=/nonexistent/dir", 1}, {"TMPDIR=/dev/null", 1}, {"--newton 0", 3}};
+  for (const auto& [args, status] : cases) {
+    const std::string arg = args;
+    const bool env = arg.rfind("TMPDIR", 0) == 0;
+    const std::string command = "cd '" + dir.str() + "' && " + (env ? arg + " " : "") + "'" +
+                                FEMTOKIT_BIN_DIR + "/femtofit3d' " + (env ? "" : arg) +
+                                " >out.txt 2>err.txt";
+    const int raw = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, status) << args;
+    std::stringstream out, err;
+    out << std::ifstream(dir / "out.txt").rdbuf();
+    err << std::ifstream(dir / "err.txt").rdbuf();
+    const std::string text = out.str() + err.str();
+    EXPECT_NE(text.find(status == 3 ? "fit NOT converged: " : "femtofit3d: "), std::string::npos)
+        << args << text;
+  }
+  const int raw = std::system(
+      ("'" + std::string(FEMTOKIT_BIN_DIR) + "/femtofit3d' --newton 1 >/dev/full 2>/dev/null")
+          .c_str());
+  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
 }
 
 }  // namespace

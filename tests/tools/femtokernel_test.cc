@@ -81,7 +81,8 @@ TEST(FemtoKernel, UsageErrorsAndWarnings) {
   const std::pair<const char*, const char*> errors[] = {
       {"", "femtokernel: missing PAIR\nusage: femtokernel"},
       {"xx a b c", "femtokernel: unknown pair xx\n"},
-      {"--q1q2 x classcoul k.dat out", "femtokernel: bad number x\n"},
+      {"--q1q2 x classcoul k.dat out",
+       "femtokernel: --q1q2 needs an integer from -10000 to 10000, not x\n"},
       {"--ma 139.57 purehbt k.dat out", "femtokernel: option --ma applies to classcoul only\n"}};
   for (const auto& [args, text] : errors) {
     const ProgramRun run = RunFemtoKernel(dir, args);
