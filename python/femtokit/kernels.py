@@ -54,6 +54,9 @@ class Kernel:
         with parameter_file(pars) as (path, _):
             self._obj = _core.Kernel(path)
         self.parameters = pars
+        self.pair = None
+        """What filled the table (a pair name, "purehbt", "purefermion", "classcoul"); the
+        kernel directory's manifest names it."""
 
     @classmethod
     def from_wavefunction(cls, wavefunction, parsfile=None, **grid):
@@ -101,24 +104,30 @@ class Kernel:
         return k
 
     def write(self, dirname):
-        """Writes the kernel directory (created if needed), one file per (ell, q)."""
-        self._obj._write(os.fspath(dirname))
+        """Writes the kernel directory (created if needed), one file per (ell, q), each
+        atomically, and last a manifest (grid, what filled the table, file count) by which a
+        reader tells a complete table from a partial one."""
+        self._obj._write(os.fspath(dirname), self.pair or "")
 
     def compute(self, wavefunction):
         """Fills the table from a femtokit.WaveFunction (GIL released)."""
         self._obj.compute(_wavefunction(wavefunction))
+        self.pair = wavefunction.pair
 
     def compute_purehbt(self):
         """Fills the identical-boson plane-wave kernel."""
         self._obj.compute_purehbt()
+        self.pair = "purehbt"
 
     def compute_purefermion(self):
         """Fills the free identical-fermion (spin-averaged) kernel."""
         self._obj.compute_purefermion()
+        self.pair = "purefermion"
 
     def compute_classcoul(self, ma, mb, q1q2):
         """Fills the classical Coulomb kernel (ma, mb in MeV, q1q2 the charge product)."""
         self._obj.compute_classcoul(float(ma), float(mb), int(q1q2))
+        self.pair = "classcoul"
 
     lmax = property(lambda self: self._obj.lmax, doc="Highest ell.")
     nqmax = property(lambda self: self._obj.nqmax, doc="Number of q points.")

@@ -163,10 +163,16 @@ centres q_iq = (iq+0.5) delq (MeV/c), r_ir = (ir+0.5) delr (fm); see femtokit.Ke
           })
       .def("_psi2", &LookupPsi2<CKernel>)
       .def("_read", [](CKernel& k, const std::string& dir) { SafeRead(k, dir, ZeroKernel); })
-      .def("_write", [](CKernel& k, const std::string& dir) {
-        WithoutGIL unlocked;
-        k.Write(dir.c_str());
-      });
+      .def(
+          "_write",
+          [](CKernel& k, const std::string& dir, const std::string& pair) {
+            WithoutGIL unlocked;
+            if (pair.empty())
+              k.Write(dir.c_str());
+            else
+              k.Write(dir.c_str(), pair);
+          },
+          py::arg("dir"), py::arg("pair") = "");
 
   py::class_<CKernelWF>(m, "Kernel3D", R"doc(
 Compiled three-dimensional kernel: |psi(q, r, cos theta)|^2 - 1 tabulated on

@@ -69,7 +69,7 @@ def test_fatal_or_bad_input_raises(tmp_path, name, error, action):
 def test_failed_kernel_read_leaves_no_half_table(tmp_path):
     good = fk.Kernel.purehbt(nqmax=3, delq=4.0, nrmax=4, delr=0.5, lmax=0)
     good.write(tmp_path)
-    os.remove(tmp_path / sorted(os.listdir(tmp_path))[-1])  # the last q file
+    os.remove(tmp_path / sorted(n for n in os.listdir(tmp_path) if n.startswith("ell"))[-1])
     k = fk.Kernel(nqmax=3, delq=4.0, nrmax=4, delr=0.5, lmax=0)
     k.table = good.table
     with pytest.raises(FileNotFoundError, match="ell0_q0010.00"):
