@@ -2,6 +2,7 @@
 #define FEMTOKIT_ANALYSIS_FIT_H
 
 // Fitting analysis models to measured correlation functions.
+// Meaning of the errors (one sigma; the legacy Newton convention): docs/conventions.md.
 //
 // An Analysis holds one or more data sets, each with its model; parameters are
 // shared by name across the sets (a set keeps its own by renaming, model.h), and

@@ -1,7 +1,7 @@
 #ifndef FEMTOKIT_KERNEL_KERNEL_H
 #define FEMTOKIT_KERNEL_KERNEL_H
 
-// Angular projections of a two-particle kernel,
+// Angular projections of a two-particle kernel (conventions: docs/conventions.md),
 //
 //   K_ell(q, r) = 1/2 int_{-1}^{1} (|psi(q, r, cos theta)|^2 - 1) P_ell(cos theta) dcos theta,
 //

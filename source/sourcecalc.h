@@ -2,6 +2,7 @@
 #define FEMTOKIT_SOURCE_SOURCECALC_H
 
 // Source calculators: fill a source array S(r) from named model parameters.
+// Normalisation, radius convention and frame: docs/conventions.md.
 //
 // S(r) is the distribution of the pair's relative separation r (fm), in fm^-3,
 // normalised so that 4 pi int r^2 S_000(r) dr is the fraction of correlated

@@ -2,6 +2,7 @@
 #define FEMTOKIT_WAVEFUNCTIONS_WAVEFUNCTION_H
 
 // Base of the two-particle relative wave functions.
+// Conventions (q, units, cos theta, spin weights, symmetrisation): docs/conventions.md.
 //
 // Owns the relative-momentum grid (q, MeV/c, half the momentum difference in
 // the pair rest frame), one Coulomb plane wave per grid point, one Coulomb
