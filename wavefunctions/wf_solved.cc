@@ -312,54 +312,64 @@ cdouble CWaveFunction_solved::Correction(const Slot& slot, int iq, double r,
   return outer_[slot.radial->Ell() * nqmax + iq].At(r) * (sol.e - 1.0);
 }
 
-double CWaveFunction_solved::NucleonNucleon(int iq, double r, double ctheta, cdouble S,
-                                            cdouble A, const CubicWeights& shared) const {
-  const cdouble d1S0 = Correction(slots_[0], iq, r, shared);
-  const cdouble d3P0 = Correction(slots_[1], iq, r, shared);
-  const cdouble d3P1 = Correction(slots_[2], iq, r, shared);
-  const cdouble d3P2 = Correction(slots_[3], iq, r, shared);
-  SpinSum::Corrections d;
-  d.d0 = d1S0;
-  d.d1 = 0.5 * (d3P1 + d3P2);
-  d.d2 = 0.5 * (d3P1 - d3P2);
-  d.d3 = (2.0 * d3P2 + d3P0) / 3.0;
-  d.d4 = (d3P2 - d3P0) / 3.0;
-  return SpinSum::PsiSquared(S, A, d, ctheta);
+double CWaveFunction_solved::CalcPsiSquared(int iq, double r, double ctheta) {
+  double psisquared;
+  CalcPsiSquaredAngles(iq, r, &ctheta, 1, &psisquared);
+  return psisquared;
 }
 
-double CWaveFunction_solved::CalcPsiSquared(int iq, double r, double ctheta) {
-  // One set of interpolation weights for every wave on the common grid (no upper clamp here:
-  // Correction checks the stencil against each wave's table).
+void CWaveFunction_solved::CalcPsiSquaredAngles(int iq, double r, const double* ctheta, int n,
+                                                double* psisquared) {
+  // The radial corrections depend on (q, r) only: one set for every angle. One set of
+  // interpolation weights for every wave on the common grid (no upper clamp here: Correction
+  // checks the stencil against each wave's table).
   const CubicWeights shared = Weights(r / shared_step_, std::numeric_limits<int>::max() / 2);
-  const cdouble pplus = planewave[iq]->planewave(r, ctheta);
-  if (!pair_.identical) {
+  std::vector<cdouble> d(slots_.size());
+  for (size_t s = 0; s < slots_.size(); s++) d[s] = Correction(slots_[s], iq, r, shared);
+  const cdouble *pplus, *pminus;
+  PlaneWavesPlusMinus(iq, r, ctheta, n, &pplus, &pminus);
+  const double root2 = std::sqrt(2.0);
+  SpinSum::Corrections nn;
+  if (pair_.identical && pair_.nucleon_nucleon) {
+    // 1S0, 3P0, 3P1, 3P2 into the singlet and the three triplet projections.
+    nn.d0 = d[0];
+    nn.d1 = 0.5 * (d[2] + d[3]);
+    nn.d2 = 0.5 * (d[2] - d[3]);
+    nn.d3 = (2.0 * d[3] + d[1]) / 3.0;
+    nn.d4 = (d[3] - d[1]) / 3.0;
+  }
+  for (int i = 0; i < n; i++) {
+    const double c = ctheta[i];
+    if (!pair_.identical) {
+      double result = 0.0;
+      size_t s = 0;
+      for (const femtokit::SolvedChannel& ch : pair_.channels) {
+        cdouble psi = pplus[i];
+        for (size_t w = 0; w < ch.waves.size(); w++, s++) {
+          const int ell = ch.waves[w].ell;
+          psi += (ell + 0.5) * IPow(ell) * Legendre(ell, c) * d[s];
+        }
+        result += ch.weight * std::norm(psi);
+      }
+      psisquared[i] = result;
+      continue;
+    }
+    const cdouble S = (pplus[i] + pminus[i]) / root2;
+    const cdouble A = (pplus[i] - pminus[i]) / root2;
+    if (pair_.nucleon_nucleon) {
+      psisquared[i] = SpinSum::PsiSquared(S, A, nn, c);
+      continue;
+    }
     double result = 0.0;
     size_t s = 0;
     for (const femtokit::SolvedChannel& ch : pair_.channels) {
-      cdouble psi = pplus;
+      cdouble psi = ch.spin % 2 == 0 ? S : A;
       for (size_t w = 0; w < ch.waves.size(); w++, s++) {
         const int ell = ch.waves[w].ell;
-        psi += (ell + 0.5) * IPow(ell) * Legendre(ell, ctheta) * Correction(slots_[s], iq, r, shared);
+        psi += root2 * (ell + 0.5) * IPow(ell) * Legendre(ell, c) * d[s];
       }
       result += ch.weight * std::norm(psi);
     }
-    return result;
+    psisquared[i] = result;
   }
-  const cdouble pminus = planewave[iq]->planewave(r, -ctheta);
-  const double root2 = std::sqrt(2.0);
-  const cdouble S = (pplus + pminus) / root2;
-  const cdouble A = (pplus - pminus) / root2;
-  if (pair_.nucleon_nucleon) return NucleonNucleon(iq, r, ctheta, S, A, shared);
-  double result = 0.0;
-  size_t s = 0;
-  for (const femtokit::SolvedChannel& ch : pair_.channels) {
-    cdouble psi = ch.spin % 2 == 0 ? S : A;
-    for (size_t w = 0; w < ch.waves.size(); w++, s++) {
-      const int ell = ch.waves[w].ell;
-      psi += root2 * (ell + 0.5) * IPow(ell) * Legendre(ell, ctheta) *
-             Correction(slots_[s], iq, r, shared);
-    }
-    result += ch.weight * std::norm(psi);
-  }
-  return result;
 }

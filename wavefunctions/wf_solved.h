@@ -91,6 +91,11 @@ class CWaveFunction_solved : public CWaveFunction {
   CWaveFunction_solved(const char* parsfilename, femtokit::SolvedPair pair);
 
   double CalcPsiSquared(int iq, double r, double ctheta) override;
+  // The radial corrections once per (q, r), then every angle; safe from several threads.
+  void CalcPsiSquaredAngles(int iq, double r, const double* ctheta, int n,
+                            double* psisquared) override;
+  // Identical particles: the symmetrised |psi|^2 is even under r -> -r (ctheta -> -ctheta).
+  bool PsiSquaredIsEven() const override { return pair_.identical; }
 
   const femtokit::SolvedPair& Pair() const { return pair_; }
   // The solution of wave `wave` of channel `channel` at grid point iq (phases in radians).
@@ -113,8 +118,6 @@ class CWaveFunction_solved : public CWaveFunction {
   // D(r) of a slot at grid point iq; shared holds the cubic weights of r on the common grid.
   std::complex<double> Correction(const Slot& slot, int iq, double r,
                                   const CubicWeights& shared) const;
-  double NucleonNucleon(int iq, double r, double ctheta, std::complex<double> S,
-                        std::complex<double> A, const CubicWeights& shared) const;
   const Slot* Find(int channel, int wave) const;
 
   // R_ell(r) = e^{-i sigma_ell} (F + iG)(x, eta) / x, tabulated from r0 to r1 (fm) every
