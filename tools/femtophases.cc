@@ -2,10 +2,11 @@
 //
 //   femtophases PAIR WF_PARAMETERS
 //
-// PAIR is a pair with exact radial waves ("pp", "nn", "plambda", "pomega", "potential" with
+// PAIR is a pair with exact radial waves ("pp", "nn", "np", "plambda", "pomega", "potential" with
 // POTENTIALFILE in WF_PARAMETERS); its q grid comes from WF_PARAMETERS. Per wave a block
 //   # pair PAIR channel NAME (spin S, weight W) wave NAME ell L, matching radius R fm
-//   # a = A fm, r0 = R0 fm                      (s waves; nuclear sign, Coulomb-modified if charged)
+//   # a = A fm, r0 = R0 fm                      (s waves, also the 3S1 of 3S1-3D1; nuclear sign,
+//                                               Coulomb-modified if charged)
 //   q[MeV/c]  delta[deg]                        (single waves)
 //   q[MeV/c]  delta[deg]  delta2[deg]  eps[deg] (tensor-coupled pairs, nuclear-bar phases)
 // on standard output; phases lie in (-90, 90] degrees. Exit status 0 on success, 2 on a usage
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
       std::printf("# pair %s channel %s (spin %d, weight %g) wave %s ell %d, matching radius %g fm\n",
                   pair.name.c_str(), ch.name.c_str(), ch.spin, ch.weight, ch.waves[w].name.c_str(),
                   radial.Ell(), radial.MatchingRadius());
-      if (radial.Ell() == 0 && ch.waves[w].potential != nullptr && !radial.Coupled()) {
+      if (radial.Ell() == 0 && ch.waves[w].potential != nullptr) {
         const femtokit::EffectiveRange er = femtokit::EffectiveRangeParameters(radial);
         std::printf("# a = %.4f fm, r0 = %.4f fm\n", er.a, er.r0);
       }

@@ -44,6 +44,8 @@ const std::vector<PairInfo>& Pairs() {
        MakeSolved<ReidProtonProton>},
       {"nn", "neutron-neutron: Reid93 (1S0, 3P0, 3P1, 3P2-3F2), exact radial waves",
        MakeSolved<ReidNeutronNeutron>},
+      {"np", "neutron-proton: Reid93, every wave up to J = 2 (3S1-3D1, 3P2-3F2 coupled)",
+       MakeSolved<ReidNeutronProton>},
       {"plambda", "proton-Lambda: Usmani-type potential, s waves", MakeSolved<UsmaniProtonLambda>},
       {"pomega", "proton-Omega-: HAL QCD N-Omega 5S2 potential and Coulomb",
        MakeSolved<HalProtonOmega>},

@@ -1,6 +1,8 @@
 #include "wavefunctions/wf_solved.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <exception>
 #include <limits>
 #include <filesystem>
@@ -46,6 +48,29 @@ SolvedPair ReidProtonProton() {
 
 SolvedPair ReidNeutronNeutron() {
   return ReidPair("nn", constants::kMassNeutron, 0, "NN");
+}
+
+SolvedPair ReidNeutronProton() {
+  SolvedPair pair;
+  pair.name = "np";
+  pair.m1 = constants::kMassNeutron;
+  pair.m2 = constants::kMassProton;
+  // Isospin follows from the wave name inside creid93: (S + ell + I) odd.
+  pair.channels = {{"singlet",
+                    0,
+                    0.25,
+                    {{"1S0", 0, 0, Reid("1S0", "NP")},
+                     {"1P1", 1, 1, Reid("1P1", "NP")},
+                     {"1D2", 2, 2, Reid("1D2", "NP")}}},
+                   {"triplet",
+                    1,
+                    0.75,
+                    {{"3S1-3D1", 0, 1, Reid("3C1", "NP"), 1},  // the deuteron
+                     {"3P0", 1, 0, Reid("3P0", "NP")},
+                     {"3P1", 1, 1, Reid("3P1", "NP")},
+                     {"3P2-3F2", 1, 2, Reid("3C2", "NP")},
+                     {"3D2", 2, 2, Reid("3D2", "NP")}}}};
+  return pair;
 }
 
 SolvedPair UsmaniProtonLambda() {
@@ -105,6 +130,7 @@ SolvedPair ReadSolvedPair(const std::string& filename) {
       const std::string w = c + "W" + std::to_string(j) + "_";
       SolvedWave wave;
       wave.ell = parameter::getI(pars, w + "L", 0);
+      wave.j = parameter::getI(pars, w + "J", -1);
       wave.name = parameter::getS(pars, w + "NAME", "L=" + std::to_string(wave.ell));
       wave.potential =
           ReadPotential(pars, w, std::filesystem::path(filename).parent_path().string());
@@ -187,6 +213,19 @@ cdouble CWaveFunction_solved::OuterWave::At(double r) const {
   return Cubic(values_, kStep, r - r0_);
 }
 
+std::unique_ptr<const femtokit::TripletSpinSum> CWaveFunction_solved::MakeTripletSum(
+    const femtokit::SolvedChannel& ch) const {
+  if (pair_.identical || ch.spin != 1) return nullptr;
+  std::vector<femtokit::TripletSpinSum::Wave> waves;
+  for (const femtokit::SolvedWave& w : ch.waves)
+    if (w.j >= 0) waves.push_back({w.ell, w.j});
+  if (waves.empty()) return nullptr;
+  if (waves.size() != ch.waves.size())
+    Fatal("pair %s: channel %s gives J for some waves only; give it for all or none\n",
+          pair_.name.c_str(), ch.name.c_str());
+  return std::make_unique<const femtokit::TripletSpinSum>(waves);
+}
+
 CWaveFunction_solved::CWaveFunction_solved(const char* parsfilename, femtokit::SolvedPair pair)
     : CWaveFunction(), pair_(std::move(pair)) {
   ParsInit(parsfilename);
@@ -217,6 +256,8 @@ CWaveFunction_solved::CWaveFunction_solved(const char* parsfilename, femtokit::S
        pair_.channels[1].waves.size() != 3))
     Fatal("pair %s: a nucleon-nucleon pair needs the channels 1S0 and 3P0, 3P1, 3P2\n",
           pair_.name.c_str());
+
+  for (const femtokit::SolvedChannel& ch : pair_.channels) triplet_.push_back(MakeTripletSum(ch));
 
   m1 = pair_.m1;
   m2 = pair_.m2;
@@ -278,9 +319,35 @@ CWaveFunction_solved::CWaveFunction_solved(const char* parsfilename, femtokit::S
     }
   }
   if (failure) std::rethrow_exception(failure);
+  for (Slot& slot : slots_) {
+    const int bound = pair_.channels[slot.channel].waves[slot.wave].bound_states;
+    if (bound > 0) ContinuePhases(bound, slot.radial->Coupled(), &slot.solutions);
+  }
   for (int s = 0; s < nslots; s++)
     for (int iq = 0; iq < nqmax; iq++) delta[s][iq] = slots_[s].solutions[iq].delta;
   femtokit::Progress("%s: %d waves solved at %d q points\n", pair_.name.c_str(), nslots, nqmax);
+}
+
+void CWaveFunction_solved::ContinuePhases(int bound, bool coupled,
+                                          std::vector<WaveSolution>* solutions) const {
+  std::vector<int> order(nqmax);
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(), [&](int a, int b) { return qarray[a] < qarray[b]; });
+  const double pi = femtokit::constants::kPi;
+  double previous = bound * pi;
+  bool first = true;
+  for (const int iq : order) {
+    WaveSolution& s = (*solutions)[iq];
+    // Near threshold delta = n pi - k a (a > 0 for a shallow bound state): the first point lies
+    // in (n pi - pi, n pi]; every later one is the branch nearest to its predecessor.
+    const double turns = first ? std::ceil((s.delta - bound * pi) / pi)
+                               : std::round((s.delta - previous) / pi);
+    s.delta -= turns * pi;
+    // (delta + pi, -epsilon) is the same S matrix as (delta, epsilon).
+    if (coupled && std::fmod(std::fabs(turns), 2.0) == 1.0) s.mixing = -s.mixing;
+    previous = s.delta;
+    first = false;
+  }
 }
 
 const CWaveFunction_solved::Slot* CWaveFunction_solved::Find(int channel, int wave) const {
@@ -343,7 +410,13 @@ void CWaveFunction_solved::CalcPsiSquaredAngles(int iq, double r, const double* 
     if (!pair_.identical) {
       double result = 0.0;
       size_t s = 0;
-      for (const femtokit::SolvedChannel& ch : pair_.channels) {
+      for (size_t ic = 0; ic < pair_.channels.size(); ic++) {
+        const femtokit::SolvedChannel& ch = pair_.channels[ic];
+        if (triplet_[ic]) {
+          result += ch.weight * triplet_[ic]->PsiSquared(pplus[i], &d[s], c);
+          s += ch.waves.size();
+          continue;
+        }
         cdouble psi = pplus[i];
         for (size_t w = 0; w < ch.waves.size(); w++, s++) {
           const int ell = ch.waves[w].ell;

@@ -23,6 +23,9 @@
 // the triplet with 3P0, 3P1, 3P2 as its waves j = 0, 1, 2) split the triplet P wave by J with the
 // spin sum of spinsum.h; the 3P2 radial wave is the ell = 1 part of the coupled 3P2-3F2 solution
 // (its 3F2 admixture, of relative size epsilon_2 < 2 degrees up to 50 MeV, is left out).
+// Distinct particles: a spin-1 channel whose waves all carry their J (j >= 0) is summed over
+// the spin projections with the Clebsch-Gordan couplings of tripletsum.h (exact for uncoupled
+// waves; several J of one ell allowed); the waves of other channels enter as written above.
 //
 // Parameter-file keys (CWaveFunction::ParsInit: NQMAX, DELQ, QARRAYFILENAME, STRONG, COULOMB;
 // EPSILON is not used) plus RMATCH (fm, 0: per wave from the potential's range) and SOLVERSTEP
@@ -36,6 +39,7 @@
 
 #include "wavefunctions/potentials.h"
 #include "wavefunctions/radialsolver.h"
+#include "wavefunctions/tripletsum.h"
 #include "wavefunctions/wavefunction.h"
 
 namespace femtokit {
@@ -43,8 +47,14 @@ namespace femtokit {
 struct SolvedWave {
   std::string name;  // e.g. "1S0", "3P2"
   int ell = 0;       // ell of the wave (the lower one of a coupled pair)
-  int j = -1;        // total J where the spin sum needs it (nucleon-nucleon triplet), else -1
+  int j = -1;        // total J where the spin sum needs it (nucleon-nucleon triplet, the
+                     // triplet of a distinct pair split by J), else -1
   std::shared_ptr<const Potential> potential;
+  // Bound states n of the (lower) wave. With n > 0 its phases are reported on Levinson's branch,
+  // continued along the q grid from delta(0) = n 180 deg (the first grid point in
+  // (n 180 - 180, n 180] deg, each next one within 90 deg of its predecessor; a coupled pair's
+  // epsilon changes sign with every half turn added). Else phases lie in (-90, 90] deg.
+  int bound_states = 0;
 };
 
 struct SolvedChannel {
@@ -66,6 +76,14 @@ struct SolvedPair {
 // Reid93 with point Coulomb for two protons, and for two neutrons (1S0, 3P0, 3P1, 3P2-3F2).
 SolvedPair ReidProtonProton();
 SolvedPair ReidNeutronNeutron();
+// Reid93 for a neutron and a proton (distinct, no Coulomb), every wave up to J = 2:
+// singlet (1/4) 1S0, 1P1, 1D2; triplet (3/4) 3S1-3D1, 3P0, 3P1, 3P2-3F2, 3D2, summed over spin
+// projections with their J. Approximated in |psi|^2: of the coupled pairs only the radial wave
+// fed by and ending in the lower ell enters (3S1 of 3S1-3D1, 3P2 of 3P2-3F2): the tensor
+// admixtures (relative size epsilon_1, epsilon_2: below 2.5 degrees up to T_lab = 50 MeV) and
+// the 3D1 and 3F2 waves are free, as are all waves with J >= 3. The phases of the coupled pairs
+// (delta, delta2, epsilon) are solved exactly; 3S1 (the deuteron channel) on Levinson's branch.
+SolvedPair ReidNeutronProton();
 // Lambda-proton, Usmani-type potential, the femtoscopy parameter set (vbar 6.2 MeV, v_sigma
 // 0.25 MeV, Wc 2137 MeV, core radius 0.5 fm, diffuseness 0.2 fm, m 0.7 fm^-1, c 2 fm^-2),
 // s waves: singlet 1/4, triplet 3/4.
@@ -77,7 +95,8 @@ SolvedPair HalProtonOmega();
 
 // A pair from a potential parameter file: NAME (string), M1, M2 (MeV), Q1Q2 (int), IDENTICAL
 // (bool), NCHANNELS, and per channel i: Ci_WEIGHT, Ci_SPIN, Ci_NWAVES (default 1); per wave j
-// Ci_Wj_L and the potential keys under the prefix "Ci_Wj_" (ReadPotential; a potential table
+// Ci_Wj_L, optionally Ci_Wj_J (total J of a spin-1 channel's wave, see above), and the
+// potential keys under the prefix "Ci_Wj_" (ReadPotential; a potential table
 // named relative to the pair file's directory). Fatal when the
 // file is missing, a key is missing, or NCHANNELS < 1.
 SolvedPair ReadSolvedPair(const std::string& filename);
@@ -119,6 +138,11 @@ class CWaveFunction_solved : public CWaveFunction {
   std::complex<double> Correction(const Slot& slot, int iq, double r,
                                   const CubicWeights& shared) const;
   const Slot* Find(int channel, int wave) const;
+  // Levinson's branch for a wave with `bound` bound states (see SolvedWave::bound_states).
+  void ContinuePhases(int bound, bool coupled, std::vector<femtokit::WaveSolution>* solutions) const;
+  // The triplet spin sum of a channel when it needs one (see above), else null.
+  std::unique_ptr<const femtokit::TripletSpinSum> MakeTripletSum(
+      const femtokit::SolvedChannel& ch) const;
 
   // R_ell(r) = e^{-i sigma_ell} (F + iG)(x, eta) / x, tabulated from r0 to r1 (fm) every
   // 0.05 fm with cubic interpolation (relative error ~ (k h)^4 / 100), direct beyond r1.
@@ -142,6 +166,8 @@ class CWaveFunction_solved : public CWaveFunction {
   double shared_step_ = 0.01;  // fm, the solver grid of every wave
   std::vector<OuterWave> outer_;  // [ell * nqmax + iq]
   std::vector<Slot> slots_;
+  // Per channel: the triplet spin sum of a distinct pair's spin-1 channel split by J, else null.
+  std::vector<std::unique_ptr<const femtokit::TripletSpinSum>> triplet_;
 };
 
 #endif  // FEMTOKIT_WAVEFUNCTIONS_WF_SOLVED_H

@@ -127,14 +127,14 @@ def lednicky_cf(q, R, pair):
 
 
 def phase_shifts(pair, **wavefunction):
-    """Phase shifts of a pair with exact radial waves ("pp", "nn", "plambda", "pomega",
+    """Phase shifts of a pair with exact radial waves ("pp", "nn", "np", "plambda", "pomega",
     "potential" with potentialfile=...), as femtophases prints them.
 
     pair is a name (the wave function is built with the keywords of femtokit.WaveFunction,
     e.g. q=[...] or nqmax, delq) or a femtokit.WaveFunction. Returns one dict per wave:
     channel, spin, weight, wave, ell, coupled, matching_radius (fm), q (MeV/c), delta
     (degrees, in (-90, 90]), and for coupled waves delta2 and mixing (degrees); s waves with a
-    potential also a and r0 (fm; nuclear sign, Coulomb-modified when charged). A pair without
+    potential (also the 3S1 of a coupled 3S1-3D1) a and r0 (fm; nuclear sign, Coulomb-modified when charged). A pair without
     radial waves raises ValueError.
     """
     from .wavefunctions import WaveFunction

@@ -18,8 +18,8 @@ constexpr double kDegrees = 180.0 / femtokit::constants::kPi;
 py::list PhaseShifts(const WaveFunction& w) {
   const auto* solved = dynamic_cast<const CWaveFunction_solved*>(w.wf.get());
   if (solved == nullptr)
-    throw py::value_error("pair " + w.pair + " has no radial waves of its own (use pp, nn, plambda, pomega "
-                          "or potential)");
+    throw py::value_error("pair " + w.pair + " has no radial waves of its own (use pp, nn, np, plambda, "
+                          "pomega or potential)");
   const femtokit::SolvedPair& pair = solved->Pair();
   const int nq = w.wf->GetNQMAX();
   py::list out;
@@ -49,7 +49,7 @@ py::list PhaseShifts(const WaveFunction& w) {
         d["delta2"] = delta2;
         d["mixing"] = mixing;
       }
-      if (radial.Ell() == 0 && ch.waves[iw].potential != nullptr && !radial.Coupled()) {
+      if (radial.Ell() == 0 && ch.waves[iw].potential != nullptr) {
         const femtokit::EffectiveRange er = femtokit::EffectiveRangeParameters(radial);
         d["a"] = er.a;
         d["r0"] = er.r0;

@@ -87,6 +87,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ErRow{"nn1S0", std::make_shared<femtokit::Reid93Wave>("1S0", "NN"),
               constants::kMassNeutron, constants::kMassNeutron, 0, -17.5, 2.84, 0.1},
+        // np: Noyes and Lipinski 1971 (interactions sheet), a = -23.715, r0 = 2.73 fm; triplet
+        // (bound: a > 0) a_t = 5.419 fm, r_t = 1.753 fm (standard np values; Reid93 fits them).
+        ErRow{"np1S0", std::make_shared<femtokit::Reid93Wave>("1S0", "NP"),
+              constants::kMassNeutron, constants::kMassProton, 0, -23.715, 2.73, 0.1},
+        ErRow{"np3S1", std::make_shared<femtokit::Reid93Wave>("3C1", "NP"),
+              constants::kMassNeutron, constants::kMassProton, 0, 5.419, 1.753, 0.05},
         ErRow{"pp1S0Coulomb", std::make_shared<femtokit::Reid93Wave>("1S0", "PP"),
               constants::kMassProton, constants::kMassProton, 1, -7.823, 2.794, 0.02},
         ErRow{"pLambdaSinglet", UsmaniA(6.2 + 0.75 * 0.25), 938.272, 1115.683, 0, -2.88, 2.87,

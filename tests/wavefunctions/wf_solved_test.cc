@@ -118,7 +118,7 @@ TEST_P(SolvedPairs, ContinuousInRAndUnitary) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ByName, SolvedPairs,
-                         ::testing::Values("pp", "nn", "plambda", "pomega"));
+                         ::testing::Values("pp", "nn", "np", "plambda", "pomega"));
 
 TEST(SolvedPairFile, Reads) {
   ScratchDir dir;
