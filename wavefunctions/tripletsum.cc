@@ -60,14 +60,15 @@ TripletSpinSum::TripletSpinSum(const std::vector<Wave>& waves) {
         Fatal("triplet spin sum: wave ell=%d J=%d given twice\n", wave.ell, wave.j);
     ellmax_ = std::max(ellmax_, wave.ell);
     const double norm = std::sqrt(4.0 * constants::kPi * (2.0 * wave.ell + 1.0)) / 2.0;
-    for (int m = -1; m <= 1; m++)
+    // Row m = -1 mirrors row m = +1 (see PsiSquared): not stored.
+    for (int m = 0; m <= 1; m++)
       for (int mp = -1; mp <= 1; mp++) {
         const int big_m = m - mp;
         const double cg = ClebschGordan(wave.ell, 0, 1, m, wave.j, m) *
                           ClebschGordan(wave.ell, big_m, 1, mp, wave.j, m);
         if (cg == 0.0) continue;
         const double y_sign = (big_m < 0 && big_m % 2 != 0) ? -1.0 : 1.0;
-        terms_[m + 1][mp + 1].push_back({static_cast<int>(w), wave.ell, std::abs(big_m), y_sign,
+        terms_[m][mp + 1].push_back({static_cast<int>(w), wave.ell, std::abs(big_m), y_sign,
                                          ipow[wave.ell % 4] * norm * cg});
       }
   }
@@ -83,14 +84,20 @@ double TripletSpinSum::PsiSquared(std::complex<double> p, const std::complex<dou
     table = heap.data();
   }
   Harmonics(ellmax_, ctheta, table);
+  // psi_{-m',-m} = psi_{m'm} up to the sign (-1)^M of its non-diagonal terms (both
+  // Clebsch-Gordan coefficients change by (-1)^(ell + 1 - J), Y_{ell,-M} by (-1)^M): the row
+  // m = -1 adds what the row m = +1 does.
   double sum = 0.0;
-  for (int m = 0; m < 3; m++)
-    for (int mp = 0; mp < 3; mp++) {
+  for (int m = 0; m <= 1; m++) {
+    double row = 0.0;
+    for (int mp = -1; mp <= 1; mp++) {
       std::complex<double> psi = m == mp ? p : 0.0;
-      for (const Term& t : terms_[m][mp])
+      for (const Term& t : terms_[m][mp + 1])
         psi += t.a * (t.y_sign * table[t.ell * 3 + t.absm]) * d[t.wave];
-      sum += std::norm(psi);
+      row += std::norm(psi);
     }
+    sum += m == 0 ? row : 2.0 * row;
+  }
   return sum / 3.0;
 }
 

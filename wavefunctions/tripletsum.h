@@ -42,7 +42,7 @@ class TripletSpinSum {
     std::complex<double> a;
   };
   int ellmax_ = 0;
-  std::vector<Term> terms_[3][3];  // [m + 1][m' + 1]
+  std::vector<Term> terms_[2][3];  // [m][m' + 1], m = 0, 1
 };
 
 }  // namespace femtokit

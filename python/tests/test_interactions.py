@@ -64,3 +64,14 @@ def test_pp_phase_shifts_match_the_nijmegen_analysis():
     assert waves["3P2"]["coupled"] and waves["3P2"]["mixing"].shape == q.shape
     with pytest.raises(ValueError, match="no radial waves"):
         fk.phase_shifts("pkplus", nqmax=2)
+
+
+def test_np_phase_shifts_name_every_wave_and_the_deuteron_channel():
+    waves = {w["wave"]: w for w in fk.phase_shifts("np", q=[5.0, 40.0, 80.0])}
+    assert set(waves) == {"1S0", "1P1", "1D2", "3S1-3D1", "3P0", "3P1", "3P2-3F2", "3D2"}
+    assert waves["1S0"]["a"] == pytest.approx(-23.7, abs=0.1)
+    deuteron = waves["3S1-3D1"]
+    assert deuteron["coupled"] and deuteron["a"] == pytest.approx(5.42, abs=0.05)
+    # Levinson's branch from 180 degrees, and a small positive epsilon_1
+    assert 170 < deuteron["delta"][0] and np.all(np.diff(deuteron["delta"]) < 0)
+    assert np.all((deuteron["mixing"] > 0) & (deuteron["mixing"] < 3))
