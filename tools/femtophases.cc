@@ -9,7 +9,8 @@
 //                                               Coulomb-modified if charged)
 //   q[MeV/c]  delta[deg]                        (single waves)
 //   q[MeV/c]  delta[deg]  delta2[deg]  eps[deg] (tensor-coupled pairs, nuclear-bar phases)
-// on standard output; phases lie in (-90, 90] degrees. Exit status 0 on success, 2 on a usage
+// on standard output; phases lie in (-90, 90] degrees, except those of a wave with a bound state
+// (np 3S1: Levinson's branch from 180 degrees, wf_solved.h). Exit status 0 on success, 2 on a usage
 // error (unknown pair, a pair without radial waves), 1 on a fatal condition of the library.
 
 #include <unistd.h>

@@ -133,7 +133,7 @@ def phase_shifts(pair, **wavefunction):
     pair is a name (the wave function is built with the keywords of femtokit.WaveFunction,
     e.g. q=[...] or nqmax, delq) or a femtokit.WaveFunction. Returns one dict per wave:
     channel, spin, weight, wave, ell, coupled, matching_radius (fm), q (MeV/c), delta
-    (degrees, in (-90, 90]), and for coupled waves delta2 and mixing (degrees); s waves with a
+    (degrees, in (-90, 90]; np 3S1 on Levinson's branch from 180), and for coupled waves delta2 and mixing (degrees); s waves with a
     potential (also the 3S1 of a coupled 3S1-3D1) a and r0 (fm; nuclear sign, Coulomb-modified when charged). A pair without
     radial waves raises ValueError.
     """

@@ -64,9 +64,15 @@ TEST_P(TripletSum, PWavesAgreeWithTheNucleonNucleonSum) {
 
 INSTANTIATE_TEST_SUITE_P(Angles, TripletSum, ::testing::Values(-1.0, -0.55, 0.0, 0.3, 0.81, 1.0));
 
-TEST(TripletSumDeathTest, RejectsImpossibleJ) {
+TEST(TripletSumDeathTest, RejectsImpossibleOrPartialJ) {
   EXPECT_FATAL(TripletSpinSum({{0, 0}}), "no total J=0 for ell=0");
   EXPECT_FATAL(TripletSpinSum({{1, 1}, {1, 1}}), "given twice");
+  // A triplet with J on some waves only would silently mix two sums.
+  femtokit::SolvedPair pair = femtokit::ReidNeutronProton();
+  pair.channels[1].waves[2].j = -1;
+  femtokit_test::ScratchDir dir;
+  femtokit_test::WriteTextFile(dir / "wf.dat", "int NQMAX 1\ndouble DELQ 10.0\n");
+  EXPECT_FATAL(CWaveFunction_solved((dir / "wf.dat").c_str(), pair), "for all or none");
 }
 
 std::unique_ptr<CWaveFunction_solved> MakeNp(const std::string& extra) {
