@@ -181,19 +181,6 @@ TEST(LevyStableDensity, TableAgreesWithDirectEvaluationForAnyThreadCount) {
     EXPECT_CLOSE(one[i], femtokit::LevyStableDensity3D(rho[i], 1.4), 1e-7) << rho[i];
 }
 
-// alpha = 2 is the Gaussian model's radius convention: same R, same S.
-TEST(LevySource, AlphaTwoIsTheGaussianModel) {
-  CSourceCalc_Levy1D levy;
-  levy.SetSPars(0.7, 3.5, 2.0);
-  CSourceCalc_Gaussian gauss;
-  gauss.SetSPars(0.7, 3.5, 3.5, 3.5);
-  CCHArray a(0, 60, 0.5, true, true, true), b(0, 60, 0.5, true, true, true);
-  levy.CalcS(&a);
-  gauss.CalcS(&b);
-  for (int ir = 0; ir < 60; ir++)
-    EXPECT_CLOSE(a.GetElement(0, 0, 0, ir), b.GetElement(0, 0, 0, ir), 1e-6) << ir;
-}
-
 // The out-side-long form at alpha = 2 is the axis-aligned Gaussian model with
 // radii Ro, Rs, Rl (compared where that model's truncated exponential series is
 // good to 1e-6 at LMAX 8: r below ~1.2 Rmin; beyond, the series drifts while the

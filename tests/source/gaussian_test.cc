@@ -73,19 +73,6 @@ INSTANTIATE_TEST_SUITE_P(
         Pars{"AllSymAligned", 1.0, {3.0, 3.6, 4.4}, {0, 0, 0}, {0, 0, 0}, {1, 1, 1}}),
     [](const ::testing::TestParamInfo<Pars>& info) { return info.param.name; });
 
-TEST(GaussianSource, EqualRadiiGiveOnlyTheMonopole) {
-  CSourceCalc_Gaussian g;
-  const Pars p{"", 0.9, {3.5, 3.5, 3.5}, {0, 0, 0}, {0.4, 1.1, -0.7}, {0, 0, 0}};
-  Apply(&g, p);
-  CCHArray A(4, 10, 1.0);
-  g.CalcS(&A);
-  for (int ir = 0; ir < 10; ir++) {
-    EXPECT_CLOSE(A.GetElement(0, 0, 0, ir), Closed(p, {0, 0, ir + 0.5}), kRoundoff);
-    A.SetElement(0, 0, 0, ir, 0.0);
-    EXPECT_LT(A.GetBiggest(ir), 1e-12 * Closed(p, {0, 0, 0}));
-  }
-}
-
 // The (0,0,0) component carries the whole integral as far as the series keeps the angular
 // content (to 1e-4 for this mildly deformed source at LMAX 10), the grid all of it.
 TEST(GaussianSource, BothFormsIntegrateToLambda) {

@@ -20,13 +20,6 @@ double NormOf(CSourceCalc* calc, CCHArray* A) {
   return atof(out.c_str() + 22);
 }
 
-TEST(GX1DParameters, Defaults) {
-  CSourceCalc_GX1D calc;
-  EXPECT_EQ(
-      calc.spars,
-      (parameter_map{{"lambdaG", "0.3"}, {"lambdaX", "0.3"}, {"R", "5"}, {"X", "10"}, {"a", "5"}}));
-}
-
 // 4 pi int r^2 S dr = lambdaG + lambdaX, with z = 2R^2/X^2 below and above 1.
 TEST(GX1DNormalisation, IntegralIsTheSumOfTheWeights) {
   CCHArray fine(0, 3000, 0.1);

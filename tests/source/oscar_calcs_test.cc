@@ -100,19 +100,6 @@ TEST_F(OSCARCalcS, IdenticalPairsCountedOnce) {
   EXPECT_EQ(Radius(out, "Rside"), 0.0);
 }
 
-// From na = 10 on, a progress line every floor(na/10) outer particles: at na = 25 (a step of 2)
-// the count runs on to 120 percent.
-TEST_F(OSCARCalcS, ProgressLines) {
-  std::vector<std::string> records;
-  for (int i = 0; i < 25; ++i) records.push_back(Record(211, 0.3, 0.0, 0.0, 0.1 * i));
-  CCHArray A(1, 5, 1.0);
-  WriteTextFile(path, Header() + Event(records));
-  const std::string out = CAPTURE_STDOUT(calc.CalcS(&A));
-  std::string progress;
-  for (int p = 10; p <= 120; p += 10) progress += "finished " + std::to_string(p) + " percent\n";
-  EXPECT_NE(out.find("na=25, nb=25\n" + progress + "xbar="), std::string::npos) << out;
-}
-
 // Without a pair (one identical particle, or no b particle: the masses are kept equal, so the
 // pion stays in its window) the source is left zero.
 TEST_F(OSCARCalcS, WithoutPairsTheSourceStaysZero) {
