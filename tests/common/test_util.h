@@ -109,6 +109,22 @@ inline std::string ReadTextFile(const std::string& path) {
   return text.str();
 }
 
+// The number printed right after `prefix` in `text`, looking from the first `after` on when
+// given (NaN when either is absent).
+inline double PrintedValue(const std::string& text, const std::string& prefix,
+                           const std::string& after = "") {
+  const size_t from = text.find(after);
+  const size_t pos = from == std::string::npos ? from : text.find(prefix, from);
+  return pos == std::string::npos ? NAN : std::atof(text.c_str() + pos + prefix.size());
+}
+
+// The normalisation a source calculator's NormCheck prints for array `a` (the number after its
+// "= ": the expansion and the grid forms word their lines differently).
+template <typename Calc, typename Array>
+double PrintedNorm(Calc* calc, Array* a) {
+  return PrintedValue(CAPTURE_STDOUT(calc->NormCheck(a)), "= ");
+}
+
 #ifdef FEMTOKIT_BIN_DIR
 // The exit status (-1 when killed by a signal) and what a program printed.
 struct ProgramRun {

@@ -25,12 +25,6 @@ namespace {
 using femtokit::constants::kHbarC;
 using femtokit::constants::kPi;
 
-double NormOf(CSourceCalc* calc, CCHArray* A) {
-  const std::string out = CAPTURE_STDOUT(calc->NormCheck(A));
-  EXPECT_EQ(out.rfind("normalization check = ", 0), 0u) << out;
-  return atof(out.c_str() + 22);
-}
-
 // Leading tail coefficient of the unit Levy density, f ~ c rho^(-3-alpha).
 double LevyTail(double alpha) {
   return std::tgamma(alpha + 2.0) * std::sin(kPi * alpha / 2.0) / (2.0 * kPi * kPi);
@@ -64,7 +58,7 @@ TEST_P(AnalyticSource, NormCheckIsLambdaWithinTheGrid) {
   auto calc = Make(c);
   CCHArray A(0, 2000, 0.1);
   calc->CalcS(&A);
-  EXPECT_CLOSE(NormOf(calc.get(), &A), c.lambda * c.inside(200.0 / c.R), 1e-4);
+  EXPECT_CLOSE(femtokit_test::PrintedNorm(calc.get(), &A), c.lambda * c.inside(200.0 / c.R), 1e-4);
 }
 
 // The symmetrised plane-wave kernel turns S into lambda times its
@@ -193,7 +187,7 @@ TEST(LevySource, OutSideLongAlphaTwoIsTheGaussianModel) {
   CCHArray a(8, 100, 0.25, true, true, true), b(8, 100, 0.25, true, true, true);
   levy.CalcS(&a);
   gauss.CalcS(&b);
-  EXPECT_CLOSE(NormOf(&levy, &a), 0.6, 1e-4);
+  EXPECT_CLOSE(femtokit_test::PrintedNorm(&levy, &a), 0.6, 1e-4);
   for (int ir = 0; ir < 10; ir++) {
     EXPECT_CLOSE(a.GetElement(0, 0, 0, ir), b.GetElement(0, 0, 0, ir), 1e-6) << ir;
     EXPECT_CLOSE_ABS(a.GetElement(0, 2, 0, ir), b.GetElement(0, 2, 0, ir), 1e-5,

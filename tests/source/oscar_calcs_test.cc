@@ -22,17 +22,11 @@ using oscar_test::Header;
 using oscar_test::Record;
 using OSCARCalcS = oscar_test::OSCARFileTest;
 
-// The number printed after `prefix` in `text` (NaN when absent).
-double PrintedValue(const std::string& text, const std::string& prefix) {
-  const size_t pos = text.find(prefix);
-  return pos == std::string::npos ? NAN : atof(text.c_str() + pos + prefix.size());
-}
-
 // The effective radius `name` ("Rout", "Rside", "Rlong") printed by CalcS.
 double Radius(const std::string& text, const std::string& name) {
-  const size_t at = text.find("Effective radii: ");
-  return at == std::string::npos ? NAN : PrintedValue(text.substr(at), name + "=");
+  return femtokit_test::PrintedValue(text, name + "=", "Effective radii: ");
 }
+using femtokit_test::PrintedValue;
 
 // Writes `nevents` generated events of `count` particles per species (pi+ alone, or pi+ and p)
 // to a file of `dir`, and makes `calc` read them.
@@ -168,7 +162,7 @@ TEST(OSCARGaussian, PrintedRadiiMatchTheEmissionModel) {
       EXPECT_CLOSE(eff[i], Radius(out, names[i]), 0.01) << names[i];
     }
     EXPECT_CLOSE_ABS(PrintedValue(out, "xbar="), 0.0, 0.0, 0.4);
-    EXPECT_CLOSE(PrintedValue(CAPTURE_STDOUT(calc.NormCheck(&A)), "normalization check = "), 1.0,
+    EXPECT_CLOSE(femtokit_test::PrintedNorm(&calc, &A), 1.0,
                  0.005);
   }
 }

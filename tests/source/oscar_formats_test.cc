@@ -151,10 +151,7 @@ TEST(EventSpecies, TableByCode) {
 
 // Effective radius `name` printed by CalcS.
 double Radius(const std::string& out, const std::string& name) {
-  const size_t at = out.find("Effective radii:");
-  const size_t pos = out.find(name + "=", at);
-  return at == std::string::npos || pos == std::string::npos ? NAN
-                                                             : atof(out.c_str() + pos + name.size() + 1);
+  return femtokit_test::PrintedValue(out, name + "=", "Effective radii:");
 }
 
 // Independent events: same-event and all-event pairing agree within statistics. A common shift
