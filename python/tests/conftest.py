@@ -17,11 +17,6 @@ def hbt_kernel():
 
 
 @pytest.fixture(scope="session")
-def pp_wavefunction():
-    return fk.WaveFunction("pp", nqmax=12, delq=5.0, epsilon=1.0)
-
-
-@pytest.fixture(scope="session")
 def bin_dir():
     path = os.environ.get("FEMTOKIT_BIN_DIR")
     if not path or not os.path.isdir(path):

@@ -52,3 +52,13 @@ def test_grid_transform_gaussian_is_closed_form():
     qx = (np.arange(6) + 0.5) * 8.0
     qtot = np.sqrt(qx ** 2 + 2 * 4.0 ** 2)
     np.testing.assert_allclose(cf.values[0, :, 0, 0, 0, 0], gaussian_cf(qtot, 1.0, 2.0), atol=0.03)
+
+
+def test_free_fermion_kernel_gaussian_closed_form(hbt_kernel):
+    grid = dict(nqmax=hbt_kernel.nqmax, delq=hbt_kernel.delq, nrmax=hbt_kernel.nrmax,
+                delr=hbt_kernel.delr, lmax=hbt_kernel.lmax)
+    fermion = fk.Kernel.purefermion(**grid)
+    assert fermion.identical
+    np.testing.assert_allclose(fermion.table, -0.5 * hbt_kernel.table, atol=1e-15)
+    q, c = fk.correlation(fk.Source("gx1d", lambdaG=0.9, R=2.0, lambdaX=0.0), fermion)
+    np.testing.assert_allclose(c - 1, -0.5 * (gaussian_cf(q, 0.9, 2.0) - 1), atol=1e-6)

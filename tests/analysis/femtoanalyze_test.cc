@@ -13,12 +13,12 @@
 #include <sstream>
 #include <string>
 
-#include "analysis/lednickycorrelation.h"
 #include "analysis/measureddata.h"
 #include "common/test_util.h"
 
 namespace {
 
+using femtokit_test::ReadTextFile;
 using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
 
@@ -26,12 +26,6 @@ using femtokit_test::WriteTextFile;
 ::testing::AssertionResult Has(const std::string& text, const std::string& regex) {
   if (std::regex_search(text, std::regex(regex))) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "no match for '" << regex << "' in:\n" << text;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
 }
 
 // C = 1 + 0.5 exp(-(k/40)^2) at 20 bins of 5 MeV/c.
@@ -75,11 +69,9 @@ class FemtoAnalyze : public ::testing::Test {
     WriteTextFile(dir_ / "res.dat", Identity());
   }
   int Run(const std::string& args, std::string* out = nullptr) {
-    const std::string command = "cd '" + dir_.str() + "' && '" + FEMTOKIT_BIN_DIR +
-                                "/femtoanalyze' " + args + " >out.txt 2>&1";
-    const int raw = std::system(command.c_str());
-    if (out != nullptr) *out = ReadFile(dir_ / "out.txt");
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const femtokit_test::ProgramRun run = femtokit_test::RunProgram(dir_.str(), "femtoanalyze", args);
+    if (out != nullptr) *out = run.out + run.err;
+    return run.status;
   }
   ScratchDir dir_;
 };
@@ -97,10 +89,8 @@ const BadInput kBadInputs[] = {
     {"UnknownColumn", "analysis.toml", "file = \"data.csv\"", "file = \"data.csv\"\ncolumns = { value = \"CF\" }", "unknown value column 'CF'"},
     {"MissingColumn", "data.csv", "k,C,error", "k,C,sig", "no error column"},
     {"NoHeader", "data.csv", "k,C,error\n", "", "no header line"},
-    {"NotIncreasing", "data.csv", "7.5,", "1.5,", "k is not increasing at bin 1"},
     {"DuplicateK", "data.csv", "7.5,", "2.5,", "k is not increasing at bin 1"},
     {"ZeroError", "data.csv", ",0.01\n", ",0\n", "bin 0 \\(k=2.5\\) has error 0 "},
-    {"NegativeError", "data.csv", ",0.01\n", ",-0.01\n", "has error -0.01"},
     {"NanError", "data.csv", ",0.01\n", ",nan\n", "has error nan"},
     {"InfiniteValue", "data.csv", "\n2.5,", "\n2.5,inf,", "value that is not finite"},
     {"TextInRow", "data.csv", "7.5,", "seven,", "not a row of numbers"},
@@ -124,7 +114,7 @@ class FemtoAnalyzeBadInput : public FemtoAnalyze, public ::testing::WithParamInt
 TEST_P(FemtoAnalyzeBadInput, FailsWithMessageAndStatusOne) {
   const BadInput& bad = GetParam();
   const std::string path = dir_ / bad.file;
-  std::string text = ReadFile(path);
+  std::string text = ReadTextFile(path);
   const std::size_t at = text.find(bad.from);
   ASSERT_NE(at, std::string::npos) << bad.from;
   text.replace(at, std::string(bad.from).size(), bad.to);
@@ -144,12 +134,12 @@ TEST_F(FemtoAnalyze, FitsAndWritesResults) {
   std::string out;
   ASSERT_EQ(Run("--quiet analysis.toml", &out), 0) << out;
   EXPECT_TRUE(Has(out, "nominal: converged"));
-  const std::string json = ReadFile(dir_ / "result.json");
+  const std::string json = ReadTextFile(dir_ / "result.json");
   EXPECT_TRUE(Has(json, "\"converged\": true"));
   EXPECT_TRUE(Has(json, "\"femtokit_version\""));
   EXPECT_TRUE(Has(json, "\"configuration\""));
   EXPECT_TRUE(Has(json, "one standard deviation"));
-  const std::string csv = ReadFile(dir_ / "curves.csv");
+  const std::string csv = ReadTextFile(dir_ / "curves.csv");
   EXPECT_EQ(csv.rfind("set,k,k_low,k_high,data,error,model,baseline,C_gen,term_genuine\n", 0), 0u);
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 21);
 
@@ -171,40 +161,13 @@ TEST_F(FemtoAnalyze, PredictsAndReportsMissingPlot) {
   const std::string command = "cd '" + dir_.str() + "' && " + env + "'" + FEMTOKIT_BIN_DIR +
                               "/femtoanalyze' --predict --plot p.png predict.toml >out.txt 2>&1";
   const int raw = std::system(command.c_str());
-  out = ReadFile(dir_ / "out.txt");
+  out = ReadTextFile(dir_ / "out.txt");
   EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 3) << out;
   EXPECT_TRUE(Has(out, "plot not made"));
   EXPECT_TRUE(Has(out, "d 2.5 1."));
-  const std::string csv = ReadFile(dir_ / "curves.csv");
+  const std::string csv = ReadTextFile(dir_ / "curves.csv");
   EXPECT_TRUE(Has(csv, "d,2.5,0,5,,,"));  // no data, no error
-  EXPECT_TRUE(Has(ReadFile(dir_ / "result.json"), "\"mode\": \"predict\""));
-}
-
-// genuine = "lednicky" with a built-in pair: the analytic model made into data (R = 1.3 fm,
-// lambda_gen 0.8) is fitted back by the program.
-TEST_F(FemtoAnalyze, FitsLednickyLyuboshitzData) {
-  femtokit::analysis::LednickyCorrelation ll(femtokit::analysis::BuiltinLednickyPair("plambda"));
-  std::vector<double> k;
-  for (int i = 0; i < 30; ++i) k.push_back(2.5 + 5.0 * i);
-  const std::vector<double> c = ll.Evaluate(k, {{"R", 1.3}});
-  std::string data = "k,C,error\n";
-  for (std::size_t i = 0; i < k.size(); ++i)
-    data += std::to_string(k[i]) + "," + std::to_string(1.0 + 0.8 * (c[i] - 1.0)) + ",0.002\n";
-  WriteTextFile(dir_ / "ll.csv", data);
-  WriteTextFile(dir_ / "ll.toml", R"([[dataset]]
-file = "ll.csv"
-genuine = "lednicky"
-lednicky = { pair = "plambda" }
-[parameters]
-R = { start = 1.0, lower = 0.5, upper = 3.0 }
-lambda_gen = { start = 0.5, lower = 0.0, upper = 1.0 }
-N = 1.0
-)");
-  std::string out;
-  ASSERT_EQ(Run("--quiet ll.toml", &out), 0) << out;
-  EXPECT_TRUE(Has(out, "R +1\\.(3|300\\d*|299\\d*) \\+- "));
-  EXPECT_TRUE(Has(out, "lambda_gen +0\\.(8|800\\d*|799\\d*) \\+- "));
-  EXPECT_TRUE(Has(ReadFile(dir_ / "result.json"), "Lednicky-Lyuboshitz plambda"));
+  EXPECT_TRUE(Has(ReadTextFile(dir_ / "result.json"), "\"mode\": \"predict\""));
 }
 
 // HEPData's CSV: quoted names with commas, bin edges, stat and sys pairs; the error is

@@ -23,20 +23,6 @@ using femtokit_test::GaussianMatrix;
 const ParameterValues kValues = {{"a", 0.8}, {"w", 25.0}, {"lambda_gen", 0.7}, {"N", 1.05},
                                  {"b1", 1e-4}, {"lambda_flat", 0.3}};
 
-// Folding with the identity leaves the model unchanged, residuals and baseline included.
-TEST(AnalysisModel, IdentityResolutionChangesNothing) {
-  const std::vector<double> k = Centres(40, 5.0);
-  Model plain(std::make_shared<AnalyticGenuine>());
-  Model folded(std::make_shared<AnalyticGenuine>());
-  for (Model* m : {&plain, &folded}) {
-    m->AddResidual(Residual{"flat", Residual::Kind::kFlat, {}, {}});
-    m->SetBaseline(Baseline{1, std::nullopt});
-  }
-  folded.SetResolution(IdentityMatrix(k));
-  const std::vector<double> a = plain.Evaluate(k, kValues), b = folded.Evaluate(k, kValues);
-  for (std::size_t i = 0; i < k.size(); ++i) EXPECT_CLOSE(a[i], b[i], femtokit_test::kRoundoff);
-}
-
 // A Gaussian smearing of width sigma applied to C = 1 + a exp(-(k/w)^2) on fine true bins
 // equals the convolution integral of the continuous curve (midpoint rule on 0.01 MeV/c
 // steps, normalised like the matrix rows over k_true >= 0).

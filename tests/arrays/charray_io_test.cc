@@ -15,15 +15,9 @@
 namespace {
 
 using femtokit_test::kSixDigits;
+using femtokit_test::ReadTextFile;
 using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 long CountFiles(const std::string& dir) {
   return std::distance(std::filesystem::directory_iterator(dir),
@@ -69,7 +63,7 @@ TEST(CCHArrayFileTest, WriteAXReadAXRoundTrip) {
     EXPECT_EQ(CountFiles(out), xsym ? 15 : 25);
     EXPECT_EQ(std::filesystem::exists(out + "/lx1_ly0_lz3.tmp"), !xsym);
     const std::string header = xsym ? "5 0.123456789\n" : "5 0.5\n";
-    EXPECT_EQ(ReadFile(out + "/lx0_ly0_lz0.tmp").substr(0, header.size()), header);
+    EXPECT_EQ(ReadTextFile(out + "/lx0_ly0_lz0.tmp").substr(0, header.size()), header);
     b.ReadAX(out.c_str());
     ExpectSameStored(a, b, kSixDigits, 1e-4);
   }
@@ -82,7 +76,7 @@ TEST(CCHArrayFileTest, WriteAllAReadAllARoundTrip) {
   a.RandomizeA(1.0);
   a.WriteAllA(dir.str().c_str());
   EXPECT_EQ(CountFiles(dir.str()), 13);  // every stored component: 10 with lz = 0, 3 with lz = 2
-  const std::string text = ReadFile(dir / "lx2_ly1_lz0.tmp");
+  const std::string text = ReadTextFile(dir / "lx2_ly1_lz0.tmp");
   char expect[64];
   snprintf(expect, sizeof expect, "4 2\n%16.10e\n", a.GetElement(2, 1, 0, 0));
   EXPECT_EQ(text.substr(0, std::string(expect).size()), expect);
@@ -147,30 +141,11 @@ TEST(CCHArrayFileTest, WriteShortTable) {
     row0 += k == 0 ? "  1.00e+00 " : "  0.00e+00 ";
     row1 += k == 4 ? " -2.50e-01 " : "  0.00e+00 ";
   }
-  EXPECT_EQ(ReadFile(dir / "short.dat"), header + "\n" + row0 + "\n" + row1 + "\n");
+  EXPECT_EQ(ReadTextFile(dir / "short.dat"), header + "\n" + row0 + "\n" + row1 + "\n");
 }
 
-TEST(CCHArrayFileTest, Printouts) {
-  CCHArray a(2, 3, 0.125, false, true, false);
-  EXPECT_EQ(CAPTURE_STDOUT(a.PrintPars()),
-            "XSYM=0, YSYM=1, ZSYM=0\nLMAX=2, NRADIAL=3, RADSTEP=0.125\n");
-
-  CCHArray b(2, 2, 1.0, false, false, true);
-  b.SetElement(0, 0, 0, 1, 1.5);
-  b.SetElement(1, 1, 0, 1, -2.0);
-  const std::string line = "_________________________________________\n";
-  const std::string expect =
-      std::string("\n______________________________________________________\n") +
-      "     L=0\n lx\\ly:    0       \n   0   1.500e+00 \n" + line +
-      "     L=1\n lx\\ly:    0           1       \n"
-      "   0  0.000e+00   0.000e+00 \n   1   0.000e+00 \n" +
-      line +
-      "     L=2\n lx\\ly:    0           1           2       \n"
-      "   0   0.000e+00  0.000e+00   0.000e+00 \n"
-      "   1  0.000e+00  -2.000e+00 \n   2   0.000e+00 \n" +
-      line;
-  EXPECT_EQ(CAPTURE_STDOUT(b.PrintArrayFixedIR(1)), expect);
-  // All three symmetries: even ranks only, without reading absent components.
+// A printout with all three symmetries shows even ranks only, without reading absent components.
+TEST(CCHArrayFileTest, PrintoutOfASymmetricArray) {
   CCHArray c(5, 1, 1.0, true, true, true);
   const std::string out = CAPTURE_STDOUT(c.PrintArrayFixedIR(0));
   EXPECT_TRUE(out.find("L=4\n") != out.npos && out.find("L=3\n") == out.npos &&

@@ -29,16 +29,4 @@ TEST(YlmArray, StartsZeroAndActsOnOneBinOrAll) {
   EXPECT_EQ(y.GetElement(2, 1, 3), cd(0.0, 0.0));
 }
 
-TEST(YlmArray, PrintoutIsATriangle) {
-  CYlmArray y(2, 1);
-  y.SetElement(1, 1, 0, cd(1.5, -2.0));
-  EXPECT_EQ(CAPTURE_STDOUT(y.PrintArrayFixedIR(0)),
-            "\n______________________________________\n"
-            " L \\ M :          0                       1                       2             \n"
-            "   0 : ( 0.000e+00, 0.000e+00) \n"
-            "   1 : ( 0.000e+00, 0.000e+00) ( 1.500e+00,-2.000e+00) \n"
-            "   2 : ( 0.000e+00, 0.000e+00) ( 0.000e+00, 0.000e+00) ( 0.000e+00, 0.000e+00) \n"
-            "_________________________________________\n");
-}
-
 }  // namespace

@@ -6,11 +6,15 @@
 // exit status 1). Tests compare through these helpers, never by hand.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace femtokit_test {
@@ -97,6 +101,48 @@ inline void WriteTextFile(const std::string& path, const std::string& text) {
   std::fputs(text.c_str(), f);
   std::fclose(f);
 }
+
+// The whole text of a file ("" when it cannot be opened).
+inline std::string ReadTextFile(const std::string& path) {
+  std::stringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
+}
+
+// The number printed right after `prefix` in `text`, looking from the first `after` on when
+// given (NaN when either is absent).
+inline double PrintedValue(const std::string& text, const std::string& prefix,
+                           const std::string& after = "") {
+  const size_t from = text.find(after);
+  const size_t pos = from == std::string::npos ? from : text.find(prefix, from);
+  return pos == std::string::npos ? NAN : std::atof(text.c_str() + pos + prefix.size());
+}
+
+// The normalisation a source calculator's NormCheck prints for array `a` (the number after its
+// "= ": the expansion and the grid forms word their lines differently).
+template <typename Calc, typename Array>
+double PrintedNorm(Calc* calc, Array* a) {
+  return PrintedValue(CAPTURE_STDOUT(calc->NormCheck(a)), "= ");
+}
+
+#ifdef FEMTOKIT_BIN_DIR
+// The exit status (-1 when killed by a signal) and what a program printed.
+struct ProgramRun {
+  int status;
+  std::string out, err;
+};
+
+// Runs the built program `name` in `dir` with `args` (shell words; a redirection in them takes
+// precedence over the capture into dir/out.txt and dir/err.txt).
+inline ProgramRun RunProgram(const std::string& dir, const std::string& name,
+                             const std::string& args) {
+  const std::string command = "cd '" + dir + "' && '" + FEMTOKIT_BIN_DIR + "/" + name +
+                              "' >out.txt 2>err.txt " + args;
+  const int raw = std::system(command.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadTextFile(dir + "/out.txt"),
+          ReadTextFile(dir + "/err.txt")};
+}
+#endif
 
 }  // namespace femtokit_test
 

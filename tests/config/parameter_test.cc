@@ -67,14 +67,6 @@ TEST(ParameterMap, VectorsAndMatricesRoundTripThroughText) {
   EXPECT_EQ(parameter::getV(pars, "stop", 0.0), (std::vector<double>{1, 2}));
 }
 
-TEST(ParameterMap, PrintParsInByteOrder) {
-  parameter_map pars;
-  parameter::set(pars, "a", 1);
-  parameter::set(pars, "X", 2);
-  parameter::set(pars, "R", 3);
-  EXPECT_EQ(CAPTURE_STDOUT(parameter::PrintPars(pars)), "R = 3\nX = 2\na = 1\n");
-}
-
 TEST(ParameterFile, ReadsTypedLines) {
   ScratchDir dir;
   WriteTextFile(dir / "pars.dat",

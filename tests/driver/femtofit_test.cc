@@ -19,26 +19,17 @@
 
 namespace {
 
+using femtokit_test::ReadTextFile;
 using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
-
-const std::string kFemtofit = std::string(FEMTOKIT_BIN_DIR) + "/femtofit";
-
-std::string ReadFile(const std::string& path) {
-  std::stringstream ss;
-  ss << std::ifstream(path).rdbuf();
-  return ss.str();
-}
 
 // Runs femtofit with `args` in `dir`: the exit status, standard output and standard error.
 int RunFemtofit(const std::string& dir, const std::string& args, std::string* out,
                 std::string* err) {
-  const std::string o = dir + "/../stdout.txt", e = dir + "/../stderr.txt";
-  const int status = std::system(
-      ("cd '" + dir + "' && '" + kFemtofit + "' >'" + o + "' 2>'" + e + "' " + args).c_str());
-  *out = ReadFile(o);
-  *err = ReadFile(e);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const femtokit_test::ProgramRun run = femtokit_test::RunProgram(dir, "femtofit", args);
+  *out = run.out;
+  *err = run.err;
+  return run.status;
 }
 
 class FemtofitRun : public ::testing::Test {
@@ -134,7 +125,7 @@ TEST_F(FemtofitRun, HostileInputsEndWithAMessageAndStatus) {
   const std::string kfile = root / "kdata/pp/ell0_q0006.00.tmp";
   const std::string kpars = work + "/parameters/pp/kparameters.dat";
   auto replace_line = [](const std::string& path, int line, const std::string& text) {
-    std::stringstream in(ReadFile(path));
+    std::stringstream in(ReadTextFile(path));
     std::string out, l;
     for (int i = 0; std::getline(in, l); i++) out += (i == line ? text : l) + "\n";
     WriteTextFile(path, out);
@@ -153,7 +144,7 @@ TEST_F(FemtofitRun, HostileInputsEndWithAMessageAndStatus) {
        "fit data: error 0 at bin 1 of component \\(0,0,0\\) must be a finite number above 0"},
       {"kernel cut in its last number",
        [&] {
-         const std::string text = ReadFile(kfile);
+         const std::string text = ReadTextFile(kfile);
          WriteTextFile(kfile, text.substr(0, text.size() - 4));
        },
        "", 1, "ell0_q0006.00.tmp: value 60 is cut at the end of the file"},

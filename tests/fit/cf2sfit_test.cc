@@ -1,6 +1,5 @@
-// The fit framework: parameter table, reordering by FixPar/FreePar, the
-// evaluation of a parameter vector and the matrix printouts (the parameter
-// table's is checked in cf2sfit_models_test and tests/driver).
+// The fit framework: parameter table, reordering by FixPar/FreePar and the
+// evaluation of a parameter vector (printouts: cf2sfit_models_test, tests/driver).
 
 #include "fit/cf2sfit.h"
 
@@ -104,21 +103,12 @@ TEST_F(FiveParFit, GetChiSquaredFormsFullVectorRoundsAndKeepsTheBest) {
   EXPECT_EQ(fit.par[0]->currentx, 1.0 / 3.0);
 }
 
-TEST(CCF2SFitTest, InitDefaultsMatrixPrintoutsAndReinit) {
+TEST(CCF2SFitTest, InitDefaultsAndReinit) {
   CCF2SFit fit;
   fit.npars = 2;
   EXPECT_EQ(CAPTURE_STDOUT(fit.Init()), "SFit Arrays Initialized\n");
   EXPECT_TRUE(fit.par[1]->xmin == -1.0e10 && fit.par[1]->xmax == 1.0e10 && !fit.par[1]->fixed);
   ASSERT_NE(fit.randy, nullptr);
-  fit.ErrorMatrix[0][0] = 4.0e-4;
-  fit.ErrorMatrix[1][0] = -1.5;
-  EXPECT_EQ(CAPTURE_STDOUT(fit.PrintErrorMatrix()),
-            "________ < delX_i delX_j > ________\n"
-            " 4.00e-04  0.00e+00 \n"
-            "-1.50e+00  0.00e+00 \n"
-            "___________________________________\n");
-  EXPECT_EQ(CAPTURE_STDOUT(fit.PrintStepMatrix()).find("________ < StepMatrix_ij > ________\n"),
-            0u);
   // A second Init starts over with the new size (releasing the first tables).
   fit.nfreepars = 0;
   fit.Ncalls = 7;

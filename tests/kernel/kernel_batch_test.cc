@@ -12,7 +12,6 @@
 #include "kernel_test_util.h"
 #include "numeric/fatal.h"
 #include "numeric/threads.h"
-#include "wavefunctions/wf_nn.h"
 #include "wavefunctions/wf_pipluspiminus.h"
 #include "wavefunctions/wf_pp.h"
 
@@ -150,24 +149,6 @@ TEST_F(KernelBatch, PsiSquaredAnglesEqualsTheScalarFormForEveryListShape) {
         }
       }
   }
-}
-
-// The pairs that declare an even |psi|^2 (their identical kernels sum half the nodes twice)
-// have one: pp and nn, inside and outside epsilon, on and beyond the tables.
-TEST_F(KernelBatch, DeclaredEvenPairsAreEvenInCosTheta) {
-  ScratchDir dir;
-  WriteTextFile(dir / "nn.dat", "int NQMAX 4\ndouble DELQ 10.0\ndouble EPSILON 2.0\n");
-  std::unique_ptr<CWaveFunction_nn> nn;
-  CAPTURE_STDOUT(nn = std::make_unique<CWaveFunction_nn>((dir / "nn.dat").c_str()));
-  for (CWaveFunction* wf : {Cached("pp").wf.get(), static_cast<CWaveFunction*>(nn.get())}) {
-    ASSERT_TRUE(wf->PsiSquaredIsEven());
-    for (int iq : {0, 3})
-      for (double r : {0.6, 3.0, 12.0, 40.0})
-        for (double c : {0.05, 0.4, 0.99})
-          EXPECT_CLOSE(wf->CalcPsiSquared(iq, r, c), wf->CalcPsiSquared(iq, r, -c), 1e-12)
-              << "iq " << iq << " r " << r << " c " << c;
-  }
-  EXPECT_FALSE(Cached("pipi").wf->PsiSquaredIsEven());
 }
 
 // A wave function that fails (Fatal) at one q row.

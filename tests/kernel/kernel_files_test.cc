@@ -15,15 +15,10 @@
 
 namespace {
 
+using femtokit_test::ReadTextFile;
 using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
 using kernel_test::MakeKernel;
-
-std::string ReadText(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
 
 // A kernel file whose text is damaged in one way is refused with a message naming the file.
 TEST(KernelFilesDeathTest, DamagedFilesAreRefused) {
@@ -32,7 +27,7 @@ TEST(KernelFilesDeathTest, DamagedFilesAreRefused) {
   kernel_test::FillPattern(k.get());
   const std::string data = dir / "kdata", file = data + "/ell0_q0006.00.tmp";
   CAPTURE_STDOUT(k->Write(data.c_str()));
-  const std::string whole = ReadText(file);
+  const std::string whole = ReadTextFile(file);
   ASSERT_EQ(whole.back(), '\n');
   const std::pair<std::string, const char*> cases[] = {
       {whole.substr(0, whole.size() - 1), "value 3 is cut at the end of the file"},
@@ -78,7 +73,7 @@ TEST(KernelFilesDeathTest, PartialRewriteIsRefused) {
   kernel_test::FillPattern(k.get());
   const std::string data = dir / "kdata";
   CAPTURE_STDOUT(k->Write(data.c_str(), "test"));
-  EXPECT_NE(ReadText(data + "/kernel.manifest").find("string PAIR test"), std::string::npos);
+  EXPECT_NE(ReadTextFile(data + "/kernel.manifest").find("string PAIR test"), std::string::npos);
   std::filesystem::remove(data + "/ell2_q0006.00.tmp");
   std::filesystem::create_directory(data + "/ell2_q0006.00.tmp");
   EXPECT_FATAL(k->Write(data.c_str()), "cannot rename .*ell2_q0006.00.tmp");

@@ -100,18 +100,6 @@ TEST(KernelFiles, BadDirectoriesAreFatalAndNameTheFile) {
                "^CKernel::Write: cannot create directory .*/plainfile/kdata\n$");
 }
 
-TEST(KernelPrint, OneBlockPerQAndOneLinePerR) {
-  ScratchDir dir;
-  auto k = MakeKernel(dir, 1, 4.0, 2, 0.5, 2, true);
-  k->kernel[0][0][0] = -0.5;
-  k->kernel[2][0][1] = 0.125;
-  EXPECT_EQ(CAPTURE_STDOUT(k->Print()),
-            "ellmax=2, nqmax=1, nrmax=2\n"
-            "______________ q=2 MeV/c____________________\n"
-            "  0.25 -5.000e-01  0.000e+00 \n"
-            "  0.75  0.000e+00  1.250e-01 \n");
-}
-
 TEST(KernelGetValue, IndicesBilinearInQAndRFlatAtTheEdgesZeroBeyond) {
   ScratchDir dir;
   auto id = MakeKernel(dir, 3, 4.0, 4, 0.5, 2, true);
@@ -134,18 +122,6 @@ TEST(KernelGetValue, IndicesBilinearInQAndRFlatAtTheEdgesZeroBeyond) {
   EXPECT_CLOSE(k->GetValue(0, 6.0, 0.1), k->kernel[0][1][0], kRoundoff);
   EXPECT_CLOSE(k->GetValue(0, 20.0, 3.0), k->kernel[0][4][5], kRoundoff);
   EXPECT_EQ(k->GetValue(0, 20.0001, 1.0) + k->GetValue(0, 6.0, 3.0001), 0.0);
-}
-
-TEST(KernelGetValue, ReportsKernelBelowMinusOneBeyondOneFermi) {
-  ScratchDir dir;
-  auto k = MakeKernel(dir, 2, 4.0, 4, 0.5, 0, false);
-  for (int iq = 0; iq < 2; iq++)
-    for (int ir = 0; ir < 4; ir++) k->kernel[0][iq][ir] = -1.5;
-  double v = 0.0;
-  EXPECT_EQ(CAPTURE_STDOUT(v = k->GetValue(0, 2.0, 1.25)),
-            "answer below -1, =-1.5, q=2, r=1.25, iq=0, ir=2, nrmax=4\n");
-  EXPECT_CLOSE(v, -1.5, kRoundoff);
-  EXPECT_EQ(CAPTURE_STDOUT(k->GetValue(0, 2.0, 0.75)), "");
 }
 
 TEST(KernelPsiSquared, RebuildsThePlaneWaveFromPureHBT) {

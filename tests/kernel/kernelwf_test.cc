@@ -30,21 +30,6 @@ void FillLinear(CKernelWF* k) {
             Linear((iq + 0.5) * k->delq, (ir + 0.5) * k->delr, 1.0 - ic * k->delctheta);
 }
 
-TEST(KernelWF, ParametersPrintoutAndDeletion) {
-  ScratchDir dir;
-  const std::string pars = dir / "kpars.dat";
-  WriteTextFile(pars, "int NQMAX 3\ndouble DELR 0.25\nbool IDENTICAL 1\n");
-  CKernelWF* k = nullptr;
-  EXPECT_EQ(CAPTURE_STDOUT(k = new CKernelWF(pars.c_str())),
-            "reading from " + pars +
-                "\n  _________ PARAMETERS FOR KERNELWF ________\ndelq set to 4\nnqmax set to 3\n"
-                "delr set to 0.25\nnrmax set to 120\nnctheta set to 120\nIDENTICAL set to 1\n"
-                "__________________________________________\n");
-  EXPECT_CLOSE(k->GetDELCTHETA(), 1.0 / 120, kRoundoff);  // halved for identical particles
-  EXPECT_EQ(k->GetPsiSquared(2, 119, 120), 2.0);          // a fresh table holds 1.0
-  EXPECT_EQ(CAPTURE_STDOUT(delete k), "KernelWF object deleted\n");
-}
-
 TEST(KernelWF, InterpolationEndColumnsAndOutOfRange) {
   ScratchDir dir;
   auto k = MakeKernelWF(dir, 6, 4.0, 10, 0.5, 8, false);

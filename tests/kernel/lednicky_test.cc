@@ -54,6 +54,20 @@ TEST(Lednicky, LimitsOfTheFormula) {
   EXPECT_FATAL(LednickyCF(real, 0.0, 10.0), "needs R > 0");
 }
 
+// C(q_iq) = int d^3r S(r) |psi|^2 for a Gaussian source of radius R: midpoint rules, 0.05 fm in
+// r up to 12 R and `nangles` points in cos theta.
+double ExactCorrelation(CWaveFunction_solved& wf, int iq, double R, int nangles) {
+  double c = 0.0;
+  for (double r = 0.025; r < 12.0 * R; r += 0.05) {
+    double mean = 0.0;
+    for (int i = 0; i < nangles; i++)
+      mean += wf.CalcPsiSquared(iq, r, -1.0 + (i + 0.5) * 2.0 / nangles);
+    const double s = std::exp(-r * r / (4 * R * R)) / std::pow(4 * constants::kPi * R * R, 1.5);
+    c += 4 * constants::kPi * r * r * s * mean / nangles * 0.05;
+  }
+  return c;
+}
+
 // For a shallow attractive Gaussian and a source much larger than the interaction range, the
 // exact C(q) = int d^3r S(r) |psi|^2 approaches the model built from the solver's own a and r0.
 TEST(Lednicky, ApproachesTheExactSolutionForLargeSources) {
@@ -73,18 +87,10 @@ TEST(Lednicky, ApproachesTheExactSolutionForLargeSources) {
   const femtokit::EffectiveRange er = femtokit::EffectiveRangeParameters(wf->Wave(0, 0));
   const LednickyPair ll{{{1.0, 0, -er.a, er.r0}}, false, 0, 0.0};
   const double R = 5.0;
-  for (int iq = 0; iq < wf->GetNQMAX(); iq++) {
-    // Midpoint rules: 0.05 fm in r up to 12 R, 64 points in cos theta.
-    double c = 0.0;
-    for (double r = 0.025; r < 12.0 * R; r += 0.05) {
-      double mean = 0.0;
-      for (int i = 0; i < 64; i++) mean += wf->CalcPsiSquared(iq, r, -1.0 + (i + 0.5) / 32.0);
-      const double s = std::exp(-r * r / (4 * R * R)) / std::pow(4 * constants::kPi * R * R, 1.5);
-      c += 4 * constants::kPi * r * r * s * mean / 64.0 * 0.05;
-    }
-    const double model = LednickyCF(ll, R, wf->GetQ(iq));
-    EXPECT_CLOSE(c - 1.0, model - 1.0, 0.02) << "q " << wf->GetQ(iq);
-  }
+  for (int iq = 0; iq < wf->GetNQMAX(); iq++)
+    EXPECT_CLOSE(ExactCorrelation(*wf, iq, R, 64) - 1.0, LednickyCF(ll, R, wf->GetQ(iq)) - 1.0,
+                 0.02)
+        << "q " << wf->GetQ(iq);
 }
 
 // Identical fermions: the exact nn C(q) for a 3 fm source against the model with the solver's
@@ -98,16 +104,9 @@ TEST(Lednicky, IdenticalFermionsFollowTheExactNeutronPairs) {
   const femtokit::EffectiveRange er = femtokit::EffectiveRangeParameters(wf->Wave(0, 0));
   const LednickyPair ll{{{0.25, 0, -er.a, er.r0}, {0.75, 1, 0.0, 0.0}}, true, 0, 0.0};
   const double R = 3.0;
-  for (int iq = 0; iq < wf->GetNQMAX(); iq++) {
-    double c = 0.0;
-    for (double r = 0.025; r < 12.0 * R; r += 0.05) {
-      double mean = 0.0;
-      for (int i = 0; i < 32; i++) mean += wf->CalcPsiSquared(iq, r, -1.0 + (i + 0.5) / 16.0);
-      const double s = std::exp(-r * r / (4 * R * R)) / std::pow(4 * constants::kPi * R * R, 1.5);
-      c += 4 * constants::kPi * r * r * s * mean / 32.0 * 0.05;
-    }
-    EXPECT_CLOSE(c, LednickyCF(ll, R, wf->GetQ(iq)), 0.02) << "q " << wf->GetQ(iq);
-  }
+  for (int iq = 0; iq < wf->GetNQMAX(); iq++)
+    EXPECT_CLOSE(ExactCorrelation(*wf, iq, R, 32), LednickyCF(ll, R, wf->GetQ(iq)), 0.02)
+        << "q " << wf->GetQ(iq);
 }
 
 // The free-fermion kernel against the solver's nn wave function without its potentials.

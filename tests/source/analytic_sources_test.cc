@@ -25,12 +25,6 @@ namespace {
 using femtokit::constants::kHbarC;
 using femtokit::constants::kPi;
 
-double NormOf(CSourceCalc* calc, CCHArray* A) {
-  const std::string out = CAPTURE_STDOUT(calc->NormCheck(A));
-  EXPECT_EQ(out.rfind("normalization check = ", 0), 0u) << out;
-  return atof(out.c_str() + 22);
-}
-
 // Leading tail coefficient of the unit Levy density, f ~ c rho^(-3-alpha).
 double LevyTail(double alpha) {
   return std::tgamma(alpha + 2.0) * std::sin(kPi * alpha / 2.0) / (2.0 * kPi * kPi);
@@ -64,7 +58,7 @@ TEST_P(AnalyticSource, NormCheckIsLambdaWithinTheGrid) {
   auto calc = Make(c);
   CCHArray A(0, 2000, 0.1);
   calc->CalcS(&A);
-  EXPECT_CLOSE(NormOf(calc.get(), &A), c.lambda * c.inside(200.0 / c.R), 1e-4);
+  EXPECT_CLOSE(femtokit_test::PrintedNorm(calc.get(), &A), c.lambda * c.inside(200.0 / c.R), 1e-4);
 }
 
 // The symmetrised plane-wave kernel turns S into lambda times its
@@ -181,19 +175,6 @@ TEST(LevyStableDensity, TableAgreesWithDirectEvaluationForAnyThreadCount) {
     EXPECT_CLOSE(one[i], femtokit::LevyStableDensity3D(rho[i], 1.4), 1e-7) << rho[i];
 }
 
-// alpha = 2 is the Gaussian model's radius convention: same R, same S.
-TEST(LevySource, AlphaTwoIsTheGaussianModel) {
-  CSourceCalc_Levy1D levy;
-  levy.SetSPars(0.7, 3.5, 2.0);
-  CSourceCalc_Gaussian gauss;
-  gauss.SetSPars(0.7, 3.5, 3.5, 3.5);
-  CCHArray a(0, 60, 0.5, true, true, true), b(0, 60, 0.5, true, true, true);
-  levy.CalcS(&a);
-  gauss.CalcS(&b);
-  for (int ir = 0; ir < 60; ir++)
-    EXPECT_CLOSE(a.GetElement(0, 0, 0, ir), b.GetElement(0, 0, 0, ir), 1e-6) << ir;
-}
-
 // The out-side-long form at alpha = 2 is the axis-aligned Gaussian model with
 // radii Ro, Rs, Rl (compared where that model's truncated exponential series is
 // good to 1e-6 at LMAX 8: r below ~1.2 Rmin; beyond, the series drifts while the
@@ -206,7 +187,7 @@ TEST(LevySource, OutSideLongAlphaTwoIsTheGaussianModel) {
   CCHArray a(8, 100, 0.25, true, true, true), b(8, 100, 0.25, true, true, true);
   levy.CalcS(&a);
   gauss.CalcS(&b);
-  EXPECT_CLOSE(NormOf(&levy, &a), 0.6, 1e-4);
+  EXPECT_CLOSE(femtokit_test::PrintedNorm(&levy, &a), 0.6, 1e-4);
   for (int ir = 0; ir < 10; ir++) {
     EXPECT_CLOSE(a.GetElement(0, 0, 0, ir), b.GetElement(0, 0, 0, ir), 1e-6) << ir;
     EXPECT_CLOSE_ABS(a.GetElement(0, 2, 0, ir), b.GetElement(0, 2, 0, ir), 1e-5,

@@ -44,24 +44,6 @@ void TauMoments(double tau0, double d, double& mean, double& second) {
   second = I3 / I1;
 }
 
-// The parameter map as one line "key=value ..." (keys sorted).
-std::string Pars(const parameter_map& m) {
-  std::string s;
-  for (const auto& kv : m) s += kv.first + "=" + kv.second + " ";
-  return s;
-}
-
-TEST(BlastParameters, DefaultsAndSettersResetFirst) {
-  CSourceCalc_Blast blast;
-  const std::string defaults =
-      "Beta=0.7 DelTau=3 EtaG=1.5 Ma=938.28 Mb=139.58 Nsample=1000 Phi=0 Pt=600 R=13 T=110 "
-      "Tau=12 lambda=0.5 ";
-  EXPECT_EQ(Pars(blast.spars), defaults);
-  parameter::set(blast.spars, "Phi", 1.0);
-  blast.SetSPars(0.5, 13.0, 12.0, 3.0);
-  EXPECT_EQ(Pars(blast.spars), defaults);
-}
-
 // Both branches of the composition (the Gaussian around tau0 with its thinning below tau0 and
 // rejection below 0, and the Rayleigh tail), the pure tail at tau0 = 0 and the sharp limit.
 TEST(BlastTau, SamplesTheStatedDensity) {

@@ -13,20 +13,6 @@ namespace {
 
 using femtokit_test::kRoundoff;
 
-// The normalisation NormCheck prints.
-double NormOf(CSourceCalc* calc, CCHArray* A) {
-  const std::string out = CAPTURE_STDOUT(calc->NormCheck(A));
-  EXPECT_EQ(out.rfind("normalization check = ", 0), 0u) << out;
-  return atof(out.c_str() + 22);
-}
-
-TEST(GX1DParameters, Defaults) {
-  CSourceCalc_GX1D calc;
-  EXPECT_EQ(
-      calc.spars,
-      (parameter_map{{"lambdaG", "0.3"}, {"lambdaX", "0.3"}, {"R", "5"}, {"X", "10"}, {"a", "5"}}));
-}
-
 // 4 pi int r^2 S dr = lambdaG + lambdaX, with z = 2R^2/X^2 below and above 1.
 TEST(GX1DNormalisation, IntegralIsTheSumOfTheWeights) {
   CCHArray fine(0, 3000, 0.1);
@@ -34,7 +20,7 @@ TEST(GX1DNormalisation, IntegralIsTheSumOfTheWeights) {
   for (double X : {10.0, 2.0}) {
     calc.SetSPars(0.5, 6.0, 0.25, X, 5.0);
     calc.CalcS(&fine);
-    EXPECT_CLOSE(NormOf(&calc, &fine), 0.75, 1e-4) << "X=" << X;
+    EXPECT_CLOSE(femtokit_test::PrintedNorm(&calc, &fine), 0.75, 1e-4) << "X=" << X;
   }
 }
 

@@ -22,17 +22,11 @@ using oscar_test::Header;
 using oscar_test::Record;
 using OSCARCalcS = oscar_test::OSCARFileTest;
 
-// The number printed after `prefix` in `text` (NaN when absent).
-double PrintedValue(const std::string& text, const std::string& prefix) {
-  const size_t pos = text.find(prefix);
-  return pos == std::string::npos ? NAN : atof(text.c_str() + pos + prefix.size());
-}
-
 // The effective radius `name` ("Rout", "Rside", "Rlong") printed by CalcS.
 double Radius(const std::string& text, const std::string& name) {
-  const size_t at = text.find("Effective radii: ");
-  return at == std::string::npos ? NAN : PrintedValue(text.substr(at), name + "=");
+  return femtokit_test::PrintedValue(text, name + "=", "Effective radii: ");
 }
+using femtokit_test::PrintedValue;
 
 // Writes `nevents` generated events of `count` particles per species (pi+ alone, or pi+ and p)
 // to a file of `dir`, and makes `calc` read them.
@@ -98,19 +92,6 @@ TEST_F(OSCARCalcS, IdenticalPairsCountedOnce) {
   EXPECT_CLOSE(PrintedValue(out, "xbar="), 2.0 * gamma, 1e-5);
   EXPECT_CLOSE(Radius(out, "Rout"), gamma * std::sqrt(1.0 / 3.0), 1e-5);
   EXPECT_EQ(Radius(out, "Rside"), 0.0);
-}
-
-// From na = 10 on, a progress line every floor(na/10) outer particles: at na = 25 (a step of 2)
-// the count runs on to 120 percent.
-TEST_F(OSCARCalcS, ProgressLines) {
-  std::vector<std::string> records;
-  for (int i = 0; i < 25; ++i) records.push_back(Record(211, 0.3, 0.0, 0.0, 0.1 * i));
-  CCHArray A(1, 5, 1.0);
-  WriteTextFile(path, Header() + Event(records));
-  const std::string out = CAPTURE_STDOUT(calc.CalcS(&A));
-  std::string progress;
-  for (int p = 10; p <= 120; p += 10) progress += "finished " + std::to_string(p) + " percent\n";
-  EXPECT_NE(out.find("na=25, nb=25\n" + progress + "xbar="), std::string::npos) << out;
 }
 
 // Without a pair (one identical particle, or no b particle: the masses are kept equal, so the
@@ -181,7 +162,7 @@ TEST(OSCARGaussian, PrintedRadiiMatchTheEmissionModel) {
       EXPECT_CLOSE(eff[i], Radius(out, names[i]), 0.01) << names[i];
     }
     EXPECT_CLOSE_ABS(PrintedValue(out, "xbar="), 0.0, 0.0, 0.4);
-    EXPECT_CLOSE(PrintedValue(CAPTURE_STDOUT(calc.NormCheck(&A)), "normalization check = "), 1.0,
+    EXPECT_CLOSE(femtokit_test::PrintedNorm(&calc, &A), 1.0,
                  0.005);
   }
 }

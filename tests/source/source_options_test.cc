@@ -118,7 +118,7 @@ TEST_P(BadParameter, IsFatalWithAClearMessage) {
   std::string value = c.value;
   if (c.key == "filename" && !value.empty() && value[0] != '/') value = dir / value;
   parameter::set(calc->spars, c.key, value);
-  CCHArray A(2, 10, 0.5, true, true, true);
+  CCHArray A(2, 10, 0.5);  // no symmetry: offsets reach their own check
   EXPECT_FATAL(calc->CalcS(&A), c.regex);
 }
 
@@ -154,7 +154,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"histogram_nan", "histogram", "filename", "nan.txt",
                 "nan.txt line 2: value nan is not finite"},
         BadCase{"histogram_text", "histogram", "filename", "text.txt",
-                "text.txt line 3: expected \"r S \\[error\\]\""}),
+                "text.txt line 3: expected \"r S \\[error\\]\""},
+        BadCase{"gaussian_radius_inf", "gaussian3d", "Rx", "inf", "CSourceCalc_Gaussian: radii Rx=inf"},
+        BadCase{"gaussian_offset_inf", "gaussian3d", "Zoff", "-inf",
+                "CSourceCalc_Gaussian: .* must be positive"},
+        BadCase{"gx1d_radius_inf", "gx1d", "R", "inf", "CSourceCalc_GX1D: lengths R=inf"},
+        BadCase{"gx1d_lambda_nan", "gx1d", "lambdaG", "nan",
+                "CSourceCalc_GX1D: lambdaG=nan, .* must be finite"},
+        BadCase{"blast_pt_inf", "blast", "Pt", "inf", "CSourceCalc_Blast: Pt=inf MeV/c"},
+        BadCase{"blast_mass_inf", "blast", "Ma", "inf", "CSourceCalc_Blast: masses Ma=inf"},
+        BadCase{"blast_temperature_inf", "blast", "T", "inf", "CSourceCalc_Blast: temperature T=inf"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.label; });
 
 TEST(SourceModelList, NewModelsAndTheScaledPrefixAreKnown) {

@@ -18,14 +18,9 @@
 
 namespace {
 
+using femtokit_test::ReadTextFile;
 using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
-
-std::string ReadFile(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
 
 // A pure-HBT kernel of 40 q bins, a source of 40 r bins on its grid, an LMAX 2 symmetric
 // correlation function, and a Gaussian source of lambdaG 0.7, R 3 fm.
@@ -46,12 +41,10 @@ class FemtoFakeData : public ::testing::Test {
 
   // Runs femtofakedata with the options, the array and kernel files, and the output name.
   int Run(const std::string& options, const std::string& out, std::string* err = nullptr) {
-    const std::string command = "cd '" + dir_.str() + "' && '" + FEMTOKIT_BIN_DIR +
-                                "/femtofakedata' " + options + " src.dat cf.dat kpars.dat kdata " +
-                                out + " >out.txt 2>err.txt";
-    const int raw = std::system(command.c_str());
-    if (err != nullptr) *err = ReadFile(dir_ / "err.txt");
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const femtokit_test::ProgramRun run = femtokit_test::RunProgram(
+        dir_.str(), "femtofakedata", options + " src.dat cf.dat kpars.dat kdata " + out);
+    if (err != nullptr) *err = run.err;
+    return run.status;
   }
 
   // An array written by the program (or, for "", C(q) - 1 of the source computed here).
@@ -82,10 +75,10 @@ TEST_F(FemtoFakeData, NoiseSeedErrorsAndBadOptions) {
   const char* runs[][2] = {{"7", "fake"}, {"7", "same"}, {"8", "other"}};  // seed, output
   for (const auto& r : runs)
     ASSERT_EQ(Run(std::string("--source-pars spars.dat --noise 0.01 --seed ") + r[0], r[1]), 0);
-  const std::string a = ReadFile(dir_ / "fake/lx0_ly0_lz0.tmp");
+  const std::string a = ReadTextFile(dir_ / "fake/lx0_ly0_lz0.tmp");
   EXPECT_FALSE(a.empty());
-  EXPECT_EQ(a, ReadFile(dir_ / "same/lx0_ly0_lz0.tmp"));
-  EXPECT_NE(a, ReadFile(dir_ / "other/lx0_ly0_lz0.tmp"));
+  EXPECT_EQ(a, ReadTextFile(dir_ / "same/lx0_ly0_lz0.tmp"));
+  EXPECT_NE(a, ReadTextFile(dir_ / "other/lx0_ly0_lz0.tmp"));
   std::unique_ptr<CCHArray> theory = Read(""), data = Read("fake"), errors = Read("fake_errors");
   // The independent components of a symmetric LMAX 2 array: (0,0,0), (0,0,2), (0,2,0).
   const int comps[3][3] = {{0, 0, 0}, {0, 0, 2}, {0, 2, 0}};

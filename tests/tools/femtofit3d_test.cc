@@ -18,13 +18,9 @@ using femtokit_test::ScratchDir;
 
 // Runs femtofit3d with `args` in `dir`: the exit status, and the standard output in `out`.
 int RunFit3D(const ScratchDir& dir, const std::string& args, std::string* out) {
-  const std::string command = "cd '" + dir.str() + "' && '" + std::string(FEMTOKIT_BIN_DIR) +
-                              "/femtofit3d' " + args + " >out.txt 2>err.txt";
-  const int raw = std::system(command.c_str());
-  std::stringstream text;
-  text << std::ifstream(dir / "out.txt").rdbuf();
-  *out = text.str();
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  const femtokit_test::ProgramRun run = femtokit_test::RunProgram(dir.str(), "femtofit3d", args);
+  *out = run.out;
+  return run.status;
 }
 
 TEST(FemtoFit3D, RecoversTheRadiiOfTheKnownSourceAndRejectsBadOptions) {

@@ -22,27 +22,13 @@
 
 namespace {
 
+using femtokit_test::ReadTextFile;
 using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
 
-struct ProgramRun {
-  int status;
-  std::string out, err;
-};
-
-std::string ReadFile(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
-
-// Runs femtokernel with `args` in `dir`, collecting its output and exit status.
+using femtokit_test::ProgramRun;
 ProgramRun RunFemtoKernel(const ScratchDir& dir, const std::string& args) {
-  const std::string command = "cd '" + dir.str() + "' && '" + std::string(FEMTOKIT_BIN_DIR) +
-                              "/femtokernel' " + args + " >out.txt 2>err.txt";
-  const int raw = std::system(command.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "out.txt"),
-          ReadFile(dir / "err.txt")};
+  return femtokit_test::RunProgram(dir.str(), "femtokernel", args);
 }
 
 // Kernel parameters (q = 10, 30, 50 MeV/c; r = 0.5 .. 4.5 fm; ell <= 2) written as k.dat, and the
@@ -83,7 +69,10 @@ TEST(FemtoKernel, UsageErrorsAndWarnings) {
       {"xx a b c", "femtokernel: unknown pair xx\n"},
       {"--q1q2 x classcoul k.dat out",
        "femtokernel: --q1q2 needs an integer from -10000 to 10000, not x\n"},
-      {"--ma 139.57 purehbt k.dat out", "femtokernel: option --ma applies to classcoul only\n"}};
+      {"--ma 139.57 purehbt k.dat out", "femtokernel: option --ma applies to classcoul only\n"},
+      {"--table 3d purehbt kpars.dat out",
+       "femtokernel: --table 3d needs a PAIR with a wave function, not purehbt\n"},
+      {"--table 2d pp a b c", "femtokernel: unknown table 2d (angular or 3d)\n"}};
   for (const auto& [args, text] : errors) {
     const ProgramRun run = RunFemtoKernel(dir, args);
     EXPECT_EQ(run.status, 2) << args;

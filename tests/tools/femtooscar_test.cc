@@ -15,23 +15,16 @@
 
 namespace {
 
+using femtokit_test::ReadTextFile;
 using femtokit_test::ScratchDir;
-
-std::string ReadFile(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
 
 // Runs the program `name` with `args` in `dir`, after writing `pars` (when given) to pars.dat:
 // the exit status and everything printed.
 std::pair<int, std::string> RunProgram(const ScratchDir& dir, const std::string& name,
                                        const std::string& args, const char* pars = nullptr) {
   if (pars != nullptr) femtokit_test::WriteTextFile(dir / "pars.dat", pars);
-  const std::string command = "cd '" + dir.str() + "' && '" + std::string(FEMTOKIT_BIN_DIR) + "/" +
-                              name + "' " + args + " >out.txt 2>&1";
-  const int raw = std::system(command.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(dir / "out.txt")};
+  const femtokit_test::ProgramRun run = femtokit_test::RunProgram(dir.str(), name, args);
+  return {run.status, run.out + run.err};
 }
 
 TEST(FemtoOscarProgram, GeneratedEventsToSourceDirectory) {
@@ -66,13 +59,14 @@ TEST(FemtoOscarProgram, GeneratedEventsToSourceDirectory) {
       for (int lz = 0; lz <= 2 - ly; ++lz)
         EXPECT_CLOSE_ABS(written.GetElement(0, ly, lz, ir), expected.GetElement(0, ly, lz, ir),
                          1e-9, 1e-15);
-  const std::string table = ReadFile(dir / "src/short.dat");
+  const std::string table = ReadTextFile(dir / "src/short.dat");
   EXPECT_EQ(table.rfind("!", 0), 0u);
   EXPECT_NE(table.find("(1,1,0)"), std::string::npos);
 }
 
 // --help (status 0, with the keys), usage errors (status 2), an unknown particle code (femtooscar
-// takes the masses from the codes) and a missing event file name (status 1), each with its text.
+// takes the masses from the codes), a missing event file name and generator options that describe
+// no events (status 1), each with its text.
 TEST(FemtoOscarProgram, HelpUsageAndInputErrors) {
   ScratchDir dir;
   const struct {
@@ -97,32 +91,23 @@ TEST(FemtoOscarProgram, HelpUsageAndInputErrors) {
        "NJOBS 2 without PARTIALFILE"},
       {"femtooscargen", "pars.dat", "int NEVENTS 2\n", 1,
        "femtooscargen: OSCARfilename is not given\n"},
+      // Generator options that describe no events, with the key named.
+      {"femtooscargen", "pars.dat", "string OSCARfilename e\nint NEVENTS 0\n", 1,
+       "NEVENTS = 0 is meaningless"},
+      {"femtooscargen", "pars.dat", "string OSCARfilename e\nint NA -3\n", 1,
+       "NA = -3 is meaningless"},
+      {"femtooscargen", "pars.dat", "string OSCARfilename e\ndouble Rside -1\n", 1,
+       "Rside = -1 is meaningless"},
+      {"femtooscargen", "pars.dat", "string OSCARfilename e\ndouble GENDELPT 400\n", 1,
+       "GENDELPT = 400 is meaningless (the pt window must stay above 0)"},
+      {"femtooscargen", "pars.dat", "string OSCARfilename e\ndouble Ma 0\n", 1,
+       "Ma = 0 is meaningless"},
+      {"femtooscargen", "pars.dat", "string OSCARfilename e\nstring EVENTFORMAT OSCAR2014\n", 1,
+       "EVENTFORMAT OSCAR2014 is not known"},
   };
   for (const auto& c : cases) {
     const auto [status, out] = RunProgram(dir, c.program, c.args, c.pars);
     EXPECT_EQ(status, c.status) << c.message;
-    EXPECT_NE(out.find(c.message), std::string::npos) << out;
-  }
-}
-
-// Options that describe no events are refused with the key named.
-TEST(FemtoOscarProgram, GeneratorRefusesMeaninglessOptions) {
-  ScratchDir dir;
-  const struct {
-    const char *pars, *message;
-  } cases[] = {
-      {"int NEVENTS 0\n", "NEVENTS = 0 is meaningless"},
-      {"int NA -3\n", "NA = -3 is meaningless"},
-      {"double Rside -1\n", "Rside = -1 is meaningless"},
-      {"double GENDELPT 400\n", "GENDELPT = 400 is meaningless (the pt window must stay above 0)"},
-      {"double Ma 0\n", "Ma = 0 is meaningless"},
-      {"string EVENTFORMAT OSCAR2014\n", "EVENTFORMAT OSCAR2014 is not known"},
-  };
-  for (const auto& c : cases) {
-    const auto [status, out] =
-        RunProgram(dir, "femtooscargen", "pars.dat",
-                   ("string OSCARfilename e.oscar\n" + std::string(c.pars)).c_str());
-    EXPECT_EQ(status, 1) << c.message;
     EXPECT_NE(out.find(c.message), std::string::npos) << out;
   }
 }
@@ -178,7 +163,7 @@ TEST(FemtoOscarProgram, TwoMpiRanksEqualOneRun) {
   const std::string command = "cd '" + dir.str() + "' && " + FEMTOKIT_MPIEXEC +
                               " -np 2 --allow-run-as-root --oversubscribe '" + FEMTOKIT_BIN_DIR +
                               "/femtooscar' pars.dat >mpi.txt 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << ReadFile(dir / "mpi.txt");
+  ASSERT_EQ(std::system(command.c_str()), 0) << ReadTextFile(dir / "mpi.txt");
   ExpectSameAsWhole(dir, "mpi");
 }
 #endif

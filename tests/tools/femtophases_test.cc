@@ -19,13 +19,9 @@ using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
 
 int RunFemtoPhases(const ScratchDir& dir, const std::string& args, std::string* out) {
-  const std::string command = "cd '" + dir.str() + "' && '" + std::string(FEMTOKIT_BIN_DIR) +
-                              "/femtophases' " + args + " >out.txt 2>err.txt";
-  const int raw = std::system(command.c_str());
-  std::stringstream text;
-  text << std::ifstream(dir / "out.txt").rdbuf();
-  *out = text.str();
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  const femtokit_test::ProgramRun run = femtokit_test::RunProgram(dir.str(), "femtophases", args);
+  *out = run.out;
+  return run.status;
 }
 
 TEST(FemtoPhases, UsageErrorsExitWithStatusTwo) {

@@ -111,7 +111,8 @@ TEST(Reid93Potential, TailIsOnePionExchangeAndPpSingletHasCoreAndWell) {
 // Uncoupled waves set v11 only. In a coupled channel, central, tensor and spin-orbit parts combine
 // as v11 - v22 = (2J+1) Vls + 6/(2J+1) Vt and v12 = 6 sqrt(J(J+1))/(2J+1) Vt. The generic channels
 // above J = 4 have no spin-orbit term, so (v11 - v22)/v12 = 1/sqrt(J(J+1)) exactly (the pion
-// exchange obeys the same relation away from S waves); the named ones carry spin-orbit terms.
+// exchange obeys the same relation away from S waves); the named ones carry spin-orbit terms
+// (3C2 in full below).
 TEST(Reid93Potential, OutputsOfUncoupledAndCoupledWaves) {
   for (const char* wave : {"1S0", "1P1", "1D2", "1F3", "1G4", "3P0", "3P1", "3D2", "3F3", "3G4",
                            "1H5", "3H5", "1I6"}) {
@@ -120,8 +121,6 @@ TEST(Reid93Potential, OutputsOfUncoupledAndCoupledWaves) {
   }
   for (const char* wave : {"3C1", "3C2", "3C3", "3C4"})
     EXPECT_TRUE(V(0.8, wave, "NP").v12 != 0.0 && V(0.8, wave, "NP").v22 != 0.0) << wave;
-  const Potential c2 = V(0.8, "3C2", "PP");
-  EXPECT_GT(std::fabs((c2.v11 - c2.v22) / c2.v12 - 1.0 / std::sqrt(6.0)), 0.05);
   for (int j : {5, 6, 7}) {
     const std::string wave = "3C" + std::to_string(j);
     for (const char* type : {"PP", "NP"}) {
@@ -132,6 +131,26 @@ TEST(Reid93Potential, OutputsOfUncoupledAndCoupledWaves) {
   // The lower-case coupled letter names the same channel.
   const Potential upper = V(1.1, "3C2", "PP"), lower = V(1.1, "3c2", "PP");
   EXPECT_TRUE(upper.v11 == lower.v11 && upper.v12 == lower.v12 && upper.v22 == lower.v22);
+}
+
+// The 3P2-3F2 block of pp is V = Vc + Vt S12 + Vls L.S with L.S = [J(J+1) - l(l+1) - 2]/2 and the
+// S12 matrix of a J = 2 triplet (Blatt and Weisskopf): -2/5 (3P2), -8/5 (3F2), 6 sqrt(6)/5 (mixing).
+// Vc, Vt, Vls are assembled here from the published coefficients a41..a54 and the one-pion tail
+// (shared/reid93.md), so a wrong sign or weight of any operator in the code fails.
+TEST(Reid93Potential, CoupledPpChannelIsItsOperatorForm) {
+  const double r = 1.0, mbar = (kM0 + 2.0 * kMc) / 3.0, x = mbar / kHbarc * r, x0 = kM0 / kHbarc * r;
+  const double f0 = 0.075 * (kM0 / kMc) * (kM0 / kMc) * kM0 / 3.0;
+  const double vc = mbar * (-0.5840566 * At(r93_y, 3, x) - 10.29310 * At(r93_y, 4, x) +
+                            22.63391 * At(r93_y, 5, x) + 23.16915 * At(r93_y, 6, x)) +
+                    f0 * At(r93_y, 1, x0);
+  const double vt = mbar * (-2.608488 * At(r93_z, 4, x) + 10.90858 * At(r93_z, 6, x)) / 3.0 +
+                    f0 * At(r93_z, 1, x0);
+  const double vls = mbar * (-0.4374212 * At(r93_w, 3, x) - 21.48862 * At(r93_w, 5, x));
+  const auto ls = [](int l) { return (2 * 3 - l * (l + 1) - 2) / 2.0; };
+  const Potential v = V(r, "3C2", "PP");
+  EXPECT_CLOSE(v.v11, vc - 0.4 * vt + ls(1) * vls, 1e-6);
+  EXPECT_CLOSE(v.v22, vc - 1.6 * vt + ls(3) * vls, 1e-6);
+  EXPECT_CLOSE(v.v12, 1.2 * std::sqrt(6.0) * vt, 1e-6);
 }
 
 TEST(Reid93Potential, UnknownWaveOrPairTypeIsFatal) {

@@ -61,18 +61,6 @@ class InDir {
   std::filesystem::path old_;
 };
 
-TEST(WaveFunctionTest, DefaultParametersPrintout) {
-  ScratchDir dir;
-  WriteTextFile(dir / "wf.par", "# nothing changed\n");
-  GridProbe wf;
-  const std::string out = CAPTURE_STDOUT(wf.ParsInit((dir / "wf.par").c_str()));
-  const std::string tail =
-      "qarrayfilename set to no_qarray_file\n__ WFPARAMETERS __\ndelq set to 5\nnqmax set to 15\n"
-      "epsilon set to 1\nSTRONG set to 1\nCOULOMB set to 1\n____________________\n";
-  ASSERT_GE(out.size(), tail.size());
-  EXPECT_EQ(out.substr(out.size() - tail.size()), tail);  // after the whole map
-}
-
 TEST(WaveFunctionTest, InterpolationInQOnBothGridKinds) {
   ScratchDir dir;
   InDir in(dir.path());
@@ -267,17 +255,6 @@ TEST(WaveFunctionTest, EffectiveRangeExpansion) {
     EXPECT_CLOSE(d, dd, 1e-6) << "q=" << q;
   }
   EXPECT_CLOSE(delta_at(0.005, &unused), -a * 0.005 / kHbarc, 1e-6);
-}
-
-TEST(WaveFunctionTest, PrintCdeltaWithoutChannelsIsFlat) {
-  ScratchDir dir;
-  auto wf = MakeProbe(dir, "int NQMAX 3\ndouble DELQ 4\n");
-  wf->nchannels = 0;
-  wf->InitArrays();
-  EXPECT_EQ(CAPTURE_STDOUT(wf->PrintCdelta(3, 4, 5)),
-            "! Qinv  C(Q)_estimated ~ ddelta/dq\n"
-            "  2.00    1.0000  0\n  6.00    1.0000  0\n 10.00    1.0000  0\n"
-            "_________________________________\n");
 }
 
 }  // namespace

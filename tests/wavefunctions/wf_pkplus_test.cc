@@ -1,4 +1,4 @@
-// Proton-K+ and proton-pi+ wave functions (free limits, spin flip, table reading, messages), and
+// Proton-K+ and proton-pi+ wave functions (free limits, spin flip, table reading), and
 // the partial-wave sum rule of the angle-averaged |psi|^2 shared by every phase-shift pair.
 
 #include "wavefunctions/wf_pkplus.h"
@@ -145,28 +145,6 @@ TEST(MesonProtonPhases, ReadFromTheTablesAsDocumented) {
   EXPECT_EQ(wf->ddeltadq[0][0], kDeltaPKplus[1] - kDeltaPKplus[0]);
   EXPECT_EQ(wf->ddeltadq[1][0], 0.0);
   EXPECT_EQ(wf->delta[0][1], kDeltaPKplus[300]);
-}
-
-// Values above 500 are reported and returned; p pi+ announces its construction steps, pK+ not.
-TEST(MesonProtonMessages, HugeValuesAndConstructionProgress) {
-  std::string out;
-  auto wf = MakePair("pkplus", Pars(2, 50.0), &out);
-  EXPECT_EQ(out.find("Initialized"), std::string::npos);
-  wf->wepsilon[0][1] = 1e3;  // inside epsilon the weights alone make |psi|^2 huge
-  double value = 0.0;
-  out = CAPTURE_STDOUT(value = wf->CalcPsiSquared(1, 0.5, 0.0));
-  EXPECT_GT(value, 500.0);
-  char expect[256];
-  std::snprintf(expect, sizeof expect,
-                "_____________________________________________\n"
-                "in CalcPsiSquared, q=75,r=0.5, psisquared=huge=%g\n"
-                "hstar0=(0,0), hstar1=(0,0),psi=(0,0)\n",
-                value);
-  EXPECT_EQ(out, expect);
-  EXPECT_EQ(CAPTURE_STDOUT(wf->CalcPsiSquared(1, 2.0, 0.0)), "");
-  MakePair("ppiplus", Pars(2, 50.0), &out);
-  EXPECT_NE(out.find("Arrays Initialized\nPartial Waves Initialized\nInitialization finished\n"),
-            std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The wave function of the solved pairs: the free and Coulomb limits, continuity in r, unitarity
-// of the solutions, the pair file, and the legacy pp class with interpolated inner tables.
+// of the solutions and the pair file.
 
 #include "wavefunctions/wf_solved.h"
 
@@ -15,7 +15,6 @@
 #include "numeric/fatal.h"
 #include "numeric/threads.h"
 #include "wavefunctions/pairs.h"
-#include "wavefunctions/wf_pp.h"
 
 namespace {
 
@@ -176,22 +175,6 @@ TEST(SolvedWaveFunction, ThreadCountIndependentAndFailuresLeaveTheParallelLoop) 
                std::runtime_error);
   femtokit::SetFatalHandler(previous);
   femtokit::SetThreadCount(0);
-}
-
-// The legacy pp class reads its inner tables linearly in r: no step at the 0.01 fm grid points.
-TEST(LegacyPP, InnerTablesAreInterpolated) {
-  ScratchDir dir;
-  const std::string pars = WfPars(dir);
-  std::unique_ptr<CWaveFunction_pp> wf;
-  CAPTURE_STDOUT(wf = std::make_unique<CWaveFunction_pp>(pars.c_str()));
-  for (const int iq : {1, 4}) {
-    const double below = wf->CalcPsiSquared(iq, 1.01 - 1e-9, 0.5);
-    const double above = wf->CalcPsiSquared(iq, 1.01 + 1e-9, 0.5);
-    EXPECT_CLOSE(below, above, 1e-6);
-    // Inner and outer forms meet at EPSILON = 5 fm to within 1 % (0.76 % at q = 36 MeV/c).
-    EXPECT_CLOSE(wf->CalcPsiSquared(iq, 5.0 - 1e-9, 0.5), wf->CalcPsiSquared(iq, 5.0, 0.5),
-                 1e-2);
-  }
 }
 
 }  // namespace
