@@ -1,4 +1,4 @@
-// The analysis model's parts: resolution folding, residual lambdas, the kernel-source
+// The analysis model's parts: resolution folding (identity and Gaussian), residual lambdas, the kernel-source
 // correlation against its closed form, and the kernel grid that follows the data.
 
 #include <algorithm>
@@ -22,6 +22,20 @@ using femtokit_test::GaussianMatrix;
 
 const ParameterValues kValues = {{"a", 0.8}, {"w", 25.0}, {"lambda_gen", 0.7}, {"N", 1.05},
                                  {"b1", 1e-4}, {"lambda_flat", 0.3}};
+
+// Folding with the identity leaves the model unchanged, residuals and baseline included.
+TEST(AnalysisModel, IdentityResolutionChangesNothing) {
+  const std::vector<double> k = Centres(40, 5.0);
+  Model plain(std::make_shared<AnalyticGenuine>());
+  Model folded(std::make_shared<AnalyticGenuine>());
+  for (Model* m : {&plain, &folded}) {
+    m->AddResidual(Residual{"flat", Residual::Kind::kFlat, {}, {}});
+    m->SetBaseline(Baseline{1, std::nullopt});
+  }
+  folded.SetResolution(IdentityMatrix(k));
+  const std::vector<double> a = plain.Evaluate(k, kValues), b = folded.Evaluate(k, kValues);
+  for (std::size_t i = 0; i < k.size(); ++i) EXPECT_CLOSE(a[i], b[i], femtokit_test::kRoundoff);
+}
 
 // A Gaussian smearing of width sigma applied to C = 1 + a exp(-(k/w)^2) on fine true bins
 // equals the convolution integral of the continuous curve (midpoint rule on 0.01 MeV/c
