@@ -14,6 +14,7 @@
 #include "arrays/charray.h"
 #include "arrays/chcalc.h"
 #include "arrays/ylmarray.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/output.h"
 #include "numeric/threads.h"
@@ -23,9 +24,9 @@ using ArrayCalc::internal::ValueOrZero;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kFourPi = 12.566370614359172;
-constexpr double kSqrtFourPi = 3.5449077018110318;
+using femtokit::constants::kPi;
+constexpr double kFourPi = 4.0 * kPi;
+constexpr double kSqrtFourPi = 3.5449077018110318;  // sqrt(4 pi); std::sqrt is not constexpr
 
 // Highest lx visited by the conversions that fill lx in {0, 1} and leave the rest
 // to the trace condition.

@@ -14,13 +14,14 @@
 #include "config/checked_pars.h"
 #include "config/parameter.h"
 #include "numeric/checked_io.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/gslerror.h"
 #include "numeric/output.h"
 
 namespace {
 
-constexpr double kHbarC = 197.3269602;  // MeV fm
+using femtokit::constants::kHbarC;
 
 // "<dir>/ell%d_q%07.2f.tmp": the file of one ell and one q point.
 std::string KernelFileName(const char* dir, int ell, double q) {
@@ -357,8 +358,9 @@ void CKernel::Calc_ClassCoul(double ma, double mb, int q1q2) {
     for (int ir = 0; ir < nrmax; ir++) {
       const double r = (ir + 0.5) * delr;
       // x = V(r) / (q^2 / 2 mu): Coulomb energy at r over the relative kinetic
-      // energy, with 2 mu = 2 Ea Eb / (Ea + Eb) (197.327 = hbar c, 137.036 = 1/alpha).
-      const double x = 2.0 * Ea * Eb * q1q2 * 197.327 / (137.036 * r * q * q * (Ea + Eb));
+      // energy, with 2 mu = 2 Ea Eb / (Ea + Eb) (hbar c rounded as this kernel has always had it).
+      const double x = 2.0 * Ea * Eb * q1q2 * femtokit::constants::kHbarCClassicalCoulomb /
+                       (femtokit::constants::kAlphaInverse * r * q * q * (Ea + Eb));
       // x >= 1: the pair cannot reach r classically, the density vanishes.
       if (x < 1.0) {
         // Midpoint sum over u; cos theta = sqrt(u^2 + x^2) + x - 1 runs from

@@ -5,7 +5,10 @@
 
 #include "arrays/array3d.h"
 #include "arrays/charray.h"
+#include "numeric/constants.h"
 #include "numeric/output.h"
+
+using femtokit::constants::kPi;
 
 CSourceCalc::CSourceCalc() = default;
 
@@ -23,7 +26,7 @@ void CSourceCalc::NormCheck(CCHArray* A) {
   double norm = 0.0;
   for (int ir = 0; ir < nr; ir++) {
     const double r = (ir + 0.5) * dr;
-    norm += 4.0 * M_PI * r * r * dr * A->GetElement(0, 0, 0, ir);
+    norm += 4.0 * kPi * r * r * dr * A->GetElement(0, 0, 0, ir);
   }
   femtokit::Progress("normalization check = %g\n", norm);
 }
@@ -75,13 +78,13 @@ void CSourceCalc::CalcEffGaussPars(CCHArray* A, double& Rx, double& Ry, double& 
     if (!A->GetYSYM()) Sy += r3 * A->GetElement(0, 1, 0, ir);
     if (!A->GetZSYM()) Sz += r3 * A->GetElement(0, 0, 1, ir);
   }
-  const double Rinv = sqrt(2.0 * M_PI * dr * S0 / 3.0);
-  Xoff = (4.0 * M_PI * dr / 3.0) * Sx;
-  Yoff = (4.0 * M_PI * dr / 3.0) * Sy;
-  Zoff = (4.0 * M_PI * dr / 3.0) * Sz;
-  Rx = sqrt(fabs(0.5 * (4.0 * M_PI * dr * (S0 / 3.0 + 2.0 * Sxx / 15.0) - Xoff * Xoff)));
-  Ry = sqrt(fabs(0.5 * (4.0 * M_PI * dr * (S0 / 3.0 + 2.0 * Syy / 15.0) - Yoff * Yoff)));
-  Rz = sqrt(fabs(0.5 * (4.0 * M_PI * dr * (S0 / 3.0 + 2.0 * Szz / 15.0) - Zoff * Zoff)));
+  const double Rinv = sqrt(2.0 * kPi * dr * S0 / 3.0);
+  Xoff = (4.0 * kPi * dr / 3.0) * Sx;
+  Yoff = (4.0 * kPi * dr / 3.0) * Sy;
+  Zoff = (4.0 * kPi * dr / 3.0) * Sz;
+  Rx = sqrt(fabs(0.5 * (4.0 * kPi * dr * (S0 / 3.0 + 2.0 * Sxx / 15.0) - Xoff * Xoff)));
+  Ry = sqrt(fabs(0.5 * (4.0 * kPi * dr * (S0 / 3.0 + 2.0 * Syy / 15.0) - Yoff * Yoff)));
+  Rz = sqrt(fabs(0.5 * (4.0 * kPi * dr * (S0 / 3.0 + 2.0 * Szz / 15.0) - Zoff * Zoff)));
   femtokit::Progress("__________  EFFECTIVE GAUSSIAN PARAMETERS ____________\n");
   femtokit::Progress("Rinv=%g\n", Rinv);
   femtokit::Progress("Gassian distribution with same offsets and 1-part. radii\n");

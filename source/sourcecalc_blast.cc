@@ -8,6 +8,7 @@
 
 #include "arrays/charray.h"
 #include "config/parameter.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/random.h"
 #include "numeric/threads.h"
@@ -15,8 +16,8 @@
 
 namespace {
 
-constexpr double kSqrt2Pi = 2.5066282746310002;
-constexpr double kFourPiOver3 = 4.1887902047863905;
+constexpr double kSqrt2Pi = 2.5066282746310002;  // sqrt(2 pi); std::sqrt is not constexpr
+constexpr double kFourPiOver3 = 4.0 * femtokit::constants::kPi / 3.0;
 // Species closer in mass than this (MeV) count as identical: one list of
 // points serves both particles.
 constexpr double kIdenticalMassTolerance = 1.0;
@@ -58,8 +59,8 @@ void CSourceCalc_Blast::InitSPars() {
   parameter::set(spars, "Pt", 600.0);
   parameter::set(spars, "Phi", 0.0);
   parameter::set(spars, "EtaG", 1.5);
-  parameter::set(spars, "Ma", 938.28);
-  parameter::set(spars, "Mb", 139.58);
+  parameter::set(spars, "Ma", femtokit::constants::kMassProtonSourceModels);
+  parameter::set(spars, "Mb", femtokit::constants::kMassPionCharged);
   parameter::set(spars, "Nsample", 1000);
 }
 

@@ -5,7 +5,10 @@
 #include "arrays/array3d.h"
 #include "arrays/arraycalc.h"
 #include "arrays/charray.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
+
+using femtokit::constants::kPi;
 
 namespace {
 
@@ -115,7 +118,7 @@ void CSourceCalc_Gaussian::CalcAlpha(double** alpha, bool xsym, bool ysym, bool 
     alpha[0][i + 1] = alpha[i + 1][0] = -2.0 * Mo;
     oMo += off[i] * Mo;
   }
-  alpha[0][0] = -log(pow(4.0 * M_PI, 1.5) * R[0] * R[1] * R[2] / lambda) + oMo;
+  alpha[0][0] = -log(pow(4.0 * kPi, 1.5) * R[0] * R[1] * R[2] / lambda) + oMo;
 }
 
 void CSourceCalc_Gaussian::CalcS(CCHArray* A) {

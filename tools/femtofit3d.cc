@@ -38,11 +38,12 @@
 #include "kernel/kernelwf.h"
 #include "kernel/s2cf.h"
 #include "numeric/checked_io.h"
+#include "numeric/constants.h"
 #include "source/sourcecalc_gaussian.h"
 
 namespace {
 
-constexpr double kHbarC = 197.3269602;  // MeV fm
+using femtokit::constants::kHbarC;
 
 // Grids: source cells of 1.25 fm (16 per axis), correlation cells of 6 MeV/c (10 per axis);
 // Cartesian-harmonic arrays of rank 6 on 0.5 fm and 2 MeV/c bins reaching past the grid

@@ -37,6 +37,7 @@
 #include "kernel/kernel.h"
 #include "kernel/kernelwf.h"
 #include "numeric/checked_io.h"
+#include "numeric/constants.h"
 #include "wavefunctions/pairs.h"
 #include "wavefunctions/wavefunction.h"
 
@@ -62,9 +63,9 @@ void PrintUsage(FILE* out) {
                "  %-14s non-interacting identical bosons (symmetrised plane wave)\n"
                "  %-14s non-interacting identical spin-1/2 fermions, spin-averaged\n"
                "  %-14s classical Coulomb trajectories; --ma, --mb masses in MeV (default "
-               "938.271),\n"
+               "%g),\n"
                "  %-14s --q1q2 charge product (default 1)\n",
-               "purehbt", "purefermion", "classcoul", "");
+               "purehbt", "purefermion", "classcoul", femtokit::constants::kMassProton, "");
 }
 
 int UsageError(const char* format, const char* detail) {
@@ -155,7 +156,7 @@ void CalcFromWaveFunction(CKernel* kernel, CWaveFunction* wf) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  double ma = 938.271, mb = 938.271;
+  double ma = femtokit::constants::kMassProton, mb = femtokit::constants::kMassProton;
   int q1q2 = 1;
   bool table3d = false;
   std::string coulomb_option;  // the last of --ma, --mb, --q1q2 given

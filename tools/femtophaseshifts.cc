@@ -64,16 +64,18 @@
 #include <vector>
 
 #include "numeric/checked_io.h"
+#include "numeric/constants.h"
 #include "wavefunctions/phaseshift_anchors.h"
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kHbarc = 197.3269602;  // MeV fm
-constexpr double kMPi = 139.58;
-constexpr double kMKaon = 493.677;
-constexpr double kMProton = 938.271;
-constexpr double kMNeutron = 939.565;
+namespace c = femtokit::constants;
+constexpr double kPi = c::kPi;
+constexpr double kHbarc = c::kHbarC;  // MeV fm
+constexpr double kMPi = c::kMassPionCharged;
+constexpr double kMKaon = c::kMassKaonCharged;
+constexpr double kMProton = c::kMassProton;
+constexpr double kMNeutron = c::kMassNeutron;
 
 // One anchor row of one channel: the numbers the table must hold at q.
 struct Anchor {
@@ -141,8 +143,8 @@ void CoulombFactor(const Table& t, int ell, double q, double* a, double* dadq) {
   }
   double dmu;
   const double mu = ReducedEnergy(t.m1, t.m2, q, &dmu);
-  const double eta = t.q1q2 * mu / (137.036 * q);
-  const double deta = t.q1q2 * (dmu / q - mu / (q * q)) / 137.036;
+  const double eta = t.q1q2 * mu / (c::kAlphaInverse * q);
+  const double deta = t.q1q2 * (dmu / q - mu / (q * q)) / c::kAlphaInverse;
   const double u = 2.0 * kPi * eta;
   // u e^u / (e^u - 1) written with expm1 of -u: stays finite for the large u of small q.
   const double a0 = u / std::expm1(u);

@@ -5,17 +5,18 @@
 #include <complex>
 #include <cstdio>
 
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/misc.h"
+#include "numeric/output.h"
 #include "numeric/spherharmonics.h"
 #include "wavefunctions/coulwave.h"
 #include "wavefunctions/phaseshift_wf.h"
-#include "numeric/output.h"
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kHbarc = 197.3269602;
+using femtokit::constants::kPi;
+using femtokit::constants::kHbarC;
 
 // Phase of the rho(770) Breit-Wigner with p-wave width Gamma (q/q_r)^3 M / sqrt(s).
 double RhoPhase(double q) {
@@ -60,14 +61,14 @@ void getphaseshift_pipi(int I, int ell, double q, double* delta, double* ddeltad
     *delta = 0.5 * (lo + hi);
     *ddeltadq = (hi - lo) / dq;
   } else if (I == 2 && ell == 0) {
-    const double b = 0.25495097567963926 * q / kHbarc;
+    const double b = 0.25495097567963926 * q / kHbarC;
     const double y = b * b;
     const double tq = -0.0006588050607389837 / (1.0 + y);
     *delta = std::atan(tq * q);
     const double c = std::cos(*delta);
     *ddeltadq = c * c * tq * (1.0 - y) / (1.0 + y);
   } else if (I == 2 && ell == 2) {
-    const double b = 0.5 * q / kHbarc;
+    const double b = 0.5 * q / kHbarC;
     const double y = b * b;
     const double u = 1.0 / (1.0 + y);
     const double tq = -8.400000000000001e-15 * q * q * q * q * u * u * u * u * u;
