@@ -13,6 +13,7 @@
 
 #include "config/checked_pars.h"
 #include "config/parameter.h"
+#include "kernel/kernelgrid.h"
 #include "numeric/checked_io.h"
 #include "numeric/constants.h"
 #include "numeric/fatal.h"
@@ -35,11 +36,6 @@ std::string KernelFileName(const char* dir, int ell, double q) {
 // and the total is checked against the library's table limit as well).
 constexpr int kMaxPoints = 100000000;
 constexpr int kMaxEll = 10000;
-// q beyond 1 TeV/c is no femtoscopic relative momentum (and its file name would grow
-// without bound).
-constexpr double kMaxQ = 1.0e6;
-// A spacing of this size or more never gives two q points the same "%07.2f" name.
-constexpr double kSafeDelq = 0.02;
 
 // Files of a kernel directory that tell a whole table from a partial one: the marker
 // exists while a write is under way (a leftover one means the write failed), the
@@ -158,21 +154,9 @@ void CKernel::ParsInit(const char* parsfilename) {
     nqmax = parameter::getCount(pars, "NQMAX", 25, 1, kMaxPoints, where);
     nrmax = parameter::getCount(pars, "NRMAX", 120, 1, kMaxPoints, where);
     LMAX = parameter::getCount(pars, "KLMAX", 24, 0, kMaxEll, where);
-    femtokit::CheckPositive(delq, "DELQ", where);
-    femtokit::CheckPositive(delr, "DELR", where);
-    femtokit::CheckTableSize(double(IDENTICAL ? LMAX / 2 + 1 : LMAX + 1) * nqmax * nrmax,
-                             "the kernel table", where);
-    if ((nqmax - 0.5) * delq > kMaxQ)
-      femtokit::Fatal("%s: the q grid reaches %g MeV/c; the largest q allowed is %g MeV/c\n",
-                      where.c_str(), (nqmax - 0.5) * delq, kMaxQ);
-    for (int iq = 1; iq < nqmax; iq++) {
-      const double q0 = (iq - 0.5) * delq, q1 = (iq + 0.5) * delq;
-      if (KernelFileName("", 0, q0) == KernelFileName("", 0, q1))
-        femtokit::Fatal(
-            "%s: DELQ = %g MeV/c gives q = %g and %g MeV/c the same kernel file name "
-            "(%s); use DELQ of at least %g MeV/c\n",
-            where.c_str(), delq, q0, q1, KernelFileName("", 0, q1).c_str() + 1, kSafeDelq);
-    }
+    femtokit::CheckKernelGrid(where, nqmax, delq, delr,
+                              double(IDENTICAL ? LMAX / 2 + 1 : LMAX + 1) * nqmax * nrmax,
+                              [](double q) { return KernelFileName("", 0, q); });
   }
   femtokit::Progress("reading from %s\n", parsfilename);
   femtokit::Progress("  _________ PARAMETERS FOR KERNEL ________\n");

@@ -5,6 +5,7 @@
 
 #include "arrays/array3d.h"
 #include "arrays/charray.h"
+#include "arrays/gridcells.h"
 #include "numeric/constants.h"
 #include "numeric/output.h"
 
@@ -19,6 +20,10 @@ void CSourceCalc::CalcS(int /*lx*/, int /*ly*/, int /*lz*/, CCHArray* /*A*/) {
 }
 
 void CSourceCalc::ReadSPars(const char* filename) { parameter::ReadParsFromFile(spars, filename); }
+
+void CSourceCalc::SetSParValues(std::initializer_list<std::pair<const char*, double>> values) {
+  for (const auto& [key, value] : values) parameter::set(spars, key, value);
+}
 
 void CSourceCalc::NormCheck(CCHArray* A) {
   const double dr = A->GetRADSTEP();
@@ -38,17 +43,10 @@ void CSourceCalc::NormCheck(C3DArray* A) {
   if (A->GetXSYM()) volume *= 2.0;
   if (A->GetYSYM()) volume *= 2.0;
   if (A->GetZSYM()) volume *= 2.0;
-  const int nsx = A->GetXSYM() ? 1 : 2;
-  const int nsy = A->GetYSYM() ? 1 : 2;
-  const int nsz = A->GetZSYM() ? 1 : 2;
   double norm = 0.0;
-  for (int isx = 0; isx < nsx; isx++)
-    for (int ix = 0; ix < A->GetNXMAX(); ix++)
-      for (int isy = 0; isy < nsy; isy++)
-        for (int iy = 0; iy < A->GetNYMAX(); iy++)
-          for (int isz = 0; isz < nsz; isz++)
-            for (int iz = 0; iz < A->GetNZMAX(); iz++)
-              norm += volume * A->GetElement(isx, ix, isy, iy, isz, iz);
+  femtokit::ForEachCell(femtokit::GridCells(*A), [&](const femtokit::GridCell& c) {
+    norm += volume * A->GetElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz);
+  });
   femtokit::Progress("Norm Check of 3DArray = %g\n", norm);
 }
 

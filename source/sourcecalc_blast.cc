@@ -66,25 +66,14 @@ void CSourceCalc_Blast::InitSPars() {
 
 void CSourceCalc_Blast::SetSPars(double lambda, double R, double Tau, double DelTau) {
   InitSPars();
-  parameter::set(spars, "lambda", lambda);
-  parameter::set(spars, "R", R);
-  parameter::set(spars, "Tau", Tau);
-  parameter::set(spars, "DelTau", DelTau);
+  SetSParValues({{"lambda", lambda}, {"R", R}, {"Tau", Tau}, {"DelTau", DelTau}});
 }
 
 void CSourceCalc_Blast::SetSPars(double lambda, double R, double Tau, double DelTau, double Beta,
                                  double T, double Pt, double EtaG, double Ma, double Mb) {
   InitSPars();
-  parameter::set(spars, "lambda", lambda);
-  parameter::set(spars, "R", R);
-  parameter::set(spars, "Tau", Tau);
-  parameter::set(spars, "Beta", Beta);
-  parameter::set(spars, "DelTau", DelTau);
-  parameter::set(spars, "T", T);
-  parameter::set(spars, "Pt", Pt);
-  parameter::set(spars, "EtaG", EtaG);
-  parameter::set(spars, "Ma", Ma);
-  parameter::set(spars, "Mb", Mb);
+  SetSParValues({{"lambda", lambda}, {"R", R}, {"Tau", Tau}, {"Beta", Beta}, {"DelTau", DelTau},
+                 {"T", T}, {"Pt", Pt}, {"EtaG", EtaG}, {"Ma", Ma}, {"Mb", Mb}});
 }
 
 void CSourceCalc_Blast::CheckPars(const parameter_map& pars, bool for_calcs) {

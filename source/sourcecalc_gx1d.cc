@@ -19,11 +19,7 @@ void CSourceCalc_GX1D::InitSPars() {
 }
 
 void CSourceCalc_GX1D::SetSPars(double lambdaG, double R, double lambdaX, double X, double a) {
-  parameter::set(spars, "lambdaG", lambdaG);
-  parameter::set(spars, "R", R);
-  parameter::set(spars, "lambdaX", lambdaX);
-  parameter::set(spars, "X", X);
-  parameter::set(spars, "a", a);
+  SetSParValues({{"lambdaG", lambdaG}, {"R", R}, {"lambdaX", lambdaX}, {"X", X}, {"a", a}});
 }
 
 void CSourceCalc_GX1D::CalcS(CCHArray* A) {

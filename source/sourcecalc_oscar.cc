@@ -175,12 +175,8 @@ void CSourceCalc_OSCAR::InitSPars() {
 
 void CSourceCalc_OSCAR::SetSPars(double Pt, double DELPT, double PHIMIN_DEG, double PHIMAX_DEG,
                                  double YMIN, double YMAX) {
-  parameter::set(spars, "Pt", Pt);
-  parameter::set(spars, "DELPT", DELPT);
-  parameter::set(spars, "PHIMIN_DEG", PHIMIN_DEG);
-  parameter::set(spars, "PHIMAX_DEG", PHIMAX_DEG);
-  parameter::set(spars, "YMIN", YMIN);
-  parameter::set(spars, "YMAX", YMAX);
+  SetSParValues({{"Pt", Pt}, {"DELPT", DELPT}, {"PHIMIN_DEG", PHIMIN_DEG},
+                 {"PHIMAX_DEG", PHIMAX_DEG}, {"YMIN", YMIN}, {"YMAX", YMAX}});
 }
 
 void CSourceCalc_OSCAR::SetIDs(int IDa, int IDb) {

@@ -36,6 +36,11 @@ void SetShortRangeWeight(CWaveFunction* wf, int c, int iq) {
   wf->wepsilon[c][iq] = 3.0 * w / (4.0 * wf->PI * eps * eps * eps);
 }
 
+void SetShortRangeWeights(CWaveFunction* wf) {
+  for (int c = 0; c < wf->nchannels; c++)
+    for (int iq = 0; iq < wf->nqmax; iq++) SetShortRangeWeight(wf, c, iq);
+}
+
 double ShortRangeSum(const CWaveFunction* wf, int iq) {
   const double q = wf->qarray[iq];
   const double hbarc3 = wf->HBARC * wf->HBARC * wf->HBARC;

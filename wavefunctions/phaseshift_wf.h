@@ -28,6 +28,9 @@ void ReadTable(CWaveFunction* wf, const double* delta_table, const double* slope
 // epsilon (per fm^3 per MeV/c).
 void SetShortRangeWeight(CWaveFunction* wf, int channel, int iq);
 
+// SetShortRangeWeight for every channel and grid point.
+void SetShortRangeWeights(CWaveFunction* wf);
+
 // Sum over channels of 2 PI channelweight[c] wepsilon[c][iq] HBARC^3 / q^2: what the strong
 // interaction adds to |psi|^2 inside r = epsilon at grid point iq.
 double ShortRangeSum(const CWaveFunction* wf, int iq);

@@ -221,6 +221,21 @@ void CWaveFunction::InitArrays() {
   channelweight = new double[nchannels]();
 }
 
+void CWaveFunction::InitChannels(std::initializer_list<int> ells,
+                                 std::initializer_list<double> weights, bool announce) {
+  if (weights.size() != 0 && weights.size() != ells.size()) {
+    femtokit::Fatal("CWaveFunction::InitChannels: %zu weights for %zu channels\n", weights.size(),
+                    ells.size());
+  }
+  nchannels = static_cast<int>(ells.size());
+  InitArrays();
+  if (announce) femtokit::Progress("Arrays Initialized\n");
+  std::copy(ells.begin(), ells.end(), channelell);
+  InitWaves();
+  if (announce) femtokit::Progress("Partial Waves Initialized\n");
+  std::copy(weights.begin(), weights.end(), channelweight);
+}
+
 void CWaveFunction::InitWaves() {
   for (int c = 0; c < nchannels; c++) {
     if (channelell[c] < 0 || channelell[c] > alloc_ellmax_) {

@@ -86,24 +86,16 @@ CWaveFunction_pipluspiminus::CWaveFunction_pipluspiminus(const char* parsfilenam
     : CWaveFunction() {
   ParsInit(parsfilename);
   q1q2 = -1;
-  nchannels = 5;
   ellmax = 2;
   m1 = m2 = MPI;
-  InitArrays();
-  const int ell[5] = {0, 2, 1, 0, 2};
+  InitChannels({0, 2, 1, 0, 2}, {2.0 / 3.0, 10.0 / 3.0, 3.0, 1.0 / 3.0, 5.0 / 3.0}, false);
   const int isospin[5] = {0, 0, 1, 2, 2};
-  for (int c = 0; c < nchannels; c++) channelell[c] = ell[c];
-  InitWaves();
-  channelweight[0] = 2.0 / 3.0;
-  channelweight[1] = 10.0 / 3.0;
-  channelweight[2] = 3.0;
-  channelweight[3] = 1.0 / 3.0;
-  channelweight[4] = 5.0 / 3.0;
   for (int c = 0; c < nchannels; c++) {
     for (int iq = 0; iq < nqmax; iq++) {
       const double q = qarray[iq];
-      getphaseshift_pipi(isospin[c], ell[c], q, &delta[c][iq], &ddeltadq[c][iq]);
-      CoulWave::phaseshift_CoulombCorrect(ell[c], q, eta[iq], delta[c][iq], ddeltadq[c][iq]);
+      getphaseshift_pipi(isospin[c], channelell[c], q, &delta[c][iq], &ddeltadq[c][iq]);
+      CoulWave::phaseshift_CoulombCorrect(channelell[c], q, eta[iq], delta[c][iq],
+                                          ddeltadq[c][iq]);
       PhaseShiftWF::SetShortRangeWeight(this, c, iq);
     }
   }

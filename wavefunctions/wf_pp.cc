@@ -50,14 +50,7 @@ CWaveFunction_pp::CWaveFunction_pp(const char* parsfilename) : CWaveFunction() {
   // rmax there is no table.
   if (epsilon >= rmax)
     femtokit::Fatal("CWaveFunction_pp: EPSILON=%g fm must lie below rmax=%g fm\n", epsilon, rmax);
-  InitArrays();
-  femtokit::Progress("Arrays Initialized\n");
-  channelell[0] = 0;
-  channelell[1] = 1;
-  channelell[2] = 1;
-  channelell[3] = 1;
-  InitWaves();
-  femtokit::Progress("Partial Waves Initialized\n");
+  InitChannels({0, 1, 1, 1}, {}, true);
   std::strcpy(pottype, "PP");
   std::strcpy(pname, "");
 
