@@ -140,14 +140,14 @@ CKernel::~CKernel() {
 }
 
 void CKernel::ParsInit(const char* parsfilename) {
-  parameter_map pars;
-  parameter::ReadParsFromFile(pars, parsfilename);
-  nqmax = parameter::getI(pars, "NQMAX", 25);
-  nrmax = parameter::getI(pars, "NRMAX", 120);
-  LMAX = parameter::getI(pars, "KLMAX", 24);
-  delq = parameter::getD(pars, "DELQ", 4.0);
-  delr = parameter::getD(pars, "DELR", 0.5);
-  IDENTICAL = parameter::getB(pars, "IDENTICAL", false);
+  const femtokit::KernelGridPars grid = femtokit::ReadKernelGridPars(parsfilename, "KLMAX", 24);
+  const parameter_map& pars = grid.pars;
+  nqmax = grid.nqmax;
+  nrmax = grid.nrmax;
+  LMAX = grid.extra;
+  delq = grid.delq;
+  delr = grid.delr;
+  IDENTICAL = grid.identical;
   // Sizes, spacings and file names are checked before anything is allocated.
   if (nqmax >= 1 && nrmax >= 1 && LMAX >= 0 && delq > 0.0 && delr > 0.0) {
     const std::string where = std::string("kernel parameters ") + parsfilename;
@@ -158,15 +158,12 @@ void CKernel::ParsInit(const char* parsfilename) {
                               double(IDENTICAL ? LMAX / 2 + 1 : LMAX + 1) * nqmax * nrmax,
                               [](double q) { return KernelFileName("", 0, q); });
   }
-  femtokit::Progress("reading from %s\n", parsfilename);
-  femtokit::Progress("  _________ PARAMETERS FOR KERNEL ________\n");
-  femtokit::Progress("delq set to %g\n", delq);
-  femtokit::Progress("nqmax set to %d\n", nqmax);
-  femtokit::Progress("delr set to %g\n", delr);
-  femtokit::Progress("nrmax set to %d\n", nrmax);
-  femtokit::Progress("KLMAX=%d\n", LMAX);
-  femtokit::Progress("IDENTICAL set to %d\n", IDENTICAL ? 1 : 0);
-  femtokit::Progress("__________________________________________\n");
+  // The sizes as checked (getCount returns the values it accepted).
+  femtokit::KernelGridPars checked = grid;
+  checked.nqmax = nqmax;
+  checked.nrmax = nrmax;
+  femtokit::ReportKernelGrid(parsfilename, "KERNEL", checked,
+                             "KLMAX=" + std::to_string(LMAX) + "\n");
 }
 
 void CKernel::Read(const char* datadir) {

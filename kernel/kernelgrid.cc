@@ -2,8 +2,35 @@
 
 #include "numeric/checked_io.h"
 #include "numeric/fatal.h"
+#include "numeric/output.h"
 
 namespace femtokit {
+
+KernelGridPars ReadKernelGridPars(const char* parsfilename, const char* extra_key,
+                                  int extra_default) {
+  KernelGridPars g;
+  parameter::ReadParsFromFile(g.pars, parsfilename);
+  g.nqmax = parameter::getI(g.pars, "NQMAX", 25);
+  g.nrmax = parameter::getI(g.pars, "NRMAX", 120);
+  g.extra = parameter::getI(g.pars, extra_key, extra_default);
+  g.delq = parameter::getD(g.pars, "DELQ", 4.0);
+  g.delr = parameter::getD(g.pars, "DELR", 0.5);
+  g.identical = parameter::getB(g.pars, "IDENTICAL", false);
+  return g;
+}
+
+void ReportKernelGrid(const char* parsfilename, const char* table, const KernelGridPars& grid,
+                      const std::string& extra_line) {
+  Progress("reading from %s\n", parsfilename);
+  Progress("  _________ PARAMETERS FOR %s ________\n", table);
+  Progress("delq set to %g\n", grid.delq);
+  Progress("nqmax set to %d\n", grid.nqmax);
+  Progress("delr set to %g\n", grid.delr);
+  Progress("nrmax set to %d\n", grid.nrmax);
+  Progress("%s", extra_line.c_str());
+  Progress("IDENTICAL set to %d\n", grid.identical ? 1 : 0);
+  Progress("__________________________________________\n");
+}
 
 void CheckKernelGrid(const std::string& where, int nqmax, double delq, double delr, double values,
                      const std::function<std::string(double)>& file_name) {

@@ -76,23 +76,15 @@ CKernelWF::~CKernelWF() {
 }
 
 void CKernelWF::ParsInit(const char* parsfilename) {
-  parameter_map parmap;
-  parameter::ReadParsFromFile(parmap, parsfilename);
-  nqmax = parameter::getI(parmap, "NQMAX", 25);
-  nrmax = parameter::getI(parmap, "NRMAX", 120);
-  nctheta = parameter::getI(parmap, "NCTHETA", 120);
-  delq = parameter::getD(parmap, "DELQ", 4.0);
-  delr = parameter::getD(parmap, "DELR", 0.5);
-  IDENTICAL = parameter::getB(parmap, "IDENTICAL", false);
-  femtokit::Progress("reading from %s\n", parsfilename);
-  femtokit::Progress("  _________ PARAMETERS FOR KERNELWF ________\n");
-  femtokit::Progress("delq set to %g\n", delq);
-  femtokit::Progress("nqmax set to %d\n", nqmax);
-  femtokit::Progress("delr set to %g\n", delr);
-  femtokit::Progress("nrmax set to %d\n", nrmax);
-  femtokit::Progress("nctheta set to %d\n", nctheta);
-  femtokit::Progress("IDENTICAL set to %d\n", IDENTICAL ? 1 : 0);
-  femtokit::Progress("__________________________________________\n");
+  const femtokit::KernelGridPars grid = femtokit::ReadKernelGridPars(parsfilename, "NCTHETA", 120);
+  nqmax = grid.nqmax;
+  nrmax = grid.nrmax;
+  nctheta = grid.extra;
+  delq = grid.delq;
+  delr = grid.delr;
+  IDENTICAL = grid.identical;
+  femtokit::ReportKernelGrid(parsfilename, "KERNELWF", grid,
+                             "nctheta set to " + std::to_string(nctheta) + "\n");
 }
 
 void CKernelWF::Calc(CWaveFunction* wf) {
