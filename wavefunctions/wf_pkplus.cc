@@ -9,11 +9,7 @@
 
 CWaveFunction_pkplus::CWaveFunction_pkplus(const char* parsfilename) : CWaveFunction() {
   ParsInit(parsfilename);
-  m1 = MPROTON;
-  m2 = MKAON;
-  q1q2 = COULOMB ? 1 : 0;
-  ellmax = 1;
-  InitChannels({0, 1, 1}, {1.0, 1.0, 2.0}, false);
+  PhaseShiftWF::InitMesonProtonChannels(this, MKAON, false);
   read_phaseshifts();
   PhaseShiftWF::SetShortRangeWeights(this);
 }

@@ -9,11 +9,7 @@
 
 CWaveFunction_ppiplus::CWaveFunction_ppiplus(const char* parsfilename) : CWaveFunction() {
   ParsInit(parsfilename);
-  m1 = MPROTON;
-  m2 = MPI;
-  q1q2 = COULOMB ? 1 : 0;
-  ellmax = 1;
-  InitChannels({0, 1, 1}, {1.0, 1.0, 2.0}, true);
+  PhaseShiftWF::InitMesonProtonChannels(this, MPI, true);
   read_phaseshifts();
   PhaseShiftWF::SetShortRangeWeights(this);
   femtokit::Progress("Initialization finished\n");
