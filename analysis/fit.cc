@@ -12,10 +12,13 @@
 #include "arrays/charray.h"
 #include "fit/cf2sfit.h"
 #include "kernel/kernel.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/gslerror.h"
 #include "numeric/output.h"
 #include "source/sourcecalc.h"
+
+using femtokit::constants::kPi;
 
 namespace femtokit::analysis {
 namespace {
@@ -157,7 +160,7 @@ class ModelAsSource : public CSourceCalc {
       const std::vector<double> model = set.model->Evaluate(set.data.k, v);
       for (double m : model) {
         const double r = i + 0.5;
-        A->SetElement(0, 0, 0, static_cast<int>(i), m / (4.0 * M_PI * r * r));
+        A->SetElement(0, 0, 0, static_cast<int>(i), m / (4.0 * kPi * r * r));
         ++i;
       }
     }

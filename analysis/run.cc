@@ -26,7 +26,8 @@ FitResult PredictionResult(const Analysis& analysis) {
 
 }  // namespace
 
-RunOutcome RunAnalysis(const AnalysisConfig& config, const RunOptions& options) {
+RunOutcome RunAnalysis(const AnalysisConfig& config, const RunOptions& options,
+                       const FitReporter& on_fit) {
   RunOutcome out;
   out.nominal = config.Build();
   const Analysis& nominal = out.nominal.analysis;
@@ -50,6 +51,7 @@ RunOutcome RunAnalysis(const AnalysisConfig& config, const RunOptions& options) 
   }
   Progress("fitting the nominal configuration\n");
   report.nominal = nominal.Fit(out.nominal.options);
+  if (on_fit) on_fit("nominal", report.nominal);
   out.curves = nominal.Curves(report.nominal.Values());
   if (!options.variations) return out;
   report.variation_names = config.VariationNames();
@@ -58,6 +60,7 @@ RunOutcome RunAnalysis(const AnalysisConfig& config, const RunOptions& options) 
     Progress("variation %zu/%zu: %s\n", i + 1, n, report.variation_names[i].c_str());
     const AnalysisSetup setup = config.Build(static_cast<int>(i));
     report.variations.push_back(setup.analysis.Fit(setup.options));
+    if (on_fit) on_fit(report.variation_names[i], report.variations.back());
   }
   return out;
 }

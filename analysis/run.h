@@ -6,6 +6,8 @@
 // gathered into the report that result.json is written from. For embedding programs
 // (the Python package) that want the results without the program's printing.
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "analysis/analysisconfig.h"
@@ -25,8 +27,13 @@ struct RunOutcome {
   bool has_data = true;             // false when a set has k bins only (a prediction)
 };
 
+// Called with "nominal" or a variation's name as soon as that fit is done (never when
+// predicting), so that a program can report each result while the next one runs.
+using FitReporter = std::function<void(const std::string& title, const FitResult& result)>;
+
 // Progress lines per variation go through femtokit::Progress. Fatal on a bad configuration.
-RunOutcome RunAnalysis(const AnalysisConfig& config, const RunOptions& options = {});
+RunOutcome RunAnalysis(const AnalysisConfig& config, const RunOptions& options = {},
+                       const FitReporter& on_fit = nullptr);
 
 }  // namespace femtokit::analysis
 

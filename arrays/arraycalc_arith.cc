@@ -11,6 +11,7 @@
 #include "arrays/arraycalc_internal.h"
 #include "arrays/charray.h"
 #include "arrays/chcalc.h"
+#include "arrays/gridcells.h"
 #include "numeric/fatal.h"
 #include "numeric/output.h"
 
@@ -287,15 +288,10 @@ namespace {
 // Applies op(c, a, b) to every cell, storage order; the grids share one shape.
 template <typename Op>
 void ForEachCell3(C3DArray *A, C3DArray *B, C3DArray *C, Op op) {
-  const int nsx = A->XSYM ? 1 : 2, nsy = A->YSYM ? 1 : 2, nsz = A->ZSYM ? 1 : 2;
-  for (int isx = 0; isx < nsx; isx++)
-    for (int ix = 0; ix < A->NXMAX; ix++)
-      for (int isy = 0; isy < nsy; isy++)
-        for (int iy = 0; iy < A->NYMAX; iy++)
-          for (int isz = 0; isz < nsz; isz++)
-            for (int iz = 0; iz < A->NZMAX; iz++)
-              op(C->F[isx][ix][isy][iy][isz][iz], A->F[isx][ix][isy][iy][isz][iz],
-                 B->F[isx][ix][isy][iy][isz][iz]);
+  femtokit::ForEachCell(femtokit::GridCells(*A), [&](const femtokit::GridCell &c) {
+    op(C->F[c.isx][c.ix][c.isy][c.iy][c.isz][c.iz], A->F[c.isx][c.ix][c.isy][c.iy][c.isz][c.iz],
+       B->F[c.isx][c.ix][c.isy][c.iy][c.isz][c.iz]);
+  });
 }
 
 // The comparison prints its own line; the grid operations add nothing to it.

@@ -13,7 +13,9 @@
 #include "arrays/arraycalc_internal.h"
 #include "arrays/charray.h"
 #include "arrays/chcalc.h"
+#include "arrays/gridcells.h"
 #include "arrays/ylmarray.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/output.h"
 #include "numeric/threads.h"
@@ -23,9 +25,9 @@ using ArrayCalc::internal::ValueOrZero;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kFourPi = 12.566370614359172;
-constexpr double kSqrtFourPi = 3.5449077018110318;
+using femtokit::constants::kPi;
+constexpr double kFourPi = 4.0 * kPi;
+constexpr double kSqrtFourPi = 3.5449077018110318;  // sqrt(4 pi); std::sqrt is not constexpr
 
 // Highest lx visited by the conversions that fill lx in {0, 1} and leave the rest
 // to the trace condition.
@@ -315,50 +317,47 @@ void CalcAExpArrayFromXExpArray(CCHArray *X, CCHArray *A) {
 // Grids
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The expansion at the point (x, y, z), interpolated linearly in r between bin
+// centres; zero at and beyond rmax, the outer edge of the radial grid.
+double AExpAt(CCHArray *A, double x, double y, double z, double rmax) {
+  const double r = std::sqrt(x * x + y * y + z * z);
+  if (!(r < rmax)) return 0.0;
+  const double ex = x / r, ey = y / r, ez = z / r;
+  const int iu = static_cast<int>(std::floor(r / A->RADSTEP + 0.5));
+  const int il = iu - 1;
+  const double w = ((iu + 0.5) * A->RADSTEP - r) / A->RADSTEP;
+  double lower, upper;
+  if (il < 0) {
+    // Below the first bin centre: interpolate through the origin to
+    // the opposite direction, so the function stays continuous at r = 0.
+    lower = A->AExpand(-ex, -ey, -ez, 0);
+    upper = A->AExpand(ex, ey, ez, 0);
+  } else if (iu < A->NRADIAL) {
+    lower = A->AExpand(ex, ey, ez, il);
+    upper = A->AExpand(ex, ey, ez, iu);
+  } else {
+    // Between the last bin centre and the outer edge: hold the last bin.
+    lower = upper = A->AExpand(ex, ey, ez, A->NRADIAL - 1);
+  }
+  return lower * w + upper * (1.0 - w);
+}
+
+}  // namespace
+
 void Calc3DArrayFromAExpArray(CCHArray *A, C3DArray *G) {
   if (!CompareArrayParameters(G, A)) femtokit::Fatal("%s", "");
-  const int nsx = A->XSYM ? 1 : 2, nsy = A->YSYM ? 1 : 2, nsz = A->ZSYM ? 1 : 2;
   const double rmax = A->NRADIAL * A->RADSTEP;
+  const femtokit::GridCells cells(*G);
   // Every cell is its own evaluation: the rows (isx, ix) go to the threads as they come.
-  const int nrows = nsx * G->NXMAX;
+  const int nrows = cells.Rows();
   const int nthreads = femtokit::ThreadCount();
 #pragma omp parallel for num_threads(nthreads) if (nthreads > 1) schedule(dynamic)
   for (int row = 0; row < nrows; row++) {
-    const int isx = row / G->NXMAX, ix = row % G->NXMAX;
-    const double x = (isx == 0 ? 1.0 : -1.0) * (ix + 0.5) * G->DELX;
-    for (int isy = 0; isy < nsy; isy++) {
-      for (int iy = 0; iy < G->NYMAX; iy++) {
-        const double y = (isy == 0 ? 1.0 : -1.0) * (iy + 0.5) * G->DELY;
-        for (int isz = 0; isz < nsz; isz++) {
-          for (int iz = 0; iz < G->NZMAX; iz++) {
-            const double z = (isz == 0 ? 1.0 : -1.0) * (iz + 0.5) * G->DELZ;
-            const double r = std::sqrt(x * x + y * y + z * z);
-            double value = 0.0;
-            if (r < rmax) {
-              const double ex = x / r, ey = y / r, ez = z / r;
-              const int iu = static_cast<int>(std::floor(r / A->RADSTEP + 0.5));
-              const int il = iu - 1;
-              const double w = ((iu + 0.5) * A->RADSTEP - r) / A->RADSTEP;
-              double lower, upper;
-              if (il < 0) {
-                // Below the first bin centre: interpolate through the origin to
-                // the opposite direction, so the function stays continuous at r = 0.
-                lower = A->AExpand(-ex, -ey, -ez, 0);
-                upper = A->AExpand(ex, ey, ez, 0);
-              } else if (iu < A->NRADIAL) {
-                lower = A->AExpand(ex, ey, ez, il);
-                upper = A->AExpand(ex, ey, ez, iu);
-              } else {
-                // Between the last bin centre and the outer edge: hold the last bin.
-                lower = upper = A->AExpand(ex, ey, ez, A->NRADIAL - 1);
-              }
-              value = lower * w + upper * (1.0 - w);
-            }
-            G->SetElement(isx, ix, isy, iy, isz, iz, value);
-          }
-        }
-      }
-    }
+    femtokit::ForEachCellInRows(cells, row, row + 1, [&](const femtokit::GridCell &c) {
+      G->SetElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz, AExpAt(A, c.x, c.y, c.z, rmax));
+    });
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/output.h"
 
@@ -29,7 +30,7 @@ std::recursive_mutex& TableMutex() {
 // store once complete and never change afterwards.
 double** LoadRow(double*** slot) { return __atomic_load_n(slot, __ATOMIC_ACQUIRE); }
 
-constexpr double kFourPi = 12.566370614359172;
+constexpr double kFourPi = 4.0 * femtokit::constants::kPi;
 
 // x^n for n >= 0 by repeated multiplication (x^0 = 1 also for x = 0).
 inline double IntPow(double x, int n) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "arrays/charray.h"
+#include "numeric/constants.h"
 #include "numeric/threads.h"
 #include "source/sourcecalc_blast.h"
 
@@ -44,7 +45,8 @@ void BM_BlastGetR(benchmark::State& state) {
   std::vector<double> data(4 * n);
   std::vector<double*> r(n);
   for (int i = 0; i < n; i++) r[i] = &data[4 * i];
-  const double ma = 938.28, mb = 139.58, pt = 600.0;
+  const double ma = femtokit::constants::kMassProtonSourceModels,
+               mb = femtokit::constants::kMassPionCharged, pt = 600.0;
   const double pa = ma * pt / (ma + mb), pb = mb * pt / (ma + mb);
   double Pa[4] = {std::sqrt(ma * ma + pa * pa), pa, 0.0, 0.0};
   double Pb[4] = {std::sqrt(mb * mb + pb * pb), pb, 0.0, 0.0};

@@ -18,7 +18,10 @@
 #include "arrays/array3d.h"
 #include "kernel/kernelwf.h"
 #include "kernel/s2cf.h"
+#include "numeric/constants.h"
 #include "numeric/threads.h"
+
+using femtokit::constants::kPi;
 
 namespace {
 
@@ -42,7 +45,7 @@ std::unique_ptr<CKernelWF> MakeKernel(bool identical) {
       for (int ic = 0; ic <= kernel->nctheta; ic++)
         kernel->kernel[iq][ir][ic] =
             cos(2.0 * (iq + 0.5) * kernel->delq * (ir + 0.5) * kernel->delr *
-                (1.0 - ic * kernel->delctheta) / 197.3269602);
+                (1.0 - ic * kernel->delctheta) / femtokit::constants::kHbarC);
   return kernel;
 }
 
@@ -57,7 +60,7 @@ void BM_GridTransform(benchmark::State& state) {
       for (int iz = 0; iz < kCells; iz++) {
         const double x = ix + 0.5, y = iy + 0.5, z = iz + 0.5;
         S.SetElement(0, ix, 0, iy, 0, iz,
-                     pow(4.0 * M_PI * R * R, -1.5) * exp(-(x * x + y * y + z * z) / (4 * R * R)));
+                     pow(4.0 * kPi * R * R, -1.5) * exp(-(x * x + y * y + z * z) / (4 * R * R)));
       }
   for (auto _ : state) {
     S2CF::s2c(&S, kernel.get(), &CF);

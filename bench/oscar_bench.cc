@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "arrays/charray.h"
+#include "numeric/constants.h"
 #include "numeric/output.h"
 #include "numeric/random.h"
 #include "numeric/threads.h"
@@ -148,7 +149,7 @@ std::string GeneratedFile(const std::string& format, int nevents, int count) {
                                .string();
   if (!std::filesystem::exists(path)) {
     CRandom random(99);
-    std::vector<OSCARGen::Species> species = {{211, 139.58, count, 300.0, 20.0}};
+    std::vector<OSCARGen::Species> species = {{211, femtokit::constants::kMassPionCharged, count, 300.0, 20.0}};
     OSCARGen::WriteFormat(path, format, nevents, species, OSCARGen::Geometry(), &random);
   }
   return path;

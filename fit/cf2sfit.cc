@@ -11,6 +11,7 @@
 #include "arrays/array3d.h"
 #include "arrays/arraycalc.h"
 #include "arrays/charray.h"
+#include "arrays/gridcells.h"
 #include "config/parameter.h"
 #include "kernel/cfcalc.h"
 #include "kernel/kernel.h"
@@ -277,25 +278,18 @@ void CCF2SFit::CheckData() {
     }
     return;
   }
-  const int nsx = cexp3D->XSYM ? 1 : 2, nsy = cexp3D->YSYM ? 1 : 2, nsz = cexp3D->ZSYM ? 1 : 2;
-  for (int isx = 0; isx < nsx; isx++)
-    for (int ix = 0; ix < cexp3D->NXMAX; ix++)
-      for (int isy = 0; isy < nsy; isy++)
-        for (int iy = 0; iy < cexp3D->NYMAX; iy++)
-          for (int isz = 0; isz < nsz; isz++)
-            for (int iz = 0; iz < cexp3D->NZMAX; iz++) {
-              snprintf(where, sizeof where, "grid cell (%d,%d,%d,%d,%d,%d)", isx, ix, isy, iy, isz,
-                       iz);
-              CheckBin(cexp3D->GetElement(isx, ix, isy, iy, isz, iz),
-                       cerror3D->GetElement(isx, ix, isy, iy, isz, iz), where);
-            }
+  femtokit::ForEachCell(femtokit::GridCells(*cexp3D), [&](const femtokit::GridCell& c) {
+    snprintf(where, sizeof where, "grid cell (%d,%d,%d,%d,%d,%d)", c.isx, c.ix, c.isy, c.iy, c.isz,
+             c.iz);
+    CheckBin(cexp3D->GetElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz),
+             cerror3D->GetElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz), where);
+  });
 }
 
 int CCF2SFit::NBins() const {
   if (ndim == 1) return cexpCH != nullptr ? cexpCH->GetNRADIAL() : 0;
   if (cexp3D == nullptr) return 0;
-  return (cexp3D->XSYM ? 1 : 2) * cexp3D->NXMAX * (cexp3D->YSYM ? 1 : 2) * cexp3D->NYMAX *
-         (cexp3D->ZSYM ? 1 : 2) * cexp3D->NZMAX;
+  return static_cast<int>(femtokit::GridCells(*cexp3D).Count());
 }
 
 FitVerdict CCF2SFit::Verdict() const {

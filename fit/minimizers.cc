@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fit/cf2sfit.h"
@@ -104,6 +105,240 @@ constexpr int kMaxMetropolisRedraws = 10000;
 // fraction of one standard deviation in chi^2 (scaled by chi^2/ndof when above 1).
 constexpr double kEdmTolerance = 0.01;
 
+// Fatal when chi^2 at x is not a number: no result can be made of it.
+void RequireFiniteChi2(const CCF2SFit& fit, const std::vector<double>& x, double chi2) {
+  if (std::isfinite(chi2)) return;
+  std::string values;
+  for (size_t i = 0; i < x.size(); i++)
+    values += std::string(i ? ", " : "") + fit.par[i]->name + "=" + std::to_string(x[i]);
+  femtokit::Fatal("Newton: chi^2 = %g is not finite at %s; no fit possible\n", chi2,
+                  values.c_str());
+}
+
+// Curvature C and gradient g of chi^2 at x by central differences with steps dx (chi2_0 =
+// chi^2 at x); the probes may lie outside the bounds. itry numbers the progress lines.
+void NewtonDerivatives(CCF2SFit& fit, const std::vector<double>& x, const std::vector<double>& dx,
+                       double chi2_0, int itry, SquareMatrix& C, std::vector<double>& grad) {
+  const int n = static_cast<int>(x.size());
+  std::vector<double> xpp(n), xpm(n), xmp(n), xmm(n);
+  // Mixed second derivatives from the four corners around (x_i, x_j).
+  for (int i = 1; i < n; i++) {
+    for (int j = 0; j < i; j++) {
+      xpp = xpm = xmp = xmm = x;
+      xpp[i] += dx[i];
+      xpp[j] += dx[j];
+      xpm[i] += dx[i];
+      xpm[j] -= dx[j];
+      xmp[i] -= dx[i];
+      xmp[j] += dx[j];
+      xmm[i] -= dx[i];
+      xmm[j] -= dx[j];
+      const double chipp = fit.GetChiSquared(xpp.data());
+      const double chipm = fit.GetChiSquared(xpm.data());
+      const double chimp = fit.GetChiSquared(xmp.data());
+      const double chimm = fit.GetChiSquared(xmm.data());
+      C[i][j] = C[j][i] = (chipp + chimm - chipm - chimp) / (4.0 * dx[i] * dx[j]);
+      femtokit::Progress("___ itry=%d, Curvature[%d][%d]=%g ___\n", itry, i, j, C[i][j]);
+    }
+  }
+  // Diagonal curvature and gradient.
+  for (int i = 0; i < n; i++) {
+    xpp = x;
+    xpp[i] += dx[i];
+    const double chiplus = fit.GetChiSquared(xpp.data());
+    xmm = x;
+    xmm[i] -= dx[i];
+    const double chiminus = fit.GetChiSquared(xmm.data());
+    C[i][i] = (chiplus + chiminus - 2.0 * chi2_0) / (dx[i] * dx[i]);
+    femtokit::Progress("___ itry=%d, Curvature[%d][%d]=%g ___\n", itry, i, i, C[i][i]);
+    grad[i] = (chiplus - chiminus) / (2.0 * dx[i]);
+  }
+}
+
+// How a Newton iteration with a usable step stands.
+struct NewtonState {
+  bool converged;
+  bool at_limit;
+  std::string reason;
+};
+
+// The verdict after iteration itry: a curvature that is not positive definite is no minimum;
+// an estimated distance edm to the minimum within tolerance is convergence; otherwise the
+// run is at its iteration limit if it stops here.
+NewtonState JudgeNewtonIteration(bool positive, double edm, double tolerance, int itry) {
+  char reason[200];
+  if (!positive) {
+    snprintf(reason, sizeof reason,
+             "curvature matrix not positive definite at iteration %d (a saddle or maximum, "
+             "not a minimum)",
+             itry);
+    return {false, false, reason};
+  }
+  if (edm <= tolerance) {
+    snprintf(reason, sizeof reason, "estimated distance to minimum %.3g (tolerance %.3g)", edm,
+             tolerance);
+    return {true, false, reason};
+  }
+  snprintf(reason, sizeof reason,
+           "iteration limit reached after %d iterations with the minimum still an estimated "
+           "%.3g away in chi^2 (tolerance %.3g); run more iterations or start closer",
+           itry, edm, tolerance);
+  return {false, true, reason};
+}
+
+// The Newton step xnew = x - delx, halved while it leaves the bounds (five halvings, the
+// sixth violation is fatal) or raises chi^2 above chi2_0. Returns chi^2 at xnew.
+double NewtonStepDownhill(CCF2SFit& fit, const std::vector<double>& x, double chi2_0,
+                          std::vector<double>& delx, std::vector<double>& xnew) {
+  const int n = static_cast<int>(x.size());
+  int nrescale = 0;
+  while (true) {
+    femtokit::Progress("delx[] = ");
+    for (int i = 0; i < n; i++) femtokit::Progress("%g ", delx[i]);
+    femtokit::Progress("\n");
+    for (int i = 0; i < n; i++) xnew[i] = x[i] - delx[i];
+
+    bool outside = false;
+    for (int i = 0; i < n; i++) {
+      if (xnew[i] < fit.par[i]->xmin || xnew[i] > fit.par[i]->xmax) outside = true;
+    }
+    if (outside) {
+      for (int i = 0; i < n; i++) delx[i] *= 0.5;
+      if (nrescale > 4) femtokit::Fatal("Stepped outside min/max, will rescale delx[]\n");
+      femtokit::Progress("Stepped outside min/max, will rescale delx[]\n");
+      nrescale += 1;
+      continue;
+    }
+
+    const double chi2new = fit.GetChiSquared(xnew.data());
+    // A trial point whose chi^2 is not a number counts as worse. No limit needed: once the
+    // step is below the six significant digits that reach the model, chi2new equals chi2_0
+    // and the trial succeeds.
+    if (!(chi2new <= chi2_0)) {
+      for (int i = 0; i < n; i++) delx[i] *= 0.5;
+      femtokit::Progress("new chi^2 bigger than previous, will rescale delx[]\n");
+      continue;
+    }
+    return chi2new;
+  }
+}
+
+// Gradient G of chi^2 in the scaled coordinates q_i = x_i / scale_i by central differences
+// with step dq, for the n free positions; returns |G|.
+double ScaledGradient(CCF2SFit& fit, const std::vector<double>& x,
+                      const std::vector<double>& scale, double dq, int n, std::vector<double>& G) {
+  std::vector<double> xa(x.size()), xb(x.size());
+  double Gnorm = 0.0;
+  for (int i = 0; i < n; i++) {
+    const double d = dq * scale[i];
+    xa = x;
+    xa[i] -= 0.5 * d;
+    const double chia = fit.GetChiSquared(xa.data());
+    xb = x;
+    xb[i] += 0.5 * d;
+    const double chib = fit.GetChiSquared(xb.data());
+    G[i] = (chib - chia) * scale[i] / d;
+    Gnorm += G[i] * G[i];
+  }
+  return std::sqrt(Gnorm);
+}
+
+// Curvature of chi^2 along -G (in q) from the probes x -+ dq/2 along the unit direction:
+// K = 4 (chi2(a) + chi2(b) - 2 chi2_0) / dq^2.
+double LineCurvature(CCF2SFit& fit, const std::vector<double>& x,
+                     const std::vector<double>& scale, const std::vector<double>& G, double Gnorm,
+                     double dq, double chi2_0, int n) {
+  std::vector<double> xa = x, xb = x;
+  for (int i = 0; i < n; i++) {
+    const double d = (-dq * G[i] / Gnorm) * scale[i];
+    xa[i] = x[i] - 0.5 * d;
+    xb[i] = x[i] + 0.5 * d;
+    femtokit::Progress("xa[%d]=%g, xb[%d]=%g\n", i, xa[i], i, xb[i]);
+  }
+  const double chia = fit.GetChiSquared(xa.data());
+  const double chib = fit.GetChiSquared(xb.data());
+  return 4.0 * (chia + chib - 2.0 * chi2_0) / (dq * dq);
+}
+
+// xnew = x - t G/|G| (in q), t halved while chi^2 exceeds chi2_0; returns chi^2 at xnew.
+double LineStepDownhill(CCF2SFit& fit, const std::vector<double>& x,
+                        const std::vector<double>& scale, const std::vector<double>& G,
+                        double Gnorm, double chi2_0, int n, double* t, std::vector<double>& xnew) {
+  xnew = x;
+  while (true) {
+    for (int i = 0; i < n; i++) xnew[i] = x[i] + (-*t * G[i] / Gnorm) * scale[i];
+    const double chi2new = fit.GetChiSquared(xnew.data());
+    if (chi2new > chi2_0) {
+      *t *= 0.5;
+      femtokit::Progress("new chi^2 not so good\n");
+      continue;
+    }
+    return chi2new;
+  }
+}
+
+// Whether every fixed parameter (positions n ... N-1) lies inside its bounds; a fixed one
+// outside fails every Metropolis trial's bounds test, and is reported.
+bool FixedParsInsideBounds(const CCF2SFit& fit) {
+  bool inside = true;
+  for (int i = fit.nfreepars; i < fit.npars; i++) {
+    const CParInfo& p = *fit.par[i];
+    if (p.currentx < p.xmin || p.currentx > p.xmax) {
+      femtokit::Warn(
+          "Metropolis: fixed parameter %s=%g lies outside its bounds [%g,%g], "
+          "no trial can be made\n",
+          p.name, p.currentx, p.xmin, p.xmax);
+      inside = false;
+    }
+  }
+  return inside;
+}
+
+// A Metropolis trial x = currentx + f StepMatrix z on the free positions (z standard normal),
+// redrawn while it leaves the bounds; false after kMaxMetropolisRedraws draws outside.
+bool DrawMetropolisTrial(CCF2SFit& fit, double f, std::vector<double>& x, std::vector<double>& z) {
+  const int N = fit.npars;
+  const int n = fit.nfreepars;
+  bool inside = false;
+  for (int ndraw = 0; ndraw < kMaxMetropolisRedraws && !inside; ndraw++) {
+    for (int j = 0; j < N; j++) z[j] = fit.randy->gauss();
+    inside = true;
+    for (int i = 0; i < N; i++) {
+      if (i < n) {
+        x[i] = fit.par[i]->currentx;
+        for (int j = 0; j < N; j++) x[i] += f * fit.StepMatrix[i][j] * z[j];
+      }
+      if (x[i] < fit.par[i]->xmin || x[i] > fit.par[i]->xmax) inside = false;
+    }
+  }
+  return inside;
+}
+
+// Statistics over the M points of a Metropolis walk with A accepted (distinct) points:
+// xbar = Sx / M and, from the sums of x_i x_j the walk left in ErrorMatrix, the covariance
+// corrected with A/(A-1). Fewer than two accepted points have no spread to measure:
+// ErrorMatrix gets back the matrix the walk started with (previous).
+void FinishWalkStatistics(CCF2SFit& fit, const std::vector<double>& Sx, int M, int A,
+                          SquareMatrix& previous) {
+  const int N = fit.npars;
+  for (int i = 0; i < N; i++) fit.par[i]->xbar = (M > 0) ? Sx[i] / M : fit.par[i]->currentx;
+  if (A >= 2) {
+    for (int i = 0; i < N; i++) {
+      for (int j = 0; j < N; j++) {
+        fit.ErrorMatrix[i][j] = (fit.ErrorMatrix[i][j] / M - fit.par[i]->xbar * fit.par[j]->xbar) *
+                                static_cast<double>(A) / static_cast<double>(A - 1);
+      }
+    }
+  } else {
+    femtokit::Warn(
+        "Metropolis: %d trials with %d accepted, too few for a covariance; "
+        "error matrix left unchanged\n",
+        M, A);
+    for (int i = 0; i < N; i++)
+      for (int j = 0; j < N; j++) fit.ErrorMatrix[i][j] = previous[i][j];
+  }
+}
+
 }  // namespace
 
 // Newton iteration x -> x - C^-1 g, with g and C from central differences of
@@ -127,7 +362,6 @@ void CCF2SFit::Newton(int maxtries) {
   }
   const int ndof = NBins() - n;
   std::vector<double> x(n), xnew(n), dx(n), delx(n), grad(n);
-  std::vector<double> xpp(n), xpm(n), xmp(n), xmm(n);
   SquareMatrix C(n);
   CGSLMatrix_Real linalg(n);
 
@@ -136,52 +370,12 @@ void CCF2SFit::Newton(int maxtries) {
     x[i] = par[i]->currentx;
   }
   double chi2new = 0.0;
-  double chi2_0 = 0.0;
   int itry = 0;
   do {
     itry += 1;
-    chi2_0 = GetChiSquared(x.data());
-    // No result can be made of a chi^2 that is not a number.
-    if (!std::isfinite(chi2_0)) {
-      std::string values;
-      for (int i = 0; i < n; i++)
-        values += std::string(i ? ", " : "") + par[i]->name + "=" + std::to_string(x[i]);
-      femtokit::Fatal("Newton: chi^2 = %g is not finite at %s; no fit possible\n", chi2_0,
-                      values.c_str());
-    }
-
-    // Mixed second derivatives from the four corners around (x_i, x_j).
-    for (int i = 1; i < n; i++) {
-      for (int j = 0; j < i; j++) {
-        xpp = xpm = xmp = xmm = x;
-        xpp[i] += dx[i];
-        xpp[j] += dx[j];
-        xpm[i] += dx[i];
-        xpm[j] -= dx[j];
-        xmp[i] -= dx[i];
-        xmp[j] += dx[j];
-        xmm[i] -= dx[i];
-        xmm[j] -= dx[j];
-        const double chipp = GetChiSquared(xpp.data());
-        const double chipm = GetChiSquared(xpm.data());
-        const double chimp = GetChiSquared(xmp.data());
-        const double chimm = GetChiSquared(xmm.data());
-        C[i][j] = C[j][i] = (chipp + chimm - chipm - chimp) / (4.0 * dx[i] * dx[j]);
-        femtokit::Progress("___ itry=%d, Curvature[%d][%d]=%g ___\n", itry, i, j, C[i][j]);
-      }
-    }
-    // Diagonal curvature and gradient; the probes may lie outside the bounds.
-    for (int i = 0; i < n; i++) {
-      xpp = x;
-      xpp[i] += dx[i];
-      const double chiplus = GetChiSquared(xpp.data());
-      xmm = x;
-      xmm[i] -= dx[i];
-      const double chiminus = GetChiSquared(xmm.data());
-      C[i][i] = (chiplus + chiminus - 2.0 * chi2_0) / (dx[i] * dx[i]);
-      femtokit::Progress("___ itry=%d, Curvature[%d][%d]=%g ___\n", itry, i, i, C[i][i]);
-      grad[i] = (chiplus - chiminus) / (2.0 * dx[i]);
-    }
+    const double chi2_0 = GetChiSquared(x.data());
+    RequireFiniteChi2(*this, x, chi2_0);
+    NewtonDerivatives(*this, x, dx, chi2_0, itry, C, grad);
 
     // A singular curvature matrix (or a non-finite chi^2) gives no usable step;
     // stop here rather than carry NaN or garbage into the parameters.
@@ -202,60 +396,12 @@ void CCF2SFit::Newton(int maxtries) {
     double edm = 0.0;
     for (int i = 0; i < n; i++) edm += 0.5 * grad[i] * delx[i];
     const double tolerance = kEdmTolerance * std::fmax(1.0, ndof > 0 ? chi2_0 / ndof : 1.0);
-    char reason[200];
-    newton_at_limit_ = false;
-    if (!positive) {
-      newton_converged_ = false;
-      snprintf(reason, sizeof reason,
-               "curvature matrix not positive definite at iteration %d (a saddle or maximum, "
-               "not a minimum)",
-               itry);
-    } else if (edm <= tolerance) {
-      newton_converged_ = true;
-      snprintf(reason, sizeof reason, "estimated distance to minimum %.3g (tolerance %.3g)", edm,
-               tolerance);
-    } else {
-      newton_converged_ = false;
-      newton_at_limit_ = true;
-      snprintf(reason, sizeof reason,
-               "iteration limit reached after %d iterations with the minimum still an estimated "
-               "%.3g away in chi^2 (tolerance %.3g); run more iterations or start closer",
-               itry, edm, tolerance);
-    }
-    newton_reason_ = reason;
+    NewtonState state = JudgeNewtonIteration(positive, edm, tolerance, itry);
+    newton_converged_ = state.converged;
+    newton_at_limit_ = state.at_limit;
+    newton_reason_ = std::move(state.reason);
 
-    int nrescale = 0;
-    while (true) {
-      femtokit::Progress("delx[] = ");
-      for (int i = 0; i < n; i++) femtokit::Progress("%g ", delx[i]);
-      femtokit::Progress("\n");
-      for (int i = 0; i < n; i++) xnew[i] = x[i] - delx[i];
-
-      bool outside = false;
-      for (int i = 0; i < n; i++) {
-        if (xnew[i] < par[i]->xmin || xnew[i] > par[i]->xmax) outside = true;
-      }
-      if (outside) {
-        for (int i = 0; i < n; i++) delx[i] *= 0.5;
-        // Five halvings are allowed per iteration; the sixth violation ends the run.
-        if (nrescale > 4) femtokit::Fatal("Stepped outside min/max, will rescale delx[]\n");
-        femtokit::Progress("Stepped outside min/max, will rescale delx[]\n");
-        nrescale += 1;
-        continue;
-      }
-
-      chi2new = GetChiSquared(xnew.data());
-      // A trial point whose chi^2 is not a number counts as worse.
-      if (!(chi2new <= chi2_0)) {
-        // No limit needed: once the step is below the six significant digits
-        // that reach the model, chi2new equals chi2_0 and the trial succeeds.
-        for (int i = 0; i < n; i++) delx[i] *= 0.5;
-        femtokit::Progress("new chi^2 bigger than previous, will rescale delx[]\n");
-        continue;
-      }
-      break;
-    }
-
+    chi2new = NewtonStepDownhill(*this, x, chi2_0, delx, xnew);
     // Success: the step lowered chi^2, or the point was already at the minimum.
     if (chi2new < chi2_0 || newton_converged_) {
       femtokit::Progress("SUCCESS!!!!!!!!!!!\n");
@@ -349,7 +495,7 @@ void CCF2SFit::UpdateMetroStepSize() {
 void CCF2SFit::SteepestDescent(int maxcalls) {
   const int N = npars;
   const int n = nfreepars;
-  std::vector<double> x(N), xa(N), xb(N), xnew(N), scale(N), G(N), delq(N), d(N);
+  std::vector<double> x(N), xnew(N), scale(N), G(N);
   for (int i = 0; i < N; i++) {
     scale[i] = par[i]->fixed ? 0.0 : par[i]->error;
     x[i] = par[i]->currentx;
@@ -360,40 +506,14 @@ void CCF2SFit::SteepestDescent(int maxcalls) {
   int nsuccess = 0;
   do {
     iter += 1;
-    double Gnorm = 0.0;
-    for (int i = 0; i < n; i++) {
-      d[i] = dq * scale[i];
-      xa = x;
-      xa[i] -= 0.5 * d[i];
-      const double chia = GetChiSquared(xa.data());
-      xb = x;
-      xb[i] += 0.5 * d[i];
-      const double chib = GetChiSquared(xb.data());
-      G[i] = (chib - chia) * scale[i] / d[i];
-      Gnorm += G[i] * G[i];
-    }
-    Gnorm = std::sqrt(Gnorm);
+    const double Gnorm = ScaledGradient(*this, x, scale, dq, n, G);
     // No direction to descend along (no free parameter, a flat chi^2 or a
     // non-finite gradient): dividing by |G| would only produce NaN.
     if (!(Gnorm > 0.0) || !std::isfinite(Gnorm)) {
       femtokit::Warn("SteepestDescent: gradient is zero or not finite, stopping\n");
       break;
     }
-
-    for (int i = 0; i < n; i++) {
-      delq[i] = -dq * G[i] / Gnorm;
-      d[i] = delq[i] * scale[i];
-    }
-    xa = x;
-    xb = x;
-    for (int i = 0; i < n; i++) {
-      xa[i] = x[i] - 0.5 * d[i];
-      xb[i] = x[i] + 0.5 * d[i];
-      femtokit::Progress("xa[%d]=%g, xb[%d]=%g\n", i, xa[i], i, xb[i]);
-    }
-    const double chia = GetChiSquared(xa.data());
-    const double chib = GetChiSquared(xb.data());
-    const double K = 4.0 * (chia + chib - 2.0 * chi2_0) / (dq * dq);
+    const double K = LineCurvature(*this, x, scale, G, Gnorm, dq, chi2_0, n);
 
     double t = Gnorm / K;
     if (t < 0.0) {
@@ -402,22 +522,7 @@ void CCF2SFit::SteepestDescent(int maxcalls) {
       t = dq;
     }
     if (t > 10.0 * dq) t = 10.0 * dq;
-
-    double chi2new;
-    xnew = x;
-    while (true) {
-      for (int i = 0; i < n; i++) {
-        delq[i] = -t * G[i] / Gnorm;
-        xnew[i] = x[i] + delq[i] * scale[i];
-      }
-      chi2new = GetChiSquared(xnew.data());
-      if (chi2new > chi2_0) {
-        t *= 0.5;
-        femtokit::Progress("new chi^2 not so good\n");
-        continue;
-      }
-      break;
-    }
+    const double chi2new = LineStepDownhill(*this, x, scale, G, Gnorm, chi2_0, n, &t, xnew);
 
     if (t < 2.0 * dq) {
       chi2_0 = chi2new;
@@ -450,34 +555,12 @@ void CCF2SFit::Metropolis(int ncalls) {
   }
   const double f = (n > 0) ? 1.0 / std::sqrt(static_cast<double>(n)) : 0.0;
 
-  // A fixed parameter outside its bounds fails every trial's bounds test.
-  bool possible = true;
-  for (int i = n; i < N; i++) {
-    if (par[i]->currentx < par[i]->xmin || par[i]->currentx > par[i]->xmax) {
-      femtokit::Warn(
-          "Metropolis: fixed parameter %s=%g lies outside its bounds [%g,%g], "
-          "no trial can be made\n",
-          par[i]->name, par[i]->currentx, par[i]->xmin, par[i]->xmax);
-      possible = false;
-    }
-  }
+  const bool possible = FixedParsInsideBounds(*this);
 
   int naccept = 0;
   int ntrials = 0;
   for (int m = 1; possible && m <= ncalls; m++) {
-    bool inside = false;
-    for (int ndraw = 0; ndraw < kMaxMetropolisRedraws && !inside; ndraw++) {
-      for (int j = 0; j < N; j++) z[j] = randy->gauss();
-      inside = true;
-      for (int i = 0; i < N; i++) {
-        if (i < n) {
-          x[i] = par[i]->currentx;
-          for (int j = 0; j < N; j++) x[i] += f * StepMatrix[i][j] * z[j];
-        }
-        if (x[i] < par[i]->xmin || x[i] > par[i]->xmax) inside = false;
-      }
-    }
-    if (!inside) {
+    if (!DrawMetropolisTrial(*this, f, x, z)) {
       femtokit::Warn(
           "Metropolis: no trial point inside the bounds after %d draws, "
           "ending the walk after %d trials\n",
@@ -501,28 +584,7 @@ void CCF2SFit::Metropolis(int ncalls) {
     }
   }
 
-  // Statistics over the M = ntrials points of the walk; the covariance is
-  // corrected with the number of accepted (distinct) points A: A/(A-1).
-  const int M = ntrials;
-  const int A = naccept;
-  for (int i = 0; i < N; i++) par[i]->xbar = (M > 0) ? Sx[i] / M : par[i]->currentx;
-  if (A >= 2) {
-    for (int i = 0; i < N; i++) {
-      for (int j = 0; j < N; j++) {
-        ErrorMatrix[i][j] = (ErrorMatrix[i][j] / M - par[i]->xbar * par[j]->xbar) *
-                            static_cast<double>(A) / static_cast<double>(A - 1);
-      }
-    }
-  } else {
-    // One or no accepted point has no spread to measure (A/(A-1) would divide
-    // by zero): keep the matrix the walk started with.
-    femtokit::Warn(
-        "Metropolis: %d trials with %d accepted, too few for a covariance; "
-        "error matrix left unchanged\n",
-        M, A);
-    for (int i = 0; i < N; i++)
-      for (int j = 0; j < N; j++) ErrorMatrix[i][j] = previous[i][j];
-  }
+  FinishWalkStatistics(*this, Sx, ntrials, naccept, previous);
 
   femtokit::Progress("Best chi^2=%g, Best x[] = ", bestchi2);
   for (int i = 0; i < N; i++) femtokit::Progress("%g ", par[i]->bestx);

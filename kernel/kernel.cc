@@ -13,14 +13,16 @@
 
 #include "config/checked_pars.h"
 #include "config/parameter.h"
+#include "kernel/kernelgrid.h"
 #include "numeric/checked_io.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/gslerror.h"
 #include "numeric/output.h"
 
 namespace {
 
-constexpr double kHbarC = 197.3269602;  // MeV fm
+using femtokit::constants::kHbarC;
 
 // "<dir>/ell%d_q%07.2f.tmp": the file of one ell and one q point.
 std::string KernelFileName(const char* dir, int ell, double q) {
@@ -34,11 +36,6 @@ std::string KernelFileName(const char* dir, int ell, double q) {
 // and the total is checked against the library's table limit as well).
 constexpr int kMaxPoints = 100000000;
 constexpr int kMaxEll = 10000;
-// q beyond 1 TeV/c is no femtoscopic relative momentum (and its file name would grow
-// without bound).
-constexpr double kMaxQ = 1.0e6;
-// A spacing of this size or more never gives two q points the same "%07.2f" name.
-constexpr double kSafeDelq = 0.02;
 
 // Files of a kernel directory that tell a whole table from a partial one: the marker
 // exists while a write is under way (a leftover one means the write failed), the
@@ -143,45 +140,30 @@ CKernel::~CKernel() {
 }
 
 void CKernel::ParsInit(const char* parsfilename) {
-  parameter_map pars;
-  parameter::ReadParsFromFile(pars, parsfilename);
-  nqmax = parameter::getI(pars, "NQMAX", 25);
-  nrmax = parameter::getI(pars, "NRMAX", 120);
-  LMAX = parameter::getI(pars, "KLMAX", 24);
-  delq = parameter::getD(pars, "DELQ", 4.0);
-  delr = parameter::getD(pars, "DELR", 0.5);
-  IDENTICAL = parameter::getB(pars, "IDENTICAL", false);
+  const femtokit::KernelGridPars grid = femtokit::ReadKernelGridPars(parsfilename, "KLMAX", 24);
+  const parameter_map& pars = grid.pars;
+  nqmax = grid.nqmax;
+  nrmax = grid.nrmax;
+  LMAX = grid.extra;
+  delq = grid.delq;
+  delr = grid.delr;
+  IDENTICAL = grid.identical;
   // Sizes, spacings and file names are checked before anything is allocated.
   if (nqmax >= 1 && nrmax >= 1 && LMAX >= 0 && delq > 0.0 && delr > 0.0) {
     const std::string where = std::string("kernel parameters ") + parsfilename;
     nqmax = parameter::getCount(pars, "NQMAX", 25, 1, kMaxPoints, where);
     nrmax = parameter::getCount(pars, "NRMAX", 120, 1, kMaxPoints, where);
     LMAX = parameter::getCount(pars, "KLMAX", 24, 0, kMaxEll, where);
-    femtokit::CheckPositive(delq, "DELQ", where);
-    femtokit::CheckPositive(delr, "DELR", where);
-    femtokit::CheckTableSize(double(IDENTICAL ? LMAX / 2 + 1 : LMAX + 1) * nqmax * nrmax,
-                             "the kernel table", where);
-    if ((nqmax - 0.5) * delq > kMaxQ)
-      femtokit::Fatal("%s: the q grid reaches %g MeV/c; the largest q allowed is %g MeV/c\n",
-                      where.c_str(), (nqmax - 0.5) * delq, kMaxQ);
-    for (int iq = 1; iq < nqmax; iq++) {
-      const double q0 = (iq - 0.5) * delq, q1 = (iq + 0.5) * delq;
-      if (KernelFileName("", 0, q0) == KernelFileName("", 0, q1))
-        femtokit::Fatal(
-            "%s: DELQ = %g MeV/c gives q = %g and %g MeV/c the same kernel file name "
-            "(%s); use DELQ of at least %g MeV/c\n",
-            where.c_str(), delq, q0, q1, KernelFileName("", 0, q1).c_str() + 1, kSafeDelq);
-    }
+    femtokit::CheckKernelGrid(where, nqmax, delq, delr,
+                              double(IDENTICAL ? LMAX / 2 + 1 : LMAX + 1) * nqmax * nrmax,
+                              [](double q) { return KernelFileName("", 0, q); });
   }
-  femtokit::Progress("reading from %s\n", parsfilename);
-  femtokit::Progress("  _________ PARAMETERS FOR KERNEL ________\n");
-  femtokit::Progress("delq set to %g\n", delq);
-  femtokit::Progress("nqmax set to %d\n", nqmax);
-  femtokit::Progress("delr set to %g\n", delr);
-  femtokit::Progress("nrmax set to %d\n", nrmax);
-  femtokit::Progress("KLMAX=%d\n", LMAX);
-  femtokit::Progress("IDENTICAL set to %d\n", IDENTICAL ? 1 : 0);
-  femtokit::Progress("__________________________________________\n");
+  // The sizes as checked (getCount returns the values it accepted).
+  femtokit::KernelGridPars checked = grid;
+  checked.nqmax = nqmax;
+  checked.nrmax = nrmax;
+  femtokit::ReportKernelGrid(parsfilename, "KERNEL", checked,
+                             "KLMAX=" + std::to_string(LMAX) + "\n");
 }
 
 void CKernel::Read(const char* datadir) {
@@ -357,8 +339,9 @@ void CKernel::Calc_ClassCoul(double ma, double mb, int q1q2) {
     for (int ir = 0; ir < nrmax; ir++) {
       const double r = (ir + 0.5) * delr;
       // x = V(r) / (q^2 / 2 mu): Coulomb energy at r over the relative kinetic
-      // energy, with 2 mu = 2 Ea Eb / (Ea + Eb) (197.327 = hbar c, 137.036 = 1/alpha).
-      const double x = 2.0 * Ea * Eb * q1q2 * 197.327 / (137.036 * r * q * q * (Ea + Eb));
+      // energy, with 2 mu = 2 Ea Eb / (Ea + Eb) (hbar c rounded as this kernel has always had it).
+      const double x = 2.0 * Ea * Eb * q1q2 * femtokit::constants::kHbarCClassicalCoulomb /
+                       (femtokit::constants::kAlphaInverse * r * q * q * (Ea + Eb));
       // x >= 1: the pair cannot reach r classically, the density vanishes.
       if (x < 1.0) {
         // Midpoint sum over u; cos theta = sqrt(u^2 + x^2) + x - 1 runs from

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/parameter.h"
+#include "kernel/kernelgrid.h"
 #include "numeric/checked_io.h"
 #include "numeric/fatal.h"
 #include "wavefunctions/wavefunction.h"
@@ -60,19 +61,9 @@ CKernelWF::CKernelWF(const char* parsfilename) {
 // Finite spacings, a table within the library's size limit, and q points whose file names
 // differ (checked before anything is allocated).
 void CKernelWF::CheckGrid(const char* parsfilename) const {
-  const std::string where = std::string("kernel parameters ") + parsfilename;
-  femtokit::CheckPositive(delq, "DELQ", where);
-  femtokit::CheckPositive(delr, "DELR", where);
-  femtokit::CheckTableSize(double(nqmax) * nrmax * (nctheta + 1.0), "the kernel table", where);
-  if ((nqmax - 0.5) * delq > 1.0e6)
-    femtokit::Fatal("%s: the q grid reaches %g MeV/c; the largest q allowed is 1e6 MeV/c\n",
-                    where.c_str(), (nqmax - 0.5) * delq);
-  for (int iq = 1; iq < nqmax; iq++)
-    if (KernelWFFileName("", (iq - 0.5) * delq) == KernelWFFileName("", (iq + 0.5) * delq))
-      femtokit::Fatal(
-          "%s: DELQ = %g MeV/c gives two q points the same file name (%s); use DELQ of at least "
-          "0.02 MeV/c\n",
-          where.c_str(), delq, KernelWFFileName("", (iq + 0.5) * delq).c_str() + 1);
+  femtokit::CheckKernelGrid(std::string("kernel parameters ") + parsfilename, nqmax, delq, delr,
+                            double(nqmax) * nrmax * (nctheta + 1.0),
+                            [](double q) { return KernelWFFileName("", q); });
 }
 
 CKernelWF::~CKernelWF() {
@@ -85,23 +76,15 @@ CKernelWF::~CKernelWF() {
 }
 
 void CKernelWF::ParsInit(const char* parsfilename) {
-  parameter_map parmap;
-  parameter::ReadParsFromFile(parmap, parsfilename);
-  nqmax = parameter::getI(parmap, "NQMAX", 25);
-  nrmax = parameter::getI(parmap, "NRMAX", 120);
-  nctheta = parameter::getI(parmap, "NCTHETA", 120);
-  delq = parameter::getD(parmap, "DELQ", 4.0);
-  delr = parameter::getD(parmap, "DELR", 0.5);
-  IDENTICAL = parameter::getB(parmap, "IDENTICAL", false);
-  femtokit::Progress("reading from %s\n", parsfilename);
-  femtokit::Progress("  _________ PARAMETERS FOR KERNELWF ________\n");
-  femtokit::Progress("delq set to %g\n", delq);
-  femtokit::Progress("nqmax set to %d\n", nqmax);
-  femtokit::Progress("delr set to %g\n", delr);
-  femtokit::Progress("nrmax set to %d\n", nrmax);
-  femtokit::Progress("nctheta set to %d\n", nctheta);
-  femtokit::Progress("IDENTICAL set to %d\n", IDENTICAL ? 1 : 0);
-  femtokit::Progress("__________________________________________\n");
+  const femtokit::KernelGridPars grid = femtokit::ReadKernelGridPars(parsfilename, "NCTHETA", 120);
+  nqmax = grid.nqmax;
+  nrmax = grid.nrmax;
+  nctheta = grid.extra;
+  delq = grid.delq;
+  delr = grid.delr;
+  IDENTICAL = grid.identical;
+  femtokit::ReportKernelGrid(parsfilename, "KERNELWF", grid,
+                             "nctheta set to " + std::to_string(nctheta) + "\n");
 }
 
 void CKernelWF::Calc(CWaveFunction* wf) {

@@ -6,8 +6,11 @@
 
 #include "arrays/charray.h"
 #include "kernel/kernel.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/output.h"
+
+using femtokit::constants::kPi;
 
 namespace {
 
@@ -65,7 +68,7 @@ std::vector<double> BinWeights(CCHArray* S) {
   std::vector<double> weights(S->GetNRADIAL());
   for (int ir = 0; ir < S->GetNRADIAL(); ir++) {
     const double r = (ir + 0.5) * dr;
-    weights[ir] = 4.0 * M_PI * r * r * dr;
+    weights[ir] = 4.0 * kPi * r * r * dr;
   }
   return weights;
 }

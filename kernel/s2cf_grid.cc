@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "arrays/array3d.h"
+#include "arrays/gridcells.h"
 #include "kernel/kernelwf.h"
 #include "kernel/s2cf.h"
 #include "numeric/fatal.h"
@@ -128,7 +129,6 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
   const int nxmax = S->GetNXMAX(), nymax = S->GetNYMAX(), nzmax = S->GetNZMAX();
   const double delx = S->GetDELX(), dely = S->GetDELY(), delz = S->GetDELZ();
   const int nqxmax = CF->GetNXMAX(), nqymax = CF->GetNYMAX(), nqzmax = CF->GetNZMAX();
-  const double delqx = CF->GetDELX(), delqy = CF->GetDELY(), delqz = CF->GetDELZ();
   const int nsx = xsym ? 1 : 2, nsy = ysym ? 1 : 2, nsz = zsym ? 1 : 2;
   // Plain cell volume: a symmetric axis is accounted for by the mirror images.
   const double volume = delx * dely * delz;
@@ -148,26 +148,20 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
   const double top = nct - 1;
 
   CFCells cells;
-  for (int isqx = 0; isqx < nsx; isqx++)
-    for (int iqx = 0; iqx < nqxmax; iqx++)
-      for (int isqy = 0; isqy < nsy; isqy++)
-        for (int iqy = 0; iqy < nqymax; iqy++)
-          for (int isqz = 0; isqz < nsz; isqz++)
-            for (int iqz = 0; iqz < nqzmax; iqz++) {
-              const double qx = (isqx == 0 ? 1.0 : -1.0) * (iqx + 0.5) * delqx;
-              const double qy = (isqy == 0 ? 1.0 : -1.0) * (iqy + 0.5) * delqy;
-              const double qz = (isqz == 0 ? 1.0 : -1.0) * (iqz + 0.5) * delqz;
-              const double q = sqrt(qx * qx + qy * qy + qz * qz);
-              cells.ex.push_back(qx / q);
-              cells.ey.push_back(qy / q);
-              cells.ez.push_back(qz / q);
-              int iq;
-              double wq;
-              kernel->QPosition(q, iq, wq);
-              cells.wq.push_back(wq);
-              cells.offa.push_back((iq < nqk ? iq : nqk) * ncol);
-              cells.offb.push_back((iq + 1 < nqk ? iq + 1 : nqk) * ncol);
-            }
+  const femtokit::GridCells qcells(*CF);
+  femtokit::ForEachCell(qcells, [&](const femtokit::GridCell& c) {
+    const double qx = c.x, qy = c.y, qz = c.z;
+    const double q = sqrt(qx * qx + qy * qy + qz * qz);
+    cells.ex.push_back(qx / q);
+    cells.ey.push_back(qy / q);
+    cells.ez.push_back(qz / q);
+    int iq;
+    double wq;
+    kernel->QPosition(q, iq, wq);
+    cells.wq.push_back(wq);
+    cells.offa.push_back((iq < nqk ? iq : nqk) * ncol);
+    cells.offb.push_back((iq + 1 < nqk ? iq + 1 : nqk) * ncol);
+  });
   std::vector<double> acc(cells.wq.size(), 0.0);
 
   // Mirror images of a source direction: one sign per symmetric axis. With all
@@ -190,37 +184,30 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
   // Every source cell for the correlation cells jbegin <= j < jend, with a table of its own.
   const auto slice = [&](int jbegin, int jend) {
     std::vector<double> table(static_cast<size_t>(nqk + 1) * ncol, 0.0);
-    for (int isx = 0; isx < nsx; isx++)
-      for (int ix = 0; ix < nxmax; ix++)
-        for (int isy = 0; isy < nsy; isy++)
-          for (int iy = 0; iy < nymax; iy++)
-            for (int isz = 0; isz < nsz; isz++)
-              for (int iz = 0; iz < nzmax; iz++) {
-                const double s = S->GetElement(isx, ix, isy, iy, isz, iz);
-                if (s == 0.0) continue;  // contributes nothing
-                const double x = (isx == 0 ? 1.0 : -1.0) * (ix + 0.5) * delx;
-                const double y = (isy == 0 ? 1.0 : -1.0) * (iy + 0.5) * dely;
-                const double z = (isz == 0 ? 1.0 : -1.0) * (iz + 0.5) * delz;
-                const double r = sqrt(x * x + y * y + z * z);
-                int ir;
-                double wr;
-                kernel->RPosition(r, ir, wr);
-                for (int iq = 0; iq < nqk; iq++) {
-                  const double* t0 = ir < nrk ? kernel->kernel[iq][ir] : nullptr;
-                  const double* t1 = ir + 1 < nrk ? kernel->kernel[iq][ir + 1] : nullptr;
-                  double* row = &table[static_cast<size_t>(iq) * ncol];
-                  for (int ic = 0; ic < ncol; ic++)
-                    row[ic] = (1.0 - wr) * (t0 ? t0[ic] : 0.0) + wr * (t1 ? t1[ic] : 0.0);
-                  if (foldtable) {
-                    for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ic] += row[ncol - 1 - ic];
-                    if (nct % 2 == 0) row[nct / 2] *= 2.0;
-                    for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ncol - 1 - ic] = row[ic];
-                  }
-                }
-                const double scale = invdel / r;
-                add(x * scale, y * scale, z * scale, cells, table.data(), invdel, top, ones,
-                    imageweight * volume * s, acc.data(), jbegin, jend);
-              }
+    femtokit::ForEachCell(femtokit::GridCells(*S), [&](const femtokit::GridCell& c) {
+      const double s = S->GetElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz);
+      if (s == 0.0) return;  // contributes nothing
+      const double x = c.x, y = c.y, z = c.z;
+      const double r = sqrt(x * x + y * y + z * z);
+      int ir;
+      double wr;
+      kernel->RPosition(r, ir, wr);
+      for (int iq = 0; iq < nqk; iq++) {
+        const double* t0 = ir < nrk ? kernel->kernel[iq][ir] : nullptr;
+        const double* t1 = ir + 1 < nrk ? kernel->kernel[iq][ir + 1] : nullptr;
+        double* row = &table[static_cast<size_t>(iq) * ncol];
+        for (int ic = 0; ic < ncol; ic++)
+          row[ic] = (1.0 - wr) * (t0 ? t0[ic] : 0.0) + wr * (t1 ? t1[ic] : 0.0);
+        if (foldtable) {
+          for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ic] += row[ncol - 1 - ic];
+          if (nct % 2 == 0) row[nct / 2] *= 2.0;
+          for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ncol - 1 - ic] = row[ic];
+        }
+      }
+      const double scale = invdel / r;
+      add(x * scale, y * scale, z * scale, cells, table.data(), invdel, top, ones,
+          imageweight * volume * s, acc.data(), jbegin, jend);
+    });
   };
   const int ncells = static_cast<int>(cells.wq.size());
   const int nthreads = femtokit::ThreadCount();
@@ -234,13 +221,9 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
   }
 
   size_t j = 0;
-  for (int isqx = 0; isqx < nsx; isqx++)
-    for (int iqx = 0; iqx < nqxmax; iqx++)
-      for (int isqy = 0; isqy < nsy; isqy++)
-        for (int iqy = 0; iqy < nqymax; iqy++)
-          for (int isqz = 0; isqz < nsz; isqz++)
-            for (int iqz = 0; iqz < nqzmax; iqz++)
-              CF->IncrementElement(isqx, iqx, isqy, iqy, isqz, iqz, acc[j++]);
+  femtokit::ForEachCell(qcells, [&](const femtokit::GridCell& c) {
+    CF->IncrementElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz, acc[j++]);
+  });
   femtokit::Progress("ending big loop in s2c\n");
 }
 

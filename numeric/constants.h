@@ -17,6 +17,10 @@ inline constexpr double kPi = 3.14159265358979323846;
 // CODATA 2018 gives 197.3269804, a 1e-7 relative difference).
 inline constexpr double kHbarC = 197.3269602;
 
+// hbar c rounded to 197.327 MeV fm: the classical Coulomb kernel has always used
+// this rounding, and its stored kernels were computed with it.
+inline constexpr double kHbarCClassicalCoulomb = 197.327;
+
 // Inverse fine-structure constant, as used by the Coulomb wave functions
 // (137.035999 in CODATA 2018; the rounded value is kept for stored tables).
 inline constexpr double kAlphaInverse = 137.036;
@@ -40,6 +44,10 @@ inline constexpr double kMassDeuteron = 1875.613;
 inline constexpr double kMassTriton = 2808.921;    // PDG 2022 (nuclear mass)
 inline constexpr double kMassHelium3 = 2808.391;   // PDG 2022 (nuclear mass)
 inline constexpr double kMassHelium4 = 3727.379;   // PDG 2022 (nuclear mass)
+
+// The Lambda mass of the wave-function base (its MLAMBDA member, 1115.7 MeV):
+// pair wave functions and their stored tables were computed with it.
+inline constexpr double kMassLambdaWaveFunction = 1115.7;
 
 // The proton mass of the source models and the event-file source (938.28 MeV):
 // their default parameter maps have always carried it, and callers compare

@@ -4,8 +4,11 @@
 
 #include <cmath>
 
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/gslerror.h"
+
+using femtokit::constants::kPi;
 
 namespace {
 
@@ -80,7 +83,7 @@ void CRandom::generate_boltzmann(double m, double T, double* p) {
   const double k = std::sqrt(K * (K + 2.0 * m));
   const double ctheta = 1.0 - 2.0 * ran();
   const double stheta = std::sqrt(1.0 - ctheta * ctheta);
-  const double phi = 2.0 * M_PI * ran();
+  const double phi = 2.0 * kPi * ran();
   p[0] = E;
   p[3] = k * ctheta;
   p[1] = k * stheta * std::cos(phi);

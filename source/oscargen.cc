@@ -5,8 +5,11 @@
 #include <cstring>
 #include <memory>
 
+#include "numeric/constants.h"
 #include "numeric/random.h"
 #include "source/species.h"
+
+using femtokit::constants::kPi;
 
 namespace OSCARGen {
 
@@ -52,7 +55,7 @@ std::vector<EventParticle> GenerateEvent(const std::vector<Species>& species,
         while (p[1] == 0.0 && p[2] == 0.0);
       } else {
         const double pt = s.ptcentre + s.ptwidth * (2.0 * random->ran() - 1.0);
-        const double phi = 2.0 * M_PI * random->ran();
+        const double phi = 2.0 * kPi * random->ran();
         const double rap = s.ymax * (2.0 * random->ran() - 1.0);
         const double mt = std::sqrt(pt * pt + s.mass * s.mass);
         p[0] = mt * std::cosh(rap);

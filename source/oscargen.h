@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "numeric/constants.h"
 #include "source/eventreader.h"
 
 class CRandom;
@@ -42,7 +43,7 @@ namespace OSCARGen {
 // One particle species of the generated events.
 struct Species {
   int code = 211;         // particle code written in the records
-  double mass = 139.58;   // MeV
+  double mass = femtokit::constants::kMassPionCharged;   // MeV
   int count = 100;        // particles per event
   double ptcentre = 300;  // MeV/c: pt uniform in (ptcentre - ptwidth, ptcentre + ptwidth),
   double ptwidth = 10;    //   azimuth uniform, rapidity uniform in (-ymax, ymax)

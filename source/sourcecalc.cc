@@ -5,7 +5,11 @@
 
 #include "arrays/array3d.h"
 #include "arrays/charray.h"
+#include "arrays/gridcells.h"
+#include "numeric/constants.h"
 #include "numeric/output.h"
+
+using femtokit::constants::kPi;
 
 CSourceCalc::CSourceCalc() = default;
 
@@ -17,13 +21,17 @@ void CSourceCalc::CalcS(int /*lx*/, int /*ly*/, int /*lz*/, CCHArray* /*A*/) {
 
 void CSourceCalc::ReadSPars(const char* filename) { parameter::ReadParsFromFile(spars, filename); }
 
+void CSourceCalc::SetSParValues(std::initializer_list<std::pair<const char*, double>> values) {
+  for (const auto& [key, value] : values) parameter::set(spars, key, value);
+}
+
 void CSourceCalc::NormCheck(CCHArray* A) {
   const double dr = A->GetRADSTEP();
   const int nr = A->GetNRADIAL();
   double norm = 0.0;
   for (int ir = 0; ir < nr; ir++) {
     const double r = (ir + 0.5) * dr;
-    norm += 4.0 * M_PI * r * r * dr * A->GetElement(0, 0, 0, ir);
+    norm += 4.0 * kPi * r * r * dr * A->GetElement(0, 0, 0, ir);
   }
   femtokit::Progress("normalization check = %g\n", norm);
 }
@@ -35,17 +43,10 @@ void CSourceCalc::NormCheck(C3DArray* A) {
   if (A->GetXSYM()) volume *= 2.0;
   if (A->GetYSYM()) volume *= 2.0;
   if (A->GetZSYM()) volume *= 2.0;
-  const int nsx = A->GetXSYM() ? 1 : 2;
-  const int nsy = A->GetYSYM() ? 1 : 2;
-  const int nsz = A->GetZSYM() ? 1 : 2;
   double norm = 0.0;
-  for (int isx = 0; isx < nsx; isx++)
-    for (int ix = 0; ix < A->GetNXMAX(); ix++)
-      for (int isy = 0; isy < nsy; isy++)
-        for (int iy = 0; iy < A->GetNYMAX(); iy++)
-          for (int isz = 0; isz < nsz; isz++)
-            for (int iz = 0; iz < A->GetNZMAX(); iz++)
-              norm += volume * A->GetElement(isx, ix, isy, iy, isz, iz);
+  femtokit::ForEachCell(femtokit::GridCells(*A), [&](const femtokit::GridCell& c) {
+    norm += volume * A->GetElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz);
+  });
   femtokit::Progress("Norm Check of 3DArray = %g\n", norm);
 }
 
@@ -75,13 +76,13 @@ void CSourceCalc::CalcEffGaussPars(CCHArray* A, double& Rx, double& Ry, double& 
     if (!A->GetYSYM()) Sy += r3 * A->GetElement(0, 1, 0, ir);
     if (!A->GetZSYM()) Sz += r3 * A->GetElement(0, 0, 1, ir);
   }
-  const double Rinv = sqrt(2.0 * M_PI * dr * S0 / 3.0);
-  Xoff = (4.0 * M_PI * dr / 3.0) * Sx;
-  Yoff = (4.0 * M_PI * dr / 3.0) * Sy;
-  Zoff = (4.0 * M_PI * dr / 3.0) * Sz;
-  Rx = sqrt(fabs(0.5 * (4.0 * M_PI * dr * (S0 / 3.0 + 2.0 * Sxx / 15.0) - Xoff * Xoff)));
-  Ry = sqrt(fabs(0.5 * (4.0 * M_PI * dr * (S0 / 3.0 + 2.0 * Syy / 15.0) - Yoff * Yoff)));
-  Rz = sqrt(fabs(0.5 * (4.0 * M_PI * dr * (S0 / 3.0 + 2.0 * Szz / 15.0) - Zoff * Zoff)));
+  const double Rinv = sqrt(2.0 * kPi * dr * S0 / 3.0);
+  Xoff = (4.0 * kPi * dr / 3.0) * Sx;
+  Yoff = (4.0 * kPi * dr / 3.0) * Sy;
+  Zoff = (4.0 * kPi * dr / 3.0) * Sz;
+  Rx = sqrt(fabs(0.5 * (4.0 * kPi * dr * (S0 / 3.0 + 2.0 * Sxx / 15.0) - Xoff * Xoff)));
+  Ry = sqrt(fabs(0.5 * (4.0 * kPi * dr * (S0 / 3.0 + 2.0 * Syy / 15.0) - Yoff * Yoff)));
+  Rz = sqrt(fabs(0.5 * (4.0 * kPi * dr * (S0 / 3.0 + 2.0 * Szz / 15.0) - Zoff * Zoff)));
   femtokit::Progress("__________  EFFECTIVE GAUSSIAN PARAMETERS ____________\n");
   femtokit::Progress("Rinv=%g\n", Rinv);
   femtokit::Progress("Gassian distribution with same offsets and 1-part. radii\n");

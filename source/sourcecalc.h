@@ -13,6 +13,9 @@
 // r = (ir + 0.5) RADSTEP; every radial sum below weights a bin with
 // 4 pi r^2 RADSTEP.
 
+#include <initializer_list>
+#include <utility>
+
 #include "config/parameter.h"
 
 class CCHArray;
@@ -62,6 +65,10 @@ class CSourceCalc {
   // The same; also stores the three radii and the three offsets.
   void CalcEffGaussPars(CCHArray* A, double& Rx, double& Ry, double& Rz, double& Xoff, double& Yoff,
                         double& Zoff);
+
+ protected:
+  // spars[key] = value ("%g") for each pair, in order: the body of the models' SetSPars.
+  void SetSParValues(std::initializer_list<std::pair<const char*, double>> values);
 };
 
 // Spherical Gaussian plus an exponential-like tail, with a factor that gives

@@ -8,6 +8,7 @@
 
 #include "arrays/charray.h"
 #include "config/parameter.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/random.h"
 #include "numeric/threads.h"
@@ -15,8 +16,8 @@
 
 namespace {
 
-constexpr double kSqrt2Pi = 2.5066282746310002;
-constexpr double kFourPiOver3 = 4.1887902047863905;
+constexpr double kSqrt2Pi = 2.5066282746310002;  // sqrt(2 pi); std::sqrt is not constexpr
+constexpr double kFourPiOver3 = 4.0 * femtokit::constants::kPi / 3.0;
 // Species closer in mass than this (MeV) count as identical: one list of
 // points serves both particles.
 constexpr double kIdenticalMassTolerance = 1.0;
@@ -58,32 +59,21 @@ void CSourceCalc_Blast::InitSPars() {
   parameter::set(spars, "Pt", 600.0);
   parameter::set(spars, "Phi", 0.0);
   parameter::set(spars, "EtaG", 1.5);
-  parameter::set(spars, "Ma", 938.28);
-  parameter::set(spars, "Mb", 139.58);
+  parameter::set(spars, "Ma", femtokit::constants::kMassProtonSourceModels);
+  parameter::set(spars, "Mb", femtokit::constants::kMassPionCharged);
   parameter::set(spars, "Nsample", 1000);
 }
 
 void CSourceCalc_Blast::SetSPars(double lambda, double R, double Tau, double DelTau) {
   InitSPars();
-  parameter::set(spars, "lambda", lambda);
-  parameter::set(spars, "R", R);
-  parameter::set(spars, "Tau", Tau);
-  parameter::set(spars, "DelTau", DelTau);
+  SetSParValues({{"lambda", lambda}, {"R", R}, {"Tau", Tau}, {"DelTau", DelTau}});
 }
 
 void CSourceCalc_Blast::SetSPars(double lambda, double R, double Tau, double DelTau, double Beta,
                                  double T, double Pt, double EtaG, double Ma, double Mb) {
   InitSPars();
-  parameter::set(spars, "lambda", lambda);
-  parameter::set(spars, "R", R);
-  parameter::set(spars, "Tau", Tau);
-  parameter::set(spars, "Beta", Beta);
-  parameter::set(spars, "DelTau", DelTau);
-  parameter::set(spars, "T", T);
-  parameter::set(spars, "Pt", Pt);
-  parameter::set(spars, "EtaG", EtaG);
-  parameter::set(spars, "Ma", Ma);
-  parameter::set(spars, "Mb", Mb);
+  SetSParValues({{"lambda", lambda}, {"R", R}, {"Tau", Tau}, {"Beta", Beta}, {"DelTau", DelTau},
+                 {"T", T}, {"Pt", Pt}, {"EtaG", EtaG}, {"Ma", Ma}, {"Mb", Mb}});
 }
 
 void CSourceCalc_Blast::CheckPars(const parameter_map& pars, bool for_calcs) {

@@ -21,8 +21,7 @@ CSourceCalc_Cauchy1D::CSourceCalc_Cauchy1D() { InitSPars(); }
 void CSourceCalc_Cauchy1D::InitSPars() { SetSPars(1.0, 4.0); }
 
 void CSourceCalc_Cauchy1D::SetSPars(double lambda, double R) {
-  parameter::set(spars, "lambda", lambda);
-  parameter::set(spars, "R", R);
+  SetSParValues({{"lambda", lambda}, {"R", R}});
 }
 
 std::vector<double> CSourceCalc_Cauchy1D::Density(const std::vector<double>& r) const {
@@ -38,16 +37,11 @@ CSourceCalc_Cauchy3D::CSourceCalc_Cauchy3D() { InitSPars(); }
 void CSourceCalc_Cauchy3D::InitSPars() { SetSPars(1.0, 4.0, 4.0, 4.0); }
 
 void CSourceCalc_Cauchy3D::SetSPars(double lambda, double Ro, double Rs, double Rl) {
-  parameter::set(spars, "lambda", lambda);
-  parameter::set(spars, "Ro", Ro);
-  parameter::set(spars, "Rs", Rs);
-  parameter::set(spars, "Rl", Rl);
+  SetSParValues({{"lambda", lambda}, {"Ro", Ro}, {"Rs", Rs}, {"Rl", Rl}});
 }
 
 CSourceCalc_Elliptic::Shape CSourceCalc_Cauchy3D::ReadShape() const {
-  const char* model = "CSourceCalc_Cauchy3D";
-  return {Finite(spars, model, "lambda", 1.0), Length(spars, model, "Ro", 4.0),
-          Length(spars, model, "Rs", 4.0), Length(spars, model, "Rl", 4.0)};
+  return ReadLambdaRadii("CSourceCalc_Cauchy3D");
 }
 
 std::vector<double> CSourceCalc_Cauchy3D::Profile(const std::vector<double>& rho) const {

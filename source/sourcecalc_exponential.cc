@@ -9,8 +9,7 @@ CSourceCalc_Exponential::CSourceCalc_Exponential() { InitSPars(); }
 void CSourceCalc_Exponential::InitSPars() { SetSPars(1.0, 2.0); }
 
 void CSourceCalc_Exponential::SetSPars(double lambda, double R) {
-  parameter::set(spars, "lambda", lambda);
-  parameter::set(spars, "R", R);
+  SetSParValues({{"lambda", lambda}, {"R", R}});
 }
 
 std::vector<double> CSourceCalc_Exponential::Density(const std::vector<double>& r) const {

@@ -5,7 +5,11 @@
 #include "arrays/array3d.h"
 #include "arrays/arraycalc.h"
 #include "arrays/charray.h"
+#include "arrays/gridcells.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
+
+using femtokit::constants::kPi;
 
 namespace {
 
@@ -34,27 +38,20 @@ void CSourceCalc_Gaussian::InitSPars() {
 }
 
 void CSourceCalc_Gaussian::SetSPars(double lambda, double Rx, double Ry, double Rz) {
-  parameter::set(spars, "lambda", lambda);
-  parameter::set(spars, "Rx", Rx);
-  parameter::set(spars, "Ry", Ry);
-  parameter::set(spars, "Rz", Rz);
+  SetSParValues({{"lambda", lambda}, {"Rx", Rx}, {"Ry", Ry}, {"Rz", Rz}});
 }
 
 void CSourceCalc_Gaussian::SetSPars(double lambda, double Rx, double Ry, double Rz, double Xoff,
                                     double Yoff, double Zoff) {
   SetSPars(lambda, Rx, Ry, Rz);
-  parameter::set(spars, "Xoff", Xoff);
-  parameter::set(spars, "Yoff", Yoff);
-  parameter::set(spars, "Zoff", Zoff);
+  SetSParValues({{"Xoff", Xoff}, {"Yoff", Yoff}, {"Zoff", Zoff}});
 }
 
 void CSourceCalc_Gaussian::SetSPars(double lambda, double Rx, double Ry, double Rz, double Xoff,
                                     double Yoff, double Zoff, double Euler_Phi, double Euler_Theta,
                                     double Euler_Psi) {
   SetSPars(lambda, Rx, Ry, Rz, Xoff, Yoff, Zoff);
-  parameter::set(spars, "Euler_Phi", Euler_Phi);
-  parameter::set(spars, "Euler_Theta", Euler_Theta);
-  parameter::set(spars, "Euler_Psi", Euler_Psi);
+  SetSParValues({{"Euler_Phi", Euler_Phi}, {"Euler_Theta", Euler_Theta}, {"Euler_Psi", Euler_Psi}});
 }
 
 void CSourceCalc_Gaussian::CalcAlpha(double** alpha, CCHArray* A) {
@@ -115,7 +112,7 @@ void CSourceCalc_Gaussian::CalcAlpha(double** alpha, bool xsym, bool ysym, bool 
     alpha[0][i + 1] = alpha[i + 1][0] = -2.0 * Mo;
     oMo += off[i] * Mo;
   }
-  alpha[0][0] = -log(pow(4.0 * M_PI, 1.5) * R[0] * R[1] * R[2] / lambda) + oMo;
+  alpha[0][0] = -log(pow(4.0 * kPi, 1.5) * R[0] * R[1] * R[2] / lambda) + oMo;
 }
 
 void CSourceCalc_Gaussian::CalcS(CCHArray* A) {
@@ -160,22 +157,14 @@ void CSourceCalc_Gaussian::CalcS(C3DArray* A) {
   // angles break is refused rather than filled with half a source.
   CalcAlpha(alpha, xsym, ysym, zsym);
   const double sign = LambdaSign(spars);
-  const int nsx = xsym ? 1 : 2, nsy = ysym ? 1 : 2, nsz = zsym ? 1 : 2;
-  for (int isx = 0; isx < nsx; isx++)
-    for (int ix = 0; ix < A->GetNXMAX(); ix++)
-      for (int isy = 0; isy < nsy; isy++)
-        for (int iy = 0; iy < A->GetNYMAX(); iy++)
-          for (int isz = 0; isz < nsz; isz++)
-            for (int iz = 0; iz < A->GetNZMAX(); iz++) {
-              const double v[4] = {1.0, (isx == 0 ? 1.0 : -1.0) * (ix + 0.5) * A->GetDELX(),
-                                   (isy == 0 ? 1.0 : -1.0) * (iy + 0.5) * A->GetDELY(),
-                                   (isz == 0 ? 1.0 : -1.0) * (iz + 0.5) * A->GetDELZ()};
-              // ln S = alpha00 + sum_i alpha0i x_i + sum_ij alphaij x_i x_j.
-              double lnS = alpha[0][0];
-              for (int i = 1; i < 4; i++) {
-                lnS += alpha[0][i] * v[i];
-                for (int j = 1; j < 4; j++) lnS += alpha[i][j] * v[i] * v[j];
-              }
-              A->SetElement(isx, ix, isy, iy, isz, iz, sign * exp(lnS));
-            }
+  femtokit::ForEachCell(femtokit::GridCells(*A), [&](const femtokit::GridCell& c) {
+    const double v[4] = {1.0, c.x, c.y, c.z};
+    // ln S = alpha00 + sum_i alpha0i x_i + sum_ij alphaij x_i x_j.
+    double lnS = alpha[0][0];
+    for (int i = 1; i < 4; i++) {
+      lnS += alpha[0][i] * v[i];
+      for (int j = 1; j < 4; j++) lnS += alpha[i][j] * v[i] * v[j];
+    }
+    A->SetElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz, sign * exp(lnS));
+  });
 }

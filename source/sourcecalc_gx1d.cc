@@ -2,8 +2,11 @@
 
 #include "arrays/charray.h"
 #include "numeric/bessel.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "source/sourcecalc.h"
+
+using femtokit::constants::kPi;
 
 CSourceCalc_GX1D::CSourceCalc_GX1D() { InitSPars(); }
 
@@ -16,11 +19,7 @@ void CSourceCalc_GX1D::InitSPars() {
 }
 
 void CSourceCalc_GX1D::SetSPars(double lambdaG, double R, double lambdaX, double X, double a) {
-  parameter::set(spars, "lambdaG", lambdaG);
-  parameter::set(spars, "R", R);
-  parameter::set(spars, "lambdaX", lambdaX);
-  parameter::set(spars, "X", X);
-  parameter::set(spars, "a", a);
+  SetSParValues({{"lambdaG", lambdaG}, {"R", R}, {"lambdaX", lambdaX}, {"X", X}, {"a", a}});
 }
 
 void CSourceCalc_GX1D::CalcS(CCHArray* A) {
@@ -50,12 +49,12 @@ void CSourceCalc_GX1D::CalcS(int lx, int ly, int lz, CCHArray* A) {
                     lambdaX, a);
 
   const double z = 2.0 * R * R / (X * X);
-  const double normG = pow(4.0 * M_PI * R * R, -1.5);
+  const double normG = pow(4.0 * kPi * R * R, -1.5);
   // 4 pi int r^2 exp(-sqrt(r^2/X^2 + z^2)) dr = 4 pi X^3 (2 z K1(z) + z^2 K0(z))
   // (r = X z sinh t, then differentiate K1(z)/z = int_0^inf exp(-z cosh t) sinh^2 t dt
   // with respect to z; A&S 9.6.23).
   const double normX =
-      1.0 / (4.0 * M_PI * X * X * X * (2.0 * z * Bessel::K1(z) + z * z * Bessel::K0(z)));
+      1.0 / (4.0 * kPi * X * X * X * (2.0 * z * Bessel::K1(z) + z * z * Bessel::K0(z)));
   const int L = lx + ly + lz;
   const int nr = A->GetNRADIAL();
   const double dr = A->GetRADSTEP();

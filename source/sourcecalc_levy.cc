@@ -249,9 +249,7 @@ CSourceCalc_Levy1D::CSourceCalc_Levy1D() { InitSPars(); }
 void CSourceCalc_Levy1D::InitSPars() { SetSPars(1.0, 4.0, 1.5); }
 
 void CSourceCalc_Levy1D::SetSPars(double lambda, double R, double alpha) {
-  parameter::set(spars, "lambda", lambda);
-  parameter::set(spars, "R", R);
-  parameter::set(spars, "alpha", alpha);
+  SetSParValues({{"lambda", lambda}, {"R", R}, {"alpha", alpha}});
 }
 
 std::vector<double> CSourceCalc_Levy1D::Density(const std::vector<double>& r) const {
@@ -272,17 +270,11 @@ CSourceCalc_Levy3D::CSourceCalc_Levy3D() { InitSPars(); }
 void CSourceCalc_Levy3D::InitSPars() { SetSPars(1.0, 4.0, 4.0, 4.0, 1.5); }
 
 void CSourceCalc_Levy3D::SetSPars(double lambda, double Ro, double Rs, double Rl, double alpha) {
-  parameter::set(spars, "lambda", lambda);
-  parameter::set(spars, "Ro", Ro);
-  parameter::set(spars, "Rs", Rs);
-  parameter::set(spars, "Rl", Rl);
-  parameter::set(spars, "alpha", alpha);
+  SetSParValues({{"lambda", lambda}, {"Ro", Ro}, {"Rs", Rs}, {"Rl", Rl}, {"alpha", alpha}});
 }
 
 CSourceCalc_Elliptic::Shape CSourceCalc_Levy3D::ReadShape() const {
-  const char* model = "CSourceCalc_Levy3D";
-  return {Finite(spars, model, "lambda", 1.0), Length(spars, model, "Ro", 4.0),
-          Length(spars, model, "Rs", 4.0), Length(spars, model, "Rl", 4.0)};
+  return ReadLambdaRadii("CSourceCalc_Levy3D");
 }
 
 std::vector<double> CSourceCalc_Levy3D::Profile(const std::vector<double>& rho) const {

@@ -19,6 +19,8 @@
 #include "source/pairseparationsum.h"
 #include "source/species.h"
 
+using femtokit::constants::kPi;
+
 namespace {
 
 using femtokit::EventParticle;
@@ -46,8 +48,8 @@ struct Selection {
   explicit Selection(const parameter_map& spars) {
     const double Pt = parameter::getD(spars, "Pt", 600);
     DELPT = parameter::getD(spars, "DELPT", 20);
-    phimin = parameter::getD(spars, "PHIMIN_DEG", 0.0) * 2.0 * M_PI / 360.0;
-    phimax = parameter::getD(spars, "PHIMAX_DEG", 360.0) * 2.0 * M_PI / 360.0;
+    phimin = parameter::getD(spars, "PHIMIN_DEG", 0.0) * 2.0 * kPi / 360.0;
+    phimax = parameter::getD(spars, "PHIMAX_DEG", 360.0) * 2.0 * kPi / 360.0;
     YMIN = parameter::getD(spars, "YMIN", -3.0);
     YMAX = parameter::getD(spars, "YMAX", 3.0);
     IDa = parameter::getI(spars, "IDa", kPionCode);
@@ -76,7 +78,7 @@ struct Selection {
     const double pcentre = (code == IDa) ? pa : pb;
     if (!(fabs(pt - pcentre) < DELPT)) return false;
     double phi = atan2(px, py);
-    if (phi < 0.0) phi += 2.0 * M_PI;
+    if (phi < 0.0) phi += 2.0 * kPi;
     if (!(phi > phimin && phi < phimax)) return false;
     const double rap = atanh(pz / E);
     if (!(rap > YMIN && rap < YMAX)) return false;
@@ -173,12 +175,8 @@ void CSourceCalc_OSCAR::InitSPars() {
 
 void CSourceCalc_OSCAR::SetSPars(double Pt, double DELPT, double PHIMIN_DEG, double PHIMAX_DEG,
                                  double YMIN, double YMAX) {
-  parameter::set(spars, "Pt", Pt);
-  parameter::set(spars, "DELPT", DELPT);
-  parameter::set(spars, "PHIMIN_DEG", PHIMIN_DEG);
-  parameter::set(spars, "PHIMAX_DEG", PHIMAX_DEG);
-  parameter::set(spars, "YMIN", YMIN);
-  parameter::set(spars, "YMAX", YMAX);
+  SetSParValues({{"Pt", Pt}, {"DELPT", DELPT}, {"PHIMIN_DEG", PHIMIN_DEG},
+                 {"PHIMAX_DEG", PHIMAX_DEG}, {"YMIN", YMIN}, {"YMAX", YMAX}});
 }
 
 void CSourceCalc_OSCAR::SetIDs(int IDa, int IDb) {
@@ -387,7 +385,7 @@ void CSourceCalc_OSCAR::NormaliseS(CCHArray* A, const OSCARPairTotals& totals) {
 
   const double dr = A->GetRADSTEP();
   for (int ir = 0; ir < A->GetNRADIAL(); ++ir) {
-    const double shell = (4.0 * M_PI / 3.0) * dr * dr * dr *
+    const double shell = (4.0 * kPi / 3.0) * dr * dr * dr *
                          (double(ir + 1) * (ir + 1) * (ir + 1) - double(ir) * ir * ir);
     A->ScaleArray(norm / shell, ir);
   }

@@ -100,6 +100,14 @@ void CSourceCalc_Radial::CalcS(int lx, int ly, int lz, CCHArray* A) {
   for (int ir = 0; ir < A->GetNRADIAL(); ir++) A->SetElement(0, 0, 0, ir, S[ir]);
 }
 
+CSourceCalc_Elliptic::Shape CSourceCalc_Elliptic::ReadLambdaRadii(const char* model) const {
+  // Braced initialisation reads the keys in this order, so the first bad one is reported.
+  return {femtokit::SourcePar::Finite(spars, model, "lambda", 1.0),
+          femtokit::SourcePar::Length(spars, model, "Ro", 4.0),
+          femtokit::SourcePar::Length(spars, model, "Rs", 4.0),
+          femtokit::SourcePar::Length(spars, model, "Rl", 4.0)};
+}
+
 std::vector<double> CSourceCalc_Elliptic::Density(const std::vector<double>& x,
                                                   const std::vector<double>& y,
                                                   const std::vector<double>& z) const {

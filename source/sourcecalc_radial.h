@@ -76,6 +76,9 @@ class CSourceCalc_Elliptic : public CSourceCalc {
  protected:
   // The current lambda and radii, checked (fatal on bad values).
   virtual Shape ReadShape() const = 0;
+  // The shape under the keys "lambda" (default 1), "Ro", "Rs", "Rl" (default 4 fm), checked
+  // with Finite and Length; messages name `model`.
+  Shape ReadLambdaRadii(const char* model) const;
   // The unit-scale profile g at the values rho (>= 0); also checks the model's
   // other parameters.
   virtual std::vector<double> Profile(const std::vector<double>& rho) const = 0;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "analysis/analysisconfig.h"
+#include "analysis/run.h"
 #include "analysis/writers.h"
 #include "numeric/output.h"
 
@@ -92,21 +93,24 @@ void PrintResult(const std::string& title, const FitResult& r) {
   for (const std::string& w : r.warnings) std::printf("  warning: %s\n", w.c_str());
 }
 
-FitResult PredictionResult(const Analysis& analysis) {
-  FitResult r;
-  const std::vector<FitParameter> pars = analysis.Parameters();
-  for (const FitParameter& p : pars) {
-    r.names.push_back(p.name);
-    r.values.push_back(p.start);
-    r.errors.push_back(0.0);
-    r.fixed.push_back(true);
-    r.at_limit.push_back(false);
-  }
-  r.status = "prediction: nothing fitted";
-  r.minimizer = "none";
-  r.nbins = analysis.nbins();
-  r.warnings = analysis.Warnings();
-  return r;
+// The spread of the converged variations' results around the nominal one.
+void PrintSpread(const RunReport& report) {
+  const std::size_t n = report.variation_names.size();
+  if (n == 0) return;
+  std::printf("== spread over %zu variations (converged ones)\n", n);
+  for (const ParameterSpread& s : Spread(report.nominal, report.variations))
+    if (s.n > 0 && s.max > s.min)
+      std::printf("  %-14s nominal %10.5g  rms %10.4g  range %10.5g ... %-10.5g (%d)\n",
+                  s.name.c_str(), s.nominal, s.rms, s.min, s.max, s.n);
+}
+
+// The model at the start values, one line per bin: "set k C_model".
+void PrintPrediction(const Analysis& analysis, const std::vector<ModelCurves>& curves) {
+  std::printf("# set k C_model\n");
+  for (std::size_t s = 0; s < curves.size(); ++s)
+    for (std::size_t i = 0; i < curves[s].k.size(); ++i)
+      std::printf("%s %.6g %.8g\n", analysis.data_sets()[s].name.c_str(), curves[s].k[i],
+                  curves[s].model[i]);
 }
 
 }  // namespace
@@ -149,63 +153,27 @@ int main(int argc, char** argv) {
   if (quiet) femtokit::SetVerbosity(femtokit::Verbosity::kWarning);
 
   const AnalysisConfig config = AnalysisConfig::Load(config_path);
-  AnalysisSetup nominal = config.Build();
-  RunReport report;
-  report.mode = predict ? "predict" : "fit";
-  report.configuration_json = config.Json();
-  for (const DataSet& s : nominal.analysis.data_sets())
-    report.data_sets.push_back(s.name + ": " + s.model->genuine().Description() + ", " +
-                               std::to_string(s.data.size()) + " bins from " + s.data.origin);
+  RunOptions options;
+  options.predict = predict;
+  options.variations = variations;
+  // The nominal result always, each variation's unless quiet, as soon as it is fitted.
+  const FitReporter report_fit = [quiet, nominal = true](const std::string& title,
+                                                        const FitResult& r) mutable {
+    if (nominal || !quiet) PrintResult(title, r);
+    nominal = false;
+  };
   mkdir(output.c_str(), 0755);
   const std::string curves_path = output + "/curves.csv";
   const std::string json_path = output + "/result.json";
-
-  if (predict) {
-    report.nominal = PredictionResult(nominal.analysis);
-    const auto curves = nominal.analysis.Curves(nominal.analysis.StartValues());
-    std::printf("# set k C_model\n");
-    for (std::size_t s = 0; s < curves.size(); ++s)
-      for (std::size_t i = 0; i < curves[s].k.size(); ++i)
-        std::printf("%s %.6g %.8g\n", nominal.analysis.data_sets()[s].name.c_str(),
-                    curves[s].k[i], curves[s].model[i]);
-    bool has_data = true;
-    for (const DataSet& s : nominal.analysis.data_sets())
-      if (s.data.origin.find(".kbins") != std::string::npos) has_data = false;
-    if (has_data) {
-      report.nominal.chi2 = nominal.analysis.ChiSquare(nominal.analysis.StartValues());
-      report.nominal.ndf = report.nominal.nbins;
-    }
-    WriteCurvesCsv(curves_path, nominal.analysis, curves, has_data);
-    WriteResultJson(json_path, report);
-    std::printf("wrote %s and %s\n", json_path.c_str(), curves_path.c_str());
-    return plot.empty() || Plot(curves_path, plot) ? 0 : 3;
-  }
-
-  femtokit::Progress("fitting the nominal configuration\n");
-  report.nominal = nominal.analysis.Fit(nominal.options);
-  PrintResult("nominal", report.nominal);
-  WriteCurvesCsv(curves_path, nominal.analysis, nominal.analysis.Curves(report.nominal.Values()));
-
-  if (variations) {
-    report.variation_names = config.VariationNames();
-    const std::size_t n = report.variation_names.size();
-    for (std::size_t i = 0; i < n; ++i) {
-      femtokit::Progress("variation %zu/%zu: %s\n", i + 1, n, report.variation_names[i].c_str());
-      AnalysisSetup setup = config.Build(static_cast<int>(i));
-      report.variations.push_back(setup.analysis.Fit(setup.options));
-      if (!quiet) PrintResult(report.variation_names[i], report.variations.back());
-    }
-    if (n > 0) {
-      std::printf("== spread over %zu variations (converged ones)\n", n);
-      for (const ParameterSpread& s : Spread(report.nominal, report.variations))
-        if (s.n > 0 && s.max > s.min)
-          std::printf("  %-14s nominal %10.5g  rms %10.4g  range %10.5g ... %-10.5g (%d)\n",
-                      s.name.c_str(), s.nominal, s.rms, s.min, s.max, s.n);
-    }
-  }
-  WriteResultJson(json_path, report);
+  const RunOutcome run = RunAnalysis(config, options, report_fit);
+  const Analysis& analysis = run.nominal.analysis;
+  if (predict) PrintPrediction(analysis, run.curves);
+  WriteCurvesCsv(curves_path, analysis, run.curves, !predict || run.has_data);
+  if (!predict) PrintSpread(run.report);
+  WriteResultJson(json_path, run.report);
   std::printf("wrote %s and %s\n", json_path.c_str(), curves_path.c_str());
-  int status = report.nominal.converged ? 0 : 4;
+  if (predict) return plot.empty() || Plot(curves_path, plot) ? 0 : 3;
+  int status = run.report.nominal.converged ? 0 : 4;
   if (!plot.empty() && !Plot(curves_path, plot) && status == 0) status = 3;
   return status;
 }

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,24 +31,18 @@
 #include "numeric/fatal.h"
 #include "numeric/random.h"
 #include "source/sourcecalc.h"
+#include "source/sourcemodels.h"
 
 namespace {
 
-// Source models: a new model adds one line here.
-struct SourceModel {
-  const char* name;
-  const char* description;
-  CSourceCalc* (*make)();
-};
+// The default model; every model of the library's list (femtokit::SourceModels()) may be named.
+constexpr const char* kDefaultModel = "gx1d";
 
-template <class Model>
-CSourceCalc* Make() {
-  return new Model();
+// Models that read their pairs or table from a file named in their parameters: without
+// --source-pars they have nothing to read.
+bool ReadsInputFile(const std::string& name) {
+  return name == "oscar" || name == "events" || name == "histogram";
 }
-
-const SourceModel kSourceModels[] = {
-    {"gx1d", "Gaussian plus exponential (lambdaG, R, lambdaX, X, a)", Make<CSourceCalc_GX1D>},
-};
 
 constexpr double kDefaultNoise = 0.005;
 constexpr int kDefaultSeed = 1234;
@@ -62,9 +57,11 @@ void PrintUsage(FILE* out) {
                "size SIGMA\n"
                "(default %g, seed default %d), into OUTDIR and its errors into OUTDIR_errors.\n"
                "Source models (--model, default %s):\n",
-               kDefaultNoise, kDefaultSeed, kSourceModels[0].name);
-  for (const SourceModel& model : kSourceModels)
-    std::fprintf(out, "  %-8s %s\n", model.name, model.description);
+               kDefaultNoise, kDefaultSeed, kDefaultModel);
+  for (const femtokit::SourceModelInfo& model : femtokit::SourceModels())
+    std::fprintf(out, "  %-11s %s\n", model.name.c_str(), model.description.c_str());
+  std::fprintf(out, "oscar, events and histogram read a file named in their parameters: they need "
+                    "--source-pars.\n");
 }
 
 int UsageError(const char* format, const char* detail) {
@@ -112,14 +109,38 @@ void CheckFinite(const CCHArray& cf, const char* modelname) {
         }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::string modelname = kSourceModels[0].name;
+// What the command line asks for.
+struct Options {
+  std::string modelname = kDefaultModel;
   std::string sourcepars;
   double sigma = kDefaultNoise;
   int seed = kDefaultSeed;
+  // SOURCE_ARRAY_PARS CF_ARRAY_PARS KERNEL_PARAMETERS KERNEL_DIR OUTDIR
   std::vector<std::string> args;
+};
+
+// The value of --noise or --seed into *opt; returns -1, or 2 after a usage error.
+int ParseNumber(const std::string& option, const char* value, Options* opt) {
+  char* end = nullptr;
+  if (option == "--noise") {
+    opt->sigma = std::strtod(value, &end);
+    // The errors array holds sigma: zero would make every chi-square infinite.
+    if (end == value || *end != '\0' || !(opt->sigma > 0.0) || !std::isfinite(opt->sigma))
+      return UsageError("--noise needs a positive number, not %s", value);
+    return -1;
+  }
+  errno = 0;
+  const long long v = std::strtoll(value, &end, 10);
+  if (end == value || *end != '\0') return UsageError("--seed needs an integer, not %s", value);
+  if (errno == ERANGE || v < INT_MIN || v > INT_MAX)
+    return UsageError("--seed needs an integer from -2147483648 to 2147483647, not %s", value);
+  opt->seed = static_cast<int>(v);
+  return -1;
+}
+
+// Reads the command line into *opt and checks the model. Returns -1 to carry on, else the
+// exit status (0 after the help, 1 if it could not be written, 2 on a usage error).
+int ParseOptions(int argc, char** argv, Options* opt) {
   for (int i = 1; i < argc; i++) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
@@ -129,67 +150,71 @@ int main(int argc, char** argv) {
     if (arg == "--model" || arg == "--source-pars" || arg == "--noise" || arg == "--seed") {
       if (i + 1 >= argc) return UsageError("option %s needs a value", arg.c_str());
       const char* value = argv[++i];
-      char* end = nullptr;
       if (arg == "--model") {
-        modelname = value;
+        opt->modelname = value;
       } else if (arg == "--source-pars") {
-        sourcepars = value;
-      } else if (arg == "--noise") {
-        sigma = std::strtod(value, &end);
-        // The errors array holds sigma: zero would make every chi-square infinite.
-        if (end == value || *end != '\0' || !(sigma > 0.0) || !std::isfinite(sigma))
-          return UsageError("--noise needs a positive number, not %s", value);
+        opt->sourcepars = value;
       } else {
-        errno = 0;
-        const long long v = std::strtoll(value, &end, 10);
-        if (end == value || *end != '\0')
-          return UsageError("--seed needs an integer, not %s", value);
-        if (errno == ERANGE || v < INT_MIN || v > INT_MAX)
-          return UsageError("--seed needs an integer from -2147483648 to 2147483647, not %s",
-                            value);
-        seed = static_cast<int>(v);
+        const int status = ParseNumber(arg, value, opt);
+        if (status >= 0) return status;
       }
       continue;
     }
     if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option %s", arg.c_str());
-    args.push_back(arg);
+    opt->args.push_back(arg);
   }
-  if (args.size() != 5)
+  if (opt->args.size() != 5)
     return UsageError("%s",
                       "needs SOURCE_ARRAY_PARS CF_ARRAY_PARS KERNEL_PARAMETERS KERNEL_DIR OUTDIR");
-  const SourceModel* model = nullptr;
-  for (const SourceModel& m : kSourceModels)
-    if (modelname == m.name) model = &m;
-  if (model == nullptr) return UsageError("unknown source model %s", modelname.c_str());
+  if (femtokit::FindSourceModel(opt->modelname) == nullptr)
+    return UsageError("unknown source model %s", opt->modelname.c_str());
+  if (ReadsInputFile(opt->modelname) && opt->sourcepars.empty())
+    return UsageError("source model %s reads a file named in its parameters; give them with "
+                      "--source-pars",
+                      opt->modelname.c_str());
+  return -1;
+}
 
-  CCHArray* source = new CCHArray(args[0].c_str());
-  CCHArray* cf = new CCHArray(args[1].c_str());
-  CCHArray* errors = new CCHArray(args[1].c_str());
-  CKernel* kernel = new CKernel(args[2].c_str());
-  kernel->Read(args[3].c_str());
-
-  CSourceCalc* sourcecalc = model->make();
-  if (!sourcepars.empty()) sourcecalc->ReadSPars(sourcepars.c_str());
-  std::printf("source model %s with parameters:\n", model->name);
+// The source of the model with its defaults, replaced by those of the --source-pars file,
+// computed into source; prints the parameters and the normalisation.
+void ComputeSource(const Options& opt, CCHArray* source) {
+  std::unique_ptr<CSourceCalc> sourcecalc = femtokit::FindSourceModel(opt.modelname)->make();
+  if (!opt.sourcepars.empty()) sourcecalc->ReadSPars(opt.sourcepars.c_str());
+  std::printf("source model %s with parameters:\n", opt.modelname.c_str());
   parameter::PrintPars(sourcecalc->spars);
   sourcecalc->CalcS(source);
   sourcecalc->NormCheck(source);
+}
 
-  S2CF::s2c(source, kernel, cf);
-  CheckFinite(*cf, model->name);
-  CRandom random(seed);
-  AddNoise(cf, errors, sigma, &random);
+}  // namespace
 
-  const std::string outdir = args[4];
+int main(int argc, char** argv) {
+  Options opt;
+  const int status = ParseOptions(argc, argv, &opt);
+  if (status >= 0) return status;
+  const std::vector<std::string>& args = opt.args;
+
+  auto source = std::make_unique<CCHArray>(args[0].c_str());
+  auto cf = std::make_unique<CCHArray>(args[1].c_str());
+  auto errors = std::make_unique<CCHArray>(args[1].c_str());
+  auto kernel = std::make_unique<CKernel>(args[2].c_str());
+  kernel->Read(args[3].c_str());
+  ComputeSource(opt, source.get());
+
+  S2CF::s2c(source.get(), kernel.get(), cf.get());
+  CheckFinite(*cf, opt.modelname.c_str());
+  CRandom random(opt.seed);
+  AddNoise(cf.get(), errors.get(), opt.sigma, &random);
+
+  const std::string& outdir = args[4];
   cf->WriteAX(outdir.c_str());
   errors->WriteAX((outdir + "_errors").c_str());
   std::printf("wrote %s and %s_errors (noise sigma=%g, seed=%d)\n", outdir.c_str(), outdir.c_str(),
-              sigma, seed);
-
-  delete sourcecalc;
-  delete kernel;
-  delete errors;
-  delete cf;
-  delete source;
+              opt.sigma, opt.seed);
+  // Released in the order of old (the kernel's destructor reports itself).
+  kernel.reset();
+  errors.reset();
+  cf.reset();
+  source.reset();
   return femtokit::StdoutWritten("femtofakedata") ? 0 : 1;
 }

@@ -28,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,11 +39,12 @@
 #include "kernel/kernelwf.h"
 #include "kernel/s2cf.h"
 #include "numeric/checked_io.h"
+#include "numeric/constants.h"
 #include "source/sourcecalc_gaussian.h"
 
 namespace {
 
-constexpr double kHbarC = 197.3269602;  // MeV fm
+using femtokit::constants::kHbarC;
 
 // Grids: source cells of 1.25 fm (16 per axis), correlation cells of 6 MeV/c (10 per axis);
 // Cartesian-harmonic arrays of rank 6 on 0.5 fm and 2 MeV/c bins reaching past the grid
@@ -161,11 +163,15 @@ void MakeData(CSourceCalc_Gaussian* truth, CKernelWF* kernelwf, C3DArray* cexp) 
       for (int iz = 0; iz < kNCF; iz++) cexp->IncrementElement(0, ix, 0, iy, 0, iz, -norm);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// What the command line asks for: the true source, the start values and the Newton runs.
+struct Options {
   double lambda = 0.8, radii[3] = {2.6, 3.0, 3.4}, start_lambda = 0.7, start_r = 3.2;
   int newton_runs = 4;
+};
+
+// Reads the command line into *opt. Returns -1 to carry on, else the exit status (0 after the
+// help, 1 if it could not be written, 2 on a usage error).
+int ParseOptions(int argc, char** argv, Options* opt) {
   for (int i = 1; i < argc; i++) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
@@ -174,7 +180,7 @@ int main(int argc, char** argv) {
     }
     if (arg == "--newton") {
       if (i + 1 >= argc) return UsageError("option --newton needs a value");
-      if (!ReadCount(argv[++i], &newton_runs))
+      if (!ReadCount(argv[++i], &opt->newton_runs))
         return UsageError(std::string("option --newton needs a non-negative integer, not ") +
                           argv[i]);
       continue;
@@ -182,11 +188,11 @@ int main(int argc, char** argv) {
     // Each value with the range it must lie in: {target, is a lambda}.
     std::vector<std::pair<double*, bool>> targets;
     if (arg == "--lambda") {
-      targets = {{&lambda, true}};
+      targets = {{&opt->lambda, true}};
     } else if (arg == "--radii") {
-      targets = {{&radii[0], false}, {&radii[1], false}, {&radii[2], false}};
+      targets = {{&opt->radii[0], false}, {&opt->radii[1], false}, {&opt->radii[2], false}};
     } else if (arg == "--start") {
-      targets = {{&start_lambda, true}, {&start_r, false}};
+      targets = {{&opt->start_lambda, true}, {&opt->start_r, false}};
     } else {
       return UsageError("unknown argument " + arg);
     }
@@ -202,57 +208,73 @@ int main(int argc, char** argv) {
             argv[i]);
     }
   }
+  return -1;
+}
+
+// The kernel parameter files (angular kernel, 3D kernel) in dir; false after a message.
+bool WriteKernelParameters(const std::filesystem::path& dir) {
+  const std::string angular = "int NQMAX " + std::to_string(kNQ) + "\nint NRMAX " +
+                              std::to_string(kNRadial) + "\nint KLMAX " + std::to_string(kLmax) +
+                              "\ndouble DELQ " + std::to_string(kQStep) + "\ndouble DELR " +
+                              std::to_string(kRadStep) + "\nbool IDENTICAL 1\n";
+  return WriteFile(dir / "kparameters.dat", angular) &&
+         WriteFile(dir / "kwfparameters.dat",
+                   "int NQMAX 110\nint NRMAX 145\nint NCTHETA 200\ndouble DELQ 1.0\n"
+                   "double DELR 0.25\nbool IDENTICAL 1\n");
+}
+
+// Makes the data of the true source, fits the 3D Gaussian with opt.newton_runs Newton runs and
+// prints the parameters before and after and the fit/truth line. The kernel parameter files
+// in dir are read and the directory removed. The fit's objects end here, so that their
+// farewell messages come before the verdict.
+FitVerdict FitKnownSource(const Options& opt, const std::filesystem::path& dir) {
+  CKernel kernel((dir / "kparameters.dat").c_str());
+  kernel.Calc_PureHBT();
+  auto kernelwf = std::make_unique<CKernelWF>((dir / "kwfparameters.dat").c_str());
+  std::filesystem::remove_all(dir);
+
+  CSourceCalc_Gaussian truth;
+  truth.SetSPars(opt.lambda, opt.radii[0], opt.radii[1], opt.radii[2]);
+  C3DArray cexp(kNCF, kDelCF, true, true, true), cerror(kNCF, kDelCF, true, true, true),
+      ctheory3D(kNCF, kDelCF, true, true, true);
+  MakeData(&truth, kernelwf.get(), &cexp);
+  kernelwf.reset();  // 24 MB table, not needed by the fit
+  cerror.MakeConstant(kError);
+
+  CCHArray sourceCH(kLmax, kNRadial, kRadStep, true, true, true);
+  CCHArray ctheoryCH(kLmax, kNQ, kQStep, true, true, true);
+  CSourceCalc_Gaussian model;
+  model.SetSPars(opt.start_lambda, opt.start_r, opt.start_r, opt.start_r);
+  CCF2SFit_3DGaussian fit(&model, &cexp, &cerror, &ctheory3D, &ctheoryCH, &sourceCH, &kernel);
+  fit.FixPar("Xoff");
+  fit.PrintPars();
+  for (int run = 0; run < opt.newton_runs; run++) fit.Newton(2);
+  // Zero runs leave the start values unfitted: say so in the verdict, not as a result.
+  if (opt.newton_runs == 0) std::printf("femtofit3d: --newton 0: no fit run\n");
+  fit.PrintPars();
+  std::printf("fit/truth: lambda %.4f/%g  Rx %.4f/%g  Ry %.4f/%g  Rz %.4f/%g  chi^2 %g\n",
+              fit.par[0]->currentx, opt.lambda, fit.par[1]->currentx, opt.radii[0],
+              fit.par[2]->currentx, opt.radii[1], fit.par[3]->currentx, opt.radii[2],
+              fit.currentchi2);
+  return fit.Verdict();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  const int status = ParseOptions(argc, argv, &opt);
+  if (status >= 0) return status;
 
   // Kernel parameter files in a private scratch directory, removed at the end.
   const std::filesystem::path dir = MakeScratchDir();
   if (dir.empty()) return 1;
-  const bool written =
-      WriteFile(dir / "kparameters.dat", "int NQMAX " + std::to_string(kNQ) + "\nint NRMAX " +
-                                             std::to_string(kNRadial) + "\nint KLMAX " +
-                                             std::to_string(kLmax) + "\ndouble DELQ " +
-                                             std::to_string(kQStep) + "\ndouble DELR " +
-                                             std::to_string(kRadStep) + "\nbool IDENTICAL 1\n") &&
-      WriteFile(dir / "kwfparameters.dat",
-                "int NQMAX 110\nint NRMAX 145\nint NCTHETA 200\ndouble DELQ 1.0\n"
-                "double DELR 0.25\nbool IDENTICAL 1\n");
-  if (!written) {
+  if (!WriteKernelParameters(dir)) {
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
     return 1;
   }
-  // The fit's objects live in this block, so that their farewell messages come before the
-  // verdict, the last line.
-  FitVerdict verdict;
-  {
-    CKernel kernel((dir / "kparameters.dat").c_str());
-    kernel.Calc_PureHBT();
-    CKernelWF* kernelwf = new CKernelWF((dir / "kwfparameters.dat").c_str());
-    std::filesystem::remove_all(dir);
-
-    CSourceCalc_Gaussian truth;
-    truth.SetSPars(lambda, radii[0], radii[1], radii[2]);
-    C3DArray cexp(kNCF, kDelCF, true, true, true), cerror(kNCF, kDelCF, true, true, true),
-        ctheory3D(kNCF, kDelCF, true, true, true);
-    MakeData(&truth, kernelwf, &cexp);
-    delete kernelwf;  // 24 MB table, not needed by the fit
-    cerror.MakeConstant(kError);
-
-    CCHArray sourceCH(kLmax, kNRadial, kRadStep, true, true, true);
-    CCHArray ctheoryCH(kLmax, kNQ, kQStep, true, true, true);
-    CSourceCalc_Gaussian model;
-    model.SetSPars(start_lambda, start_r, start_r, start_r);
-    CCF2SFit_3DGaussian fit(&model, &cexp, &cerror, &ctheory3D, &ctheoryCH, &sourceCH, &kernel);
-    fit.FixPar("Xoff");
-    fit.PrintPars();
-    for (int run = 0; run < newton_runs; run++) fit.Newton(2);
-    // Zero runs leave the start values unfitted: say so in the verdict, not as a result.
-    if (newton_runs == 0) std::printf("femtofit3d: --newton 0: no fit run\n");
-    fit.PrintPars();
-    std::printf("fit/truth: lambda %.4f/%g  Rx %.4f/%g  Ry %.4f/%g  Rz %.4f/%g  chi^2 %g\n",
-                fit.par[0]->currentx, lambda, fit.par[1]->currentx, radii[0], fit.par[2]->currentx,
-                radii[1], fit.par[3]->currentx, radii[2], fit.currentchi2);
-    verdict = fit.Verdict();
-  }
+  const FitVerdict verdict = FitKnownSource(opt, dir);
   const bool converged = PrintFitVerdict(verdict);
   if (!femtokit::StdoutWritten("femtofit3d")) return 1;
   return converged ? 0 : kNotConverged;

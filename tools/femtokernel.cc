@@ -37,6 +37,7 @@
 #include "kernel/kernel.h"
 #include "kernel/kernelwf.h"
 #include "numeric/checked_io.h"
+#include "numeric/constants.h"
 #include "wavefunctions/pairs.h"
 #include "wavefunctions/wavefunction.h"
 
@@ -62,9 +63,9 @@ void PrintUsage(FILE* out) {
                "  %-14s non-interacting identical bosons (symmetrised plane wave)\n"
                "  %-14s non-interacting identical spin-1/2 fermions, spin-averaged\n"
                "  %-14s classical Coulomb trajectories; --ma, --mb masses in MeV (default "
-               "938.271),\n"
+               "%g),\n"
                "  %-14s --q1q2 charge product (default 1)\n",
-               "purehbt", "purefermion", "classcoul", "");
+               "purehbt", "purefermion", "classcoul", femtokit::constants::kMassProton, "");
 }
 
 int UsageError(const char* format, const char* detail) {
@@ -152,14 +153,18 @@ void CalcFromWaveFunction(CKernel* kernel, CWaveFunction* wf) {
   kernel->Calc(wf, ReportRow);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  double ma = 938.271, mb = 938.271;
+// What the command line asks for.
+struct Options {
+  double ma = femtokit::constants::kMassProton, mb = femtokit::constants::kMassProton;
   int q1q2 = 1;
   bool table3d = false;
   std::string coulomb_option;  // the last of --ma, --mb, --q1q2 given
   std::vector<std::string> args;
+};
+
+// Reads the options and positional arguments into *opt. Returns -1 to carry on, else the
+// exit status (0 after the help, 1 if it could not be written, 2 on a usage error).
+int ParseOptions(int argc, char** argv, Options* opt) {
   for (int i = 1; i < argc; i++) {
     const std::string arg = argv[i];
     if (arg == "-h" || arg == "--help") {
@@ -169,13 +174,13 @@ int main(int argc, char** argv) {
     if (arg == "--ma" || arg == "--mb" || arg == "--q1q2") {
       if (i + 1 >= argc) return UsageError("option %s needs a value", arg.c_str());
       const char* value = argv[++i];
-      const bool ok =
-          arg == "--q1q2" ? ParseInt(value, &q1q2) : ParseDouble(value, arg == "--ma" ? &ma : &mb);
+      const bool ok = arg == "--q1q2" ? ParseInt(value, &opt->q1q2)
+                                      : ParseDouble(value, arg == "--ma" ? &opt->ma : &opt->mb);
       if (!ok)
         return UsageError(arg == "--q1q2" ? "--q1q2 needs an integer from -10000 to 10000, not %s"
                                           : "masses must be positive finite numbers, not %s",
                           value);
-      coulomb_option = arg;
+      opt->coulomb_option = arg;
       continue;
     }
     if (arg == "--table") {
@@ -183,65 +188,92 @@ int main(int argc, char** argv) {
       const std::string table = argv[++i];
       if (table != "angular" && table != "3d")
         return UsageError("unknown table %s (angular or 3d)", table.c_str());
-      table3d = table == "3d";
+      opt->table3d = table == "3d";
       continue;
     }
     if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option %s", arg.c_str());
-    args.push_back(arg);
+    opt->args.push_back(arg);
   }
-  if (args.empty()) return UsageError("%s", "missing PAIR");
+  if (opt->args.empty()) return UsageError("%s", "missing PAIR");
+  return -1;
+}
 
-  const std::string pairname = args[0];
-  const PairInfo* pair = FindPair(pairname);
+// The pair named first and the arguments it needs: a pair with a wave function takes
+// WF_PARAMETERS KERNEL_PARAMETERS OUTDIR, the kernels without one KERNEL_PARAMETERS OUTDIR.
+// *pair is null for the latter. Returns -1 to carry on, else the exit status (2).
+int CheckArguments(const Options& opt, const PairInfo** pair) {
+  const std::string& pairname = opt.args[0];
+  *pair = FindPair(pairname);
   const bool analytic = pairname == "purehbt" || pairname == "purefermion";
-  if (pair == nullptr && !analytic && pairname != "classcoul")
+  if (*pair == nullptr && !analytic && pairname != "classcoul")
     return UsageError("unknown pair %s", pairname.c_str());
-  const size_t expected = pair != nullptr ? 4 : 3;
-  if (args.size() != expected) {
-    return UsageError(pair != nullptr ? "%s needs WF_PARAMETERS KERNEL_PARAMETERS OUTDIR"
-                                      : "%s needs KERNEL_PARAMETERS OUTDIR",
+  const size_t expected = *pair != nullptr ? 4 : 3;
+  if (opt.args.size() != expected) {
+    return UsageError(*pair != nullptr ? "%s needs WF_PARAMETERS KERNEL_PARAMETERS OUTDIR"
+                                       : "%s needs KERNEL_PARAMETERS OUTDIR",
                       pairname.c_str());
   }
-  if (!coulomb_option.empty() && pairname != "classcoul")
-    return UsageError("option %s applies to classcoul only", coulomb_option.c_str());
-  const std::string kernelpars = args[expected - 2];
-  const std::string outdir = args[expected - 1];
-  if (table3d && pair == nullptr)
+  if (!opt.coulomb_option.empty() && pairname != "classcoul")
+    return UsageError("option %s applies to classcoul only", opt.coulomb_option.c_str());
+  if (opt.table3d && *pair == nullptr)
     return UsageError("--table 3d needs a PAIR with a wave function, not %s", pairname.c_str());
+  return -1;
+}
 
-  if (table3d) {
-    const auto start = std::chrono::steady_clock::now();
-    CKernelWF* kernelwf = new CKernelWF(kernelpars.c_str());
-    std::unique_ptr<CWaveFunction> wf = pair->make(args[1]);
-    std::printf("%s wave function built in %.2f s\n", pairname.c_str(), SecondsSince(start));
-    WarnShortEpsilon(pairname, wf.get());
-    WarnBeyondWaveFunction(wf.get(), kernelwf->GetNQMAX(), kernelwf->GetDELQ());
-    kernelwf->Calc(wf.get());
-    wf.reset();
-    std::printf("%s three-dimensional kernel computed in %.2f s\n", pairname.c_str(),
-                SecondsSince(start));
-    kernelwf->Write(outdir.c_str());
-    delete kernelwf;
-    return femtokit::StdoutWritten("femtokernel") ? 0 : 1;
-  }
-
+// |psi(q, r, cos theta)|^2 - 1 of the pair's wave function, written into outdir.
+void WriteTable3D(const PairInfo& pair, const std::string& pairname, const std::string& wfpars,
+                  const std::string& kernelpars, const std::string& outdir) {
   const auto start = std::chrono::steady_clock::now();
-  CKernel* kernel = new CKernel(kernelpars.c_str());
+  auto kernelwf = std::make_unique<CKernelWF>(kernelpars.c_str());
+  std::unique_ptr<CWaveFunction> wf = pair.make(wfpars);
+  std::printf("%s wave function built in %.2f s\n", pairname.c_str(), SecondsSince(start));
+  WarnShortEpsilon(pairname, wf.get());
+  WarnBeyondWaveFunction(wf.get(), kernelwf->GetNQMAX(), kernelwf->GetDELQ());
+  kernelwf->Calc(wf.get());
+  wf.reset();
+  std::printf("%s three-dimensional kernel computed in %.2f s\n", pairname.c_str(),
+              SecondsSince(start));
+  kernelwf->Write(outdir.c_str());
+}
+
+// The angular kernel K_ell(q, r) of the pair (or of an analytic kernel), written into outdir.
+void WriteAngularKernel(const PairInfo* pair, const Options& opt, const std::string& kernelpars,
+                        const std::string& outdir) {
+  const std::string& pairname = opt.args[0];
+  const auto start = std::chrono::steady_clock::now();
+  auto kernel = std::make_unique<CKernel>(kernelpars.c_str());
   if (pair != nullptr) {
     const auto wfstart = std::chrono::steady_clock::now();
-    std::unique_ptr<CWaveFunction> wf = pair->make(args[1]);
+    std::unique_ptr<CWaveFunction> wf = pair->make(opt.args[1]);
     std::printf("%s wave function built in %.2f s\n", pairname.c_str(), SecondsSince(wfstart));
     WarnShortEpsilon(pairname, wf.get());
-    CalcFromWaveFunction(kernel, wf.get());
+    CalcFromWaveFunction(kernel.get(), wf.get());
   } else if (pairname == "purehbt") {
     kernel->Calc_PureHBT();
   } else if (pairname == "purefermion") {
     kernel->Calc_PureFermion();
   } else {
-    kernel->Calc_ClassCoul(ma, mb, q1q2);
+    kernel->Calc_ClassCoul(opt.ma, opt.mb, opt.q1q2);
   }
   std::printf("%s kernel computed in %.2f s\n", pairname.c_str(), SecondsSince(start));
   kernel->Write(outdir.c_str(), pairname);
-  delete kernel;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  int status = ParseOptions(argc, argv, &opt);
+  if (status >= 0) return status;
+  const PairInfo* pair = nullptr;
+  status = CheckArguments(opt, &pair);
+  if (status >= 0) return status;
+  const size_t n = opt.args.size();
+  const std::string& kernelpars = opt.args[n - 2];
+  const std::string& outdir = opt.args[n - 1];
+  if (opt.table3d)
+    WriteTable3D(*pair, opt.args[0], opt.args[1], kernelpars, outdir);
+  else
+    WriteAngularKernel(pair, opt, kernelpars, outdir);
   return femtokit::StdoutWritten("femtokernel") ? 0 : 1;
 }

@@ -12,6 +12,7 @@
 // normalisation. Exit status 0 on success, 2 on a usage error, 1 on an unreadable or mismatched
 // input (the message names the file).
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "arrays/charray.h"
 #include "numeric/fatal.h"
 #include "source/sourcecalc_oscar.h"
+#include "tools/program_args.h"
 
 namespace {
 
@@ -46,14 +48,9 @@ bool SameParameters(const CCHArray& a, const CCHArray& b) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
-    PrintHelp();
-    return 0;
-  }
-  if (argc < 3) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
+  const int status = femtokit::HelpOrUsage(argc, argv, 2, INT_MAX, PrintHelp,
+                                           [] { std::fputs(kUsage, stderr); });
+  if (status != femtokit::kCarryOn) return status;
   OSCARPairTotals totals;
   std::unique_ptr<CCHArray> sum = ReadOSCARPartial(argv[2], &totals);
   for (int i = 3; i < argc; ++i) {

@@ -33,6 +33,7 @@
 #include "numeric/fatal.h"
 #include "numeric/output.h"
 #include "source/sourcecalc_oscar.h"
+#include "tools/program_args.h"
 
 #ifdef FEMTOKIT_WITH_MPI
 #include <mpi.h>
@@ -171,14 +172,9 @@ int Run(const char* parsfile, int rank, int nranks) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
-    PrintHelp();
-    return 0;
-  }
-  if (argc != 2) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
+  const int prologue = femtokit::HelpOrUsage(argc, argv, 1, 1, PrintHelp,
+                                             [] { std::fputs(kUsage, stderr); });
+  if (prologue != femtokit::kCarryOn) return prologue;
   int rank = 0, nranks = 1;
 #ifdef FEMTOKIT_WITH_MPI
   MPI_Init(&argc, &argv);

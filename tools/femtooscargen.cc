@@ -40,6 +40,7 @@
 #include "numeric/random.h"
 #include "source/oscargen.h"
 #include "source/species.h"
+#include "tools/program_args.h"
 
 namespace {
 
@@ -96,14 +97,9 @@ void PrintHelp() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
-    PrintHelp();
-    return 0;
-  }
-  if (argc != 2) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
+  const int status = femtokit::HelpOrUsage(argc, argv, 1, 1, PrintHelp,
+                                           [] { std::fputs(kUsage, stderr); });
+  if (status != femtokit::kCarryOn) return status;
   parameter_map pars;
   parameter::ReadParsFromFile(pars, argv[1]);
 

@@ -22,6 +22,7 @@
 #include "numeric/constants.h"
 #include "numeric/output.h"
 #include "wavefunctions/pairs.h"
+#include "tools/program_args.h"
 #include "wavefunctions/wf_solved.h"
 
 namespace {
@@ -37,15 +38,11 @@ constexpr double kDegrees = 180.0 / femtokit::constants::kPi;
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help")) {
-    PrintUsage(stdout);
-    return 0;
-  }
-  if (argc != 3) {
+  const int status = femtokit::HelpOrUsage(argc, argv, 2, 2, [] { PrintUsage(stdout); }, [] {
     std::fprintf(stderr, "femtophases: needs PAIR and WF_PARAMETERS\n");
     PrintUsage(stderr);
-    return 2;
-  }
+  });
+  if (status != femtokit::kCarryOn) return status;
   const std::string pairname = argv[1];
   const femtokit::PairInfo* info = femtokit::FindPair(pairname);
   if (info == nullptr) {

@@ -64,16 +64,18 @@
 #include <vector>
 
 #include "numeric/checked_io.h"
+#include "numeric/constants.h"
 #include "wavefunctions/phaseshift_anchors.h"
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kHbarc = 197.3269602;  // MeV fm
-constexpr double kMPi = 139.58;
-constexpr double kMKaon = 493.677;
-constexpr double kMProton = 938.271;
-constexpr double kMNeutron = 939.565;
+namespace c = femtokit::constants;
+constexpr double kPi = c::kPi;
+constexpr double kHbarc = c::kHbarC;  // MeV fm
+constexpr double kMPi = c::kMassPionCharged;
+constexpr double kMKaon = c::kMassKaonCharged;
+constexpr double kMProton = c::kMassProton;
+constexpr double kMNeutron = c::kMassNeutron;
 
 // One anchor row of one channel: the numbers the table must hold at q.
 struct Anchor {
@@ -141,8 +143,8 @@ void CoulombFactor(const Table& t, int ell, double q, double* a, double* dadq) {
   }
   double dmu;
   const double mu = ReducedEnergy(t.m1, t.m2, q, &dmu);
-  const double eta = t.q1q2 * mu / (137.036 * q);
-  const double deta = t.q1q2 * (dmu / q - mu / (q * q)) / 137.036;
+  const double eta = t.q1q2 * mu / (c::kAlphaInverse * q);
+  const double deta = t.q1q2 * (dmu / q - mu / (q * q)) / c::kAlphaInverse;
   const double u = 2.0 * kPi * eta;
   // u e^u / (e^u - 1) written with expm1 of -u: stays finite for the large u of small q.
   const double a0 = u / std::expm1(u);
@@ -423,6 +425,110 @@ void WriteArray(FILE* out, const char* type, const Table& t,
   std::fprintf(out, "};\n\n");
 }
 
+// The summary lines of one fitted channel: its form, coefficients and, for the effective-range
+// forms, scattering length (volume) and effective range.
+std::string DescribeFit(const Channel& ch) {
+  std::string notes;
+  char line[512];
+  if (ch.breitwigner) {
+    const double kr = ch.qres / kHbarc, m = ch.mres;
+    const double gamma0 = m * kr * kr * kr / Poly(ch.c, kr * kr);
+    std::snprintf(line, sizeof line,
+                  "  %s: Breit-Wigner\n      M = %.3f MeV (q_r = %g MeV/c),"
+                  " Gamma(q_r) = %.1f MeV\n      R = {%s",
+                  ch.name, m, ch.qres, gamma0, Format(ch.c[0]).c_str());
+  } else {
+    std::snprintf(line, sizeof line, "  %s: k%s cot(delta_N) = P(k^2)%s\n      P = {%s", ch.name,
+                  ch.ell ? "^3" : "", ch.nq ? " / Q(k^2)" : "", Format(ch.c[0]).c_str());
+  }
+  notes += line;
+  for (size_t j = 1; j < ch.c.size(); ++j) notes += ", " + Format(ch.c[j]);
+  notes += ch.breitwigner ? "} fm^-3" : "}";
+  if (ch.nq) notes += "\n      Q = 1 + " + Format(ch.b) + " k^2";
+  notes += "\n";
+  if (!ch.breitwigner) {
+    // Scattering length (volume) and effective range, nuclear sign: k^n cot(delta_N) ->
+    // -1/a, a > 0 repulsive (the particle-physics sign, used for K+p and pi+p, is -a).
+    const double a = -1.0 / ch.c[0];
+    const double r = 2.0 * (ch.c[1] - ch.c[0] * ch.b);
+    std::snprintf(line, sizeof line, "      a = %.4g fm%s, r = %.4g fm%s\n", a, ch.ell ? "^3" : "",
+                  r, ch.ell ? "^-1" : "");
+    notes += line;
+  }
+  return notes;
+}
+
+// Checks that the curve d, dd (phases and slopes at q = i/2 MeV/c) meets the channel's anchor
+// rows (fatal otherwise), then puts the anchor numbers (and a fixed slope at q = 0) into the
+// table exactly. Returns the summary lines of the anchors.
+std::string PinAnchors(const Channel& ch, std::vector<double>* d, std::vector<double>* dd) {
+  std::string notes;
+  char line[512];
+  for (const Anchor& an : ch.anchors) {
+    const int i = static_cast<int>(std::lround(2.0 * an.q));
+    const double off_d = std::fabs((*d)[i] - an.delta) / std::fabs(an.delta);
+    if (off_d > 1e-9) Fail(std::string(ch.name) + ": curve misses an anchor phase");
+    if (an.slope_on_curve) {
+      const double off_s = std::fabs((*dd)[i] - an.ddeltadq) / std::fabs(an.ddeltadq);
+      if (off_s > 1e-9) Fail(std::string(ch.name) + ": curve misses an anchor slope");
+      std::snprintf(line, sizeof line,
+                    "      q = %g: delta %s (curve off by %.0e),"
+                    " slope %s (curve off by %.0e)\n",
+                    an.q, Format(an.delta).c_str(), off_d, Format(an.ddeltadq).c_str(), off_s);
+    } else {
+      std::snprintf(line, sizeof line,
+                    "      q = %g: delta %s (curve off by %.0e), slope %s kept (curve %.6g)\n",
+                    an.q, Format(an.delta).c_str(), off_d, Format(an.ddeltadq).c_str(), (*dd)[i]);
+    }
+    notes += line;
+    (*d)[i] = an.delta;  // the table holds the anchor numbers exactly
+    (*dd)[i] = an.ddeltadq;
+  }
+  if (ch.fix_slope0) {
+    std::snprintf(line, sizeof line, "      q = 0: slope %s (curve off by %.0e)\n",
+                  Format(ch.slope0).c_str(), std::fabs((*dd)[0] - ch.slope0) / ch.slope0);
+    notes += line;
+    (*dd)[0] = ch.slope0;
+  }
+  return notes;
+}
+
+// The tables' source file: header comment with the notes, then per pair the phase and slope
+// arrays. Written under a temporary name and renamed into place once complete: a failed write
+// (a full disk) is reported and leaves the old file as it was.
+void WriteTablesFile(const char* path, const std::string& notes, const std::vector<Table>& tabs,
+                     const std::vector<std::vector<std::vector<double>>>& deltas,
+                     const std::vector<std::vector<std::vector<double>>>& slopes) {
+  femtokit::AtomicFile file(path);
+  FILE* out = file.get();
+  std::fprintf(out,
+               "// Built-in phase-shift tables of the proton-K+, proton-pi+ and neutron-neutron\n"
+               "// wave functions. GENERATED by tools/femtophaseshifts.cc (see there for the\n"
+               "// parametrisations and their sources); regenerate with\n"
+               "//   femtophaseshifts wavefunctions/phaseshift_tables.cc\n"
+               "// instead of editing. Phases in radians, slopes in radians per MeV/c, at\n"
+               "// q = i/2 MeV/c, channel after channel.\n"
+               "//\n"
+               "// Fitted curves (k in fm^-1; coefficients in powers of fm) and anchor rows:\n");
+  std::string line;
+  for (char ch : notes) {
+    if (ch == '\n') {
+      std::fprintf(out, "//%s%s\n", line.empty() ? "" : " ", line.c_str());
+      line.clear();
+    } else {
+      line += ch;
+    }
+  }
+  std::fprintf(out, "\n#include \"wavefunctions/phaseshift_tables.h\"\n\n");
+  std::fprintf(out, "namespace PhaseShiftTables {\n\n");
+  for (size_t it = 0; it < tabs.size(); ++it) {
+    WriteArray(out, "Delta", tabs[it], deltas[it]);
+    WriteArray(out, "DDeltaDq", tabs[it], slopes[it]);
+  }
+  std::fprintf(out, "}  // namespace PhaseShiftTables\n");
+  file.Commit();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -452,94 +558,13 @@ int main(int argc, char** argv) {
       CheckCurve(t, ch);
       std::vector<double> d(t.ntab), dd(t.ntab);
       for (int i = 0; i < t.ntab; ++i) Curve(t, ch, 0.5 * i, &d[i], &dd[i]);
-      char line[512];
-      if (ch.breitwigner) {
-        const double kr = ch.qres / kHbarc, m = ch.mres;
-        const double gamma0 = m * kr * kr * kr / Poly(ch.c, kr * kr);
-        std::snprintf(line, sizeof line,
-                      "  %s: Breit-Wigner\n      M = %.3f MeV (q_r = %g MeV/c),"
-                      " Gamma(q_r) = %.1f MeV\n      R = {%s",
-                      ch.name, m, ch.qres, gamma0, Format(ch.c[0]).c_str());
-      } else {
-        std::snprintf(line, sizeof line, "  %s: k%s cot(delta_N) = P(k^2)%s\n      P = {%s",
-                      ch.name, ch.ell ? "^3" : "", ch.nq ? " / Q(k^2)" : "",
-                      Format(ch.c[0]).c_str());
-      }
-      notes += line;
-      for (size_t j = 1; j < ch.c.size(); ++j) notes += ", " + Format(ch.c[j]);
-      notes += ch.breitwigner ? "} fm^-3" : "}";
-      if (ch.nq) notes += "\n      Q = 1 + " + Format(ch.b) + " k^2";
-      notes += "\n";
-      if (!ch.breitwigner) {
-        // Scattering length (volume) and effective range, nuclear sign: k^n cot(delta_N) ->
-        // -1/a, a > 0 repulsive (the particle-physics sign, used for K+p and pi+p, is -a).
-        const double a = -1.0 / ch.c[0];
-        const double r = 2.0 * (ch.c[1] - ch.c[0] * ch.b);
-        std::snprintf(line, sizeof line, "      a = %.4g fm%s, r = %.4g fm%s\n", a,
-                      ch.ell ? "^3" : "", r, ch.ell ? "^-1" : "");
-        notes += line;
-      }
-      for (const Anchor& an : ch.anchors) {
-        const int i = static_cast<int>(std::lround(2.0 * an.q));
-        const double off_d = std::fabs(d[i] - an.delta) / std::fabs(an.delta);
-        if (off_d > 1e-9) Fail(std::string(ch.name) + ": curve misses an anchor phase");
-        if (an.slope_on_curve) {
-          const double off_s = std::fabs(dd[i] - an.ddeltadq) / std::fabs(an.ddeltadq);
-          if (off_s > 1e-9) Fail(std::string(ch.name) + ": curve misses an anchor slope");
-          std::snprintf(line, sizeof line,
-                        "      q = %g: delta %s (curve off by %.0e),"
-                        " slope %s (curve off by %.0e)\n",
-                        an.q, Format(an.delta).c_str(), off_d, Format(an.ddeltadq).c_str(), off_s);
-        } else {
-          std::snprintf(line, sizeof line,
-                        "      q = %g: delta %s (curve off by %.0e), slope %s kept (curve %.6g)\n",
-                        an.q, Format(an.delta).c_str(), off_d, Format(an.ddeltadq).c_str(), dd[i]);
-        }
-        notes += line;
-        d[i] = an.delta;  // the table holds the anchor numbers exactly
-        dd[i] = an.ddeltadq;
-      }
-      if (ch.fix_slope0) {
-        std::snprintf(line, sizeof line, "      q = 0: slope %s (curve off by %.0e)\n",
-                      Format(ch.slope0).c_str(), std::fabs(dd[0] - ch.slope0) / ch.slope0);
-        notes += line;
-        dd[0] = ch.slope0;
-      }
+      notes += DescribeFit(ch);
+      notes += PinAnchors(ch, &d, &dd);
       deltas[it].push_back(d);
       slopes[it].push_back(dd);
     }
   }
   std::printf("%s", notes.c_str());
-
-  // Written under a temporary name and renamed into place once complete: a failed write (a
-  // full disk) is reported and leaves the old file as it was.
-  femtokit::AtomicFile file(argv[1]);
-  FILE* out = file.get();
-  std::fprintf(out,
-               "// Built-in phase-shift tables of the proton-K+, proton-pi+ and neutron-neutron\n"
-               "// wave functions. GENERATED by tools/femtophaseshifts.cc (see there for the\n"
-               "// parametrisations and their sources); regenerate with\n"
-               "//   femtophaseshifts wavefunctions/phaseshift_tables.cc\n"
-               "// instead of editing. Phases in radians, slopes in radians per MeV/c, at\n"
-               "// q = i/2 MeV/c, channel after channel.\n"
-               "//\n"
-               "// Fitted curves (k in fm^-1; coefficients in powers of fm) and anchor rows:\n");
-  std::string line;
-  for (char ch : notes) {
-    if (ch == '\n') {
-      std::fprintf(out, "//%s%s\n", line.empty() ? "" : " ", line.c_str());
-      line.clear();
-    } else {
-      line += ch;
-    }
-  }
-  std::fprintf(out, "\n#include \"wavefunctions/phaseshift_tables.h\"\n\n");
-  std::fprintf(out, "namespace PhaseShiftTables {\n\n");
-  for (size_t it = 0; it < tabs.size(); ++it) {
-    WriteArray(out, "Delta", tabs[it], deltas[it]);
-    WriteArray(out, "DDeltaDq", tabs[it], slopes[it]);
-  }
-  std::fprintf(out, "}  // namespace PhaseShiftTables\n");
-  file.Commit();
+  WriteTablesFile(argv[1], notes, tabs, deltas, slopes);
   return femtokit::StdoutWritten("femtophaseshifts") ? 0 : 1;
 }

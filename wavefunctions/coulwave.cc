@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/gslerror.h"
 
@@ -15,7 +16,7 @@ namespace CoulWave {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
+using femtokit::constants::kPi;
 
 // GSL returns F and G scaled by e^{-exponent} when they would overflow or
 // underflow; multiplying back gives the plain value, which may itself be 0

@@ -3,11 +3,12 @@
 #include <cmath>
 
 #include "numeric/bessel.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "wavefunctions/coulwave.h"
 
 namespace {
-constexpr double kHbarc = 197.3269602;  // MeV fm
+using femtokit::constants::kHbarC;
 }  // namespace
 
 CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, double epsilon_set)
@@ -18,7 +19,7 @@ CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, do
     : sigma(0.0),
       ci(0.0, 1.0),
       epsilon(epsilon_set),
-      PI(3.141592653589793),
+      PI(femtokit::constants::kPi),
       ell(ell_set),
       q1q2(q1q2_set),
       q(q_set),
@@ -41,7 +42,7 @@ CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, do
 CPartWave::~CPartWave() { delete[] phi; }
 
 std::complex<double> CPartWave::PhiDirect(double r) const {
-  const double x = q * r / kHbarc;
+  const double x = q * r / kHbarC;
   if (q1q2 != 0) {
     return CoulWave::CWincoming(ell, x, eta) * std::polar(1.0, -sigma);
   }

@@ -36,6 +36,19 @@ void SetShortRangeWeight(CWaveFunction* wf, int c, int iq) {
   wf->wepsilon[c][iq] = 3.0 * w / (4.0 * wf->PI * eps * eps * eps);
 }
 
+void SetShortRangeWeights(CWaveFunction* wf) {
+  for (int c = 0; c < wf->nchannels; c++)
+    for (int iq = 0; iq < wf->nqmax; iq++) SetShortRangeWeight(wf, c, iq);
+}
+
+void InitMesonProtonChannels(CWaveFunction* wf, double meson_mass, bool announce) {
+  wf->m1 = wf->MPROTON;
+  wf->m2 = meson_mass;
+  wf->q1q2 = wf->COULOMB ? 1 : 0;
+  wf->ellmax = 1;
+  wf->InitChannels({0, 1, 1}, {1.0, 1.0, 2.0}, announce);
+}
+
 double ShortRangeSum(const CWaveFunction* wf, int iq) {
   const double q = wf->qarray[iq];
   const double hbarc3 = wf->HBARC * wf->HBARC * wf->HBARC;

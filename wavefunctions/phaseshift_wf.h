@@ -28,6 +28,14 @@ void ReadTable(CWaveFunction* wf, const double* delta_table, const double* slope
 // epsilon (per fm^3 per MeV/c).
 void SetShortRangeWeight(CWaveFunction* wf, int channel, int iq);
 
+// SetShortRangeWeight for every channel and grid point.
+void SetShortRangeWeights(CWaveFunction* wf);
+
+// The set-up a meson-proton pair shares, after ParsInit: m1 = MPROTON, m2 = meson_mass, Coulomb
+// as COULOMB says, and the s wave and the two p waves (J = 1/2, 3/2): channelell 0, 1, 1,
+// channelweight 1, 1, 2 (CWaveFunction::InitChannels with announce).
+void InitMesonProtonChannels(CWaveFunction* wf, double meson_mass, bool announce);
+
 // Sum over channels of 2 PI channelweight[c] wepsilon[c][iq] HBARC^3 / q^2: what the strong
 // interaction adds to |psi|^2 inside r = epsilon at grid point iq.
 double ShortRangeSum(const CWaveFunction* wf, int iq);

@@ -3,16 +3,17 @@
 #include <cmath>
 #include <cstdio>
 
+#include "numeric/constants.h"
 #include "numeric/misc.h"
-#include "wavefunctions/coulwave.h"
 #include "numeric/output.h"
+#include "wavefunctions/coulwave.h"
 
 namespace {
-constexpr double kHbarc = 197.3269602;  // MeV fm
+using femtokit::constants::kHbarC;
 }  // namespace
 
 CPlaneWave::CPlaneWave(double eta_set, int q1q2_set, double q_set)
-    : PI(3.141592653589793),
+    : PI(femtokit::constants::kPi),
       ci(0.0, 1.0),
       delr(0.01),
       q1q2(q1q2_set),
@@ -28,7 +29,7 @@ CPlaneWave::CPlaneWave(double eta_set, int q1q2_set, double q_set)
       hypertable(nullptr) {
   // The table reaches x = 30 q / HBARC (r = 30 fm at ctheta = 0), at least
   // x = 10 where the asymptotic form takes over anyway.
-  const double xmax = 30.0 * q / kHbarc;
+  const double xmax = 30.0 * q / kHbarC;
   if (xmax > 10.0) nrmax = static_cast<int>(std::floor(xmax / 0.01 + 1.0));
   hypertable = new std::complex<double>[nrmax + 1]();
   if (q1q2 == 0) return;  // the plain plane wave needs no 1F1
@@ -87,8 +88,8 @@ std::complex<double> CPlaneWave::hyper(std::complex<double> a, std::complex<doub
 }
 
 std::complex<double> CPlaneWave::planewave(double r, double ctheta) {
-  if (q1q2 == 0) return Misc::ceiphi(q * r * ctheta / kHbarc);
-  const double x = q * r * (1.0 + ctheta) / kHbarc;
+  if (q1q2 == 0) return Misc::ceiphi(q * r * ctheta / kHbarC);
+  const double x = q * r * (1.0 + ctheta) / kHbarC;
   const double u = x / delr;
   std::complex<double> F;
   // Table points sit at (i + 0.5) delr: interpolate where two neighbours
@@ -100,7 +101,7 @@ std::complex<double> CPlaneWave::planewave(double r, double ctheta) {
     F = hyper(std::complex<double>(0.0, -eta), 1.0, ci * x);
   }
   const std::complex<double> c = coulombnorm * F;
-  double phase = -q * r * ctheta / kHbarc;
+  double phase = -q * r * ctheta / kHbarC;
   phase -= 2.0 * PI * std::floor(phase / (2.0 * PI));
   return std::conj(Misc::ceiphi(phase) * c);
 }

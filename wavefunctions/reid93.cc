@@ -5,15 +5,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 
 namespace {
 
 // Constants of the publication (Stoks et al., Phys. Rev. C 49, 2950).
 constexpr double kF2 = 0.075;                // pion-nucleon coupling f^2
-constexpr double kMPi0 = 134.9739;           // neutral pion mass, MeV
-constexpr double kMPiC = 139.5675;           // charged pion mass, MeV
-constexpr double kMScale = 139.5675;         // scaling mass of the coupling (= charged pion)
+constexpr double kMPi0 = femtokit::constants::kMassPionNeutralReid93;
+constexpr double kMPiC = femtokit::constants::kMassPionChargedReid93;
+constexpr double kMScale = kMPiC;            // scaling mass of the coupling (= charged pion)
 constexpr double kMPiAverage = 138.0363;     // (m0 + 2 mc)/3, scale of the phenomenological part
 constexpr double kMu0 = 0.6840111274554939;  // m0 / hbar c, 1/fm
 constexpr double kMuC = 0.7072902467154364;  // mc / hbar c, 1/fm

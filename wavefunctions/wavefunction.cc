@@ -12,11 +12,12 @@
 #include "config/parameter.h"
 #include "numeric/bessel.h"
 #include "numeric/checked_io.h"
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/misc.h"
+#include "numeric/output.h"
 #include "numeric/threads.h"
 #include "wavefunctions/coulwave.h"
-#include "numeric/output.h"
 
 namespace {
 
@@ -34,14 +35,14 @@ CWaveFunction::CWaveFunction()
       channelweight(nullptr),
       planewave(nullptr),
       partwave(nullptr),
-      PI(3.141592653589793),
+      PI(femtokit::constants::kPi),
       ci(0.0, 1.0),
-      HBARC(197.3269602),
-      MPI(139.58),
-      MKAON(493.677),
-      MPROTON(938.271),
-      MLAMBDA(1115.7),
-      MNEUTRON(939.565),
+      HBARC(femtokit::constants::kHbarC),
+      MPI(femtokit::constants::kMassPionCharged),
+      MKAON(femtokit::constants::kMassKaonCharged),
+      MPROTON(femtokit::constants::kMassProton),
+      MLAMBDA(femtokit::constants::kMassLambdaWaveFunction),
+      MNEUTRON(femtokit::constants::kMassNeutron),
       channelell(nullptr),
       nchannels(0),
       q1q2(0),
@@ -220,6 +221,21 @@ void CWaveFunction::InitArrays() {
   channelweight = new double[nchannels]();
 }
 
+void CWaveFunction::InitChannels(std::initializer_list<int> ells,
+                                 std::initializer_list<double> weights, bool announce) {
+  if (weights.size() != 0 && weights.size() != ells.size()) {
+    femtokit::Fatal("CWaveFunction::InitChannels: %zu weights for %zu channels\n", weights.size(),
+                    ells.size());
+  }
+  nchannels = static_cast<int>(ells.size());
+  InitArrays();
+  if (announce) femtokit::Progress("Arrays Initialized\n");
+  std::copy(ells.begin(), ells.end(), channelell);
+  InitWaves();
+  if (announce) femtokit::Progress("Partial Waves Initialized\n");
+  std::copy(weights.begin(), weights.end(), channelweight);
+}
+
 void CWaveFunction::InitWaves() {
   for (int c = 0; c < nchannels; c++) {
     if (channelell[c] < 0 || channelell[c] > alloc_ellmax_) {
@@ -235,7 +251,7 @@ void CWaveFunction::InitWaves() {
     const double dm2 = m1 * m1 - m2 * m2;
     // q1q2 alpha E1 E2 / ((E1 + E2) q): the relativistic reduced energy in
     // place of the reduced mass.
-    eta[iq] = q1q2 * (s * s - dm2 * dm2) / (137.036 * 4.0 * std::pow(s, 1.5) * q);
+    eta[iq] = q1q2 * (s * s - dm2 * dm2) / (femtokit::constants::kAlphaInverse * 4.0 * std::pow(s, 1.5) * q);
   }
   std::vector<bool> needed(alloc_ellmax_ + 1, false);
   for (int c = 0; c < nchannels; c++) needed[channelell[c]] = true;

@@ -17,12 +17,13 @@
 //
 // Calling order in a pair constructor: CWaveFunction(), ParsInit, then q1q2,
 // m1, m2, ellmax, nchannels, then InitArrays, channelell[], InitWaves,
-// channelweight[], then phase shifts and weights.
+// channelweight[] (InitChannels does these four steps), then phase shifts and weights.
 //
 // The object owns every array and wave it points to and releases each
 // exactly once; it is not copyable. After construction it is read-only.
 
 #include <complex>
+#include <initializer_list>
 
 #include "wavefunctions/partwave.h"
 #include "wavefunctions/planewave.h"
@@ -73,6 +74,14 @@ class CWaveFunction {
   // point and one CPartWave per (channelell, grid point), shared by channels
   // of equal ell. The grid points are built on femtokit::ThreadCount() threads.
   void InitWaves();
+
+  // The channel set-up of a pair constructor, after ellmax is set: nchannels = ells.size(),
+  // InitArrays, channelell[c] = ells[c], InitWaves, then channelweight[c] = weights[c] (an
+  // empty weight list leaves the weights to the caller; any other length is fatal). With
+  // announce, "Arrays Initialized" and "Partial Waves Initialized" are reported after the
+  // two steps.
+  void InitChannels(std::initializer_list<int> ells, std::initializer_list<double> weights,
+                    bool announce);
 
   int GetNQMAX() { return nqmax; }
   double GetDELQ() { return delq; }

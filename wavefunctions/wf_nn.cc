@@ -16,24 +16,11 @@ CWaveFunction_nn::CWaveFunction_nn(const char* parsfilename) : CWaveFunction() {
   m1 = m2 = MNEUTRON;
   q1q2 = 0;
   ellmax = 1;
-  nchannels = 4;
-  InitArrays();
-  femtokit::Progress("Arrays Initialized\n");
-  channelell[0] = 0;
-  channelell[1] = 1;
-  channelell[2] = 1;
-  channelell[3] = 1;
-  InitWaves();
-  femtokit::Progress("Partial Waves Initialized\n");
-  channelweight[0] = 0.5;
-  channelweight[1] = 0.5;
-  channelweight[2] = 1.5;
-  channelweight[3] = 2.5;
+  InitChannels({0, 1, 1, 1}, {0.5, 0.5, 1.5, 2.5}, true);
   read_phaseshifts();
   femtokit::Progress("que pasa?\n");
   // eta is 0 at every grid point (no Coulomb), so both closed forms are the free ones.
-  for (int c = 0; c < nchannels; c++)
-    for (int iq = 0; iq < nqmax; iq++) PhaseShiftWF::SetShortRangeWeight(this, c, iq);
+  PhaseShiftWF::SetShortRangeWeights(this);
   femtokit::Progress("hola que tal?\n");
   femtokit::Progress("Initialization finished\n");
 }

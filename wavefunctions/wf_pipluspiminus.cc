@@ -5,17 +5,18 @@
 #include <complex>
 #include <cstdio>
 
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/misc.h"
+#include "numeric/output.h"
 #include "numeric/spherharmonics.h"
 #include "wavefunctions/coulwave.h"
 #include "wavefunctions/phaseshift_wf.h"
-#include "numeric/output.h"
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kHbarc = 197.3269602;
+using femtokit::constants::kPi;
+using femtokit::constants::kHbarC;
 
 // Phase of the rho(770) Breit-Wigner with p-wave width Gamma (q/q_r)^3 M / sqrt(s).
 double RhoPhase(double q) {
@@ -60,14 +61,14 @@ void getphaseshift_pipi(int I, int ell, double q, double* delta, double* ddeltad
     *delta = 0.5 * (lo + hi);
     *ddeltadq = (hi - lo) / dq;
   } else if (I == 2 && ell == 0) {
-    const double b = 0.25495097567963926 * q / kHbarc;
+    const double b = 0.25495097567963926 * q / kHbarC;
     const double y = b * b;
     const double tq = -0.0006588050607389837 / (1.0 + y);
     *delta = std::atan(tq * q);
     const double c = std::cos(*delta);
     *ddeltadq = c * c * tq * (1.0 - y) / (1.0 + y);
   } else if (I == 2 && ell == 2) {
-    const double b = 0.5 * q / kHbarc;
+    const double b = 0.5 * q / kHbarC;
     const double y = b * b;
     const double u = 1.0 / (1.0 + y);
     const double tq = -8.400000000000001e-15 * q * q * q * q * u * u * u * u * u;
@@ -85,24 +86,16 @@ CWaveFunction_pipluspiminus::CWaveFunction_pipluspiminus(const char* parsfilenam
     : CWaveFunction() {
   ParsInit(parsfilename);
   q1q2 = -1;
-  nchannels = 5;
   ellmax = 2;
   m1 = m2 = MPI;
-  InitArrays();
-  const int ell[5] = {0, 2, 1, 0, 2};
+  InitChannels({0, 2, 1, 0, 2}, {2.0 / 3.0, 10.0 / 3.0, 3.0, 1.0 / 3.0, 5.0 / 3.0}, false);
   const int isospin[5] = {0, 0, 1, 2, 2};
-  for (int c = 0; c < nchannels; c++) channelell[c] = ell[c];
-  InitWaves();
-  channelweight[0] = 2.0 / 3.0;
-  channelweight[1] = 10.0 / 3.0;
-  channelweight[2] = 3.0;
-  channelweight[3] = 1.0 / 3.0;
-  channelweight[4] = 5.0 / 3.0;
   for (int c = 0; c < nchannels; c++) {
     for (int iq = 0; iq < nqmax; iq++) {
       const double q = qarray[iq];
-      getphaseshift_pipi(isospin[c], ell[c], q, &delta[c][iq], &ddeltadq[c][iq]);
-      CoulWave::phaseshift_CoulombCorrect(ell[c], q, eta[iq], delta[c][iq], ddeltadq[c][iq]);
+      getphaseshift_pipi(isospin[c], channelell[c], q, &delta[c][iq], &ddeltadq[c][iq]);
+      CoulWave::phaseshift_CoulombCorrect(channelell[c], q, eta[iq], delta[c][iq],
+                                          ddeltadq[c][iq]);
       PhaseShiftWF::SetShortRangeWeight(this, c, iq);
     }
   }

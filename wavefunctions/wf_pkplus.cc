@@ -9,22 +9,9 @@
 
 CWaveFunction_pkplus::CWaveFunction_pkplus(const char* parsfilename) : CWaveFunction() {
   ParsInit(parsfilename);
-  m1 = MPROTON;
-  m2 = MKAON;
-  q1q2 = COULOMB ? 1 : 0;
-  ellmax = 1;
-  nchannels = 3;
-  InitArrays();
-  channelell[0] = 0;
-  channelell[1] = 1;
-  channelell[2] = 1;
-  InitWaves();
-  channelweight[0] = 1.0;
-  channelweight[1] = 1.0;
-  channelweight[2] = 2.0;
+  PhaseShiftWF::InitMesonProtonChannels(this, MKAON, false);
   read_phaseshifts();
-  for (int c = 0; c < nchannels; c++)
-    for (int iq = 0; iq < nqmax; iq++) PhaseShiftWF::SetShortRangeWeight(this, c, iq);
+  PhaseShiftWF::SetShortRangeWeights(this);
 }
 
 void CWaveFunction_pkplus::read_phaseshifts() {

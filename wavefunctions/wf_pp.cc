@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "numeric/constants.h"
 #include "numeric/fatal.h"
 #include "numeric/misc.h"
+#include "numeric/output.h"
 #include "wavefunctions/coulwave.h"
 #include "wavefunctions/reid93.h"
 #include "wavefunctions/spinsum.h"
-#include "numeric/output.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ using cdouble = std::complex<double>;
 cdouble* NewZeroed(int n) { return new cdouble[n](); }
 
 // e^{-2i delta} for the phase beta of an integrated wave, delta = beta - PI/2.
-constexpr double kPi = 3.141592653589793;
+using femtokit::constants::kPi;
+
 cdouble EMinus2iDelta(double beta) { return Misc::ceiphi(-2.0 * (beta - 0.5 * kPi)); }
 
 cdouble** NewTable(int rows, int cols) {
@@ -48,14 +50,7 @@ CWaveFunction_pp::CWaveFunction_pp(const char* parsfilename) : CWaveFunction() {
   // rmax there is no table.
   if (epsilon >= rmax)
     femtokit::Fatal("CWaveFunction_pp: EPSILON=%g fm must lie below rmax=%g fm\n", epsilon, rmax);
-  InitArrays();
-  femtokit::Progress("Arrays Initialized\n");
-  channelell[0] = 0;
-  channelell[1] = 1;
-  channelell[2] = 1;
-  channelell[3] = 1;
-  InitWaves();
-  femtokit::Progress("Partial Waves Initialized\n");
+  InitChannels({0, 1, 1, 1}, {}, true);
   std::strcpy(pottype, "PP");
   std::strcpy(pname, "");
 
@@ -165,7 +160,7 @@ void CWaveFunction_pp::InwardPass(int ell, bool strong, double q, double E, cdou
   // HBARC^2, U evaluated at r = (j + 1) delr, the point of the newest known value.
   for (int j = nrmax; j >= 0; j--) {
     const double r = (j + 1) * delr;
-    double u = HBARC / (137.036 * r) + centrifugal / (r * r);
+    double u = HBARC / (femtokit::constants::kAlphaInverse * r) + centrifugal / (r * r);
     if (strong) {
       creid93(&r, pname, pottype, &v11, &v12, &v22);
       u += v11;  // diagonal element only: the 3P2-3F2 coupling of "3C2" is left out
@@ -183,7 +178,7 @@ double CWaveFunction_pp::Integrate(long iq, int ell, const char* wave, bool stro
   const double q = qarray[iq];
   const double mu = 0.5 * MPROTON;
   const double E = std::sqrt(mu * mu + q * q);
-  const double etapp = mu / (137.036 * q);
+  const double etapp = mu / (femtokit::constants::kAlphaInverse * q);
   const double delr = rmax / nrmax;
   const double x_far = q * (rmax + 2.0 * delr) / HBARC;
   const double x_near = q * (rmax + delr) / HBARC;

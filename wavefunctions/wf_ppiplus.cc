@@ -9,24 +9,9 @@
 
 CWaveFunction_ppiplus::CWaveFunction_ppiplus(const char* parsfilename) : CWaveFunction() {
   ParsInit(parsfilename);
-  m1 = MPROTON;
-  m2 = MPI;
-  q1q2 = COULOMB ? 1 : 0;
-  ellmax = 1;
-  nchannels = 3;
-  InitArrays();
-  femtokit::Progress("Arrays Initialized\n");
-  channelell[0] = 0;
-  channelell[1] = 1;
-  channelell[2] = 1;
-  InitWaves();
-  femtokit::Progress("Partial Waves Initialized\n");
-  channelweight[0] = 1.0;
-  channelweight[1] = 1.0;
-  channelweight[2] = 2.0;
+  PhaseShiftWF::InitMesonProtonChannels(this, MPI, true);
   read_phaseshifts();
-  for (int c = 0; c < nchannels; c++)
-    for (int iq = 0; iq < nqmax; iq++) PhaseShiftWF::SetShortRangeWeight(this, c, iq);
+  PhaseShiftWF::SetShortRangeWeights(this);
   femtokit::Progress("Initialization finished\n");
 }
 
