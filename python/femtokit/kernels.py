@@ -30,7 +30,55 @@ def _checked(pars, positive_ints, positive_floats):
     return pars
 
 
-class Kernel:
+class _KernelGrid:
+    """What the angular and the three-dimensional kernel share: the q and r grids, the table
+    as an ndarray, |psi|^2 from the table, construction from a wave function, reading."""
+
+    @classmethod
+    def from_wavefunction(cls, wavefunction, parsfile=None, **grid):
+        """The kernel of a femtokit.WaveFunction on the given grid."""
+        k = cls(parsfile, **grid)
+        k.compute(wavefunction)
+        return k
+
+    @classmethod
+    def _read_into(cls, dirname, parsfile, grid):
+        dirname = check_directory(dirname, "kernel")
+        k = cls(parsfile, **grid)
+        k._obj._read(dirname)
+        return k
+
+    def compute(self, wavefunction):
+        """Fills the table from a femtokit.WaveFunction (GIL released)."""
+        self._obj.compute(_wavefunction(wavefunction))
+        self.pair = wavefunction.pair
+
+    nqmax = property(lambda self: self._obj.nqmax, doc="Number of q points.")
+    nrmax = property(lambda self: self._obj.nrmax, doc="Number of r points.")
+    delq = property(lambda self: self._obj.delq, doc="q spacing (MeV/c).")
+    delr = property(lambda self: self._obj.delr, doc="r spacing (fm).")
+    identical = property(lambda self: self._obj.identical, doc="Identical particles.")
+    q = property(lambda self: self._obj.q, doc="q bin centres (MeV/c), ndarray.")
+    r = property(lambda self: self._obj.r, doc="r bin centres (fm), ndarray.")
+
+    @property
+    def table(self):
+        """The table as an ndarray (a copy; see the class for its axes); assign an array of the
+        same shape to replace it."""
+        return self._obj.table
+
+    @table.setter
+    def table(self, values):
+        self._obj.table = np.asarray(values, dtype=float)
+
+    def psi2(self, q, r, ctheta):
+        """|psi|^2 rebuilt from the table at any q (MeV/c), r (fm), cos theta; broadcast like
+        numpy."""
+        shape, (bq, br, bc) = broadcast_doubles(q, r, ctheta)
+        return self._obj._psi2(bq, br, bc).reshape(shape)
+
+
+class Kernel(_KernelGrid):
     """Angular projections of a pair kernel on bin-centre grids,
 
         K_ell(q, r) = 1/2 int_{-1}^{1} (|psi(q, r, c)|^2 - 1) P_ell(c) dc,
@@ -43,7 +91,8 @@ class Kernel:
     (False); a parameter file uses the keys NQMAX, NRMAX, KLMAX, DELQ, DELR,
     IDENTICAL. Fill it with compute(wf), compute_purehbt(),
     compute_purefermion(), compute_classcoul(...), or use the constructors
-    from_wavefunction, purehbt, purefermion, classcoul, read.
+    from_wavefunction, purehbt, purefermion, classcoul, read. The table is
+    K[ell, iq, ir]; rows of ell not stored are zero.
     """
 
     def __init__(self, parsfile=None, **grid):
@@ -57,13 +106,6 @@ class Kernel:
         self.pair = None
         """What filled the table (a pair name, "purehbt", "purefermion", "classcoul"); the
         kernel directory's manifest names it."""
-
-    @classmethod
-    def from_wavefunction(cls, wavefunction, parsfile=None, **grid):
-        """Kernel of a femtokit.WaveFunction (720-point rule in cos theta)."""
-        k = cls(parsfile, **grid)
-        k.compute(wavefunction)
-        return k
 
     @classmethod
     def purehbt(cls, parsfile=None, **grid):
@@ -98,21 +140,13 @@ class Kernel:
     def read(cls, dirname, parsfile=None, **grid):
         """Reads a kernel directory ("<dir>/ell%d_q%07.2f.tmp" files) with the given grid.
         A missing or short file raises (FileNotFoundError / ValueError)."""
-        dirname = check_directory(dirname, "kernel")
-        k = cls(parsfile, **grid)
-        k._obj._read(dirname)
-        return k
+        return cls._read_into(dirname, parsfile, grid)
 
     def write(self, dirname):
         """Writes the kernel directory (created if needed), one file per (ell, q), each
         atomically, and last a manifest (grid, what filled the table, file count) by which a
         reader tells a complete table from a partial one."""
         self._obj._write(os.fspath(dirname), self.pair or "")
-
-    def compute(self, wavefunction):
-        """Fills the table from a femtokit.WaveFunction (GIL released)."""
-        self._obj.compute(_wavefunction(wavefunction))
-        self.pair = wavefunction.pair
 
     def compute_purehbt(self):
         """Fills the identical-boson plane-wave kernel."""
@@ -130,46 +164,25 @@ class Kernel:
         self.pair = "classcoul"
 
     lmax = property(lambda self: self._obj.lmax, doc="Highest ell.")
-    nqmax = property(lambda self: self._obj.nqmax, doc="Number of q points.")
-    nrmax = property(lambda self: self._obj.nrmax, doc="Number of r points.")
-    delq = property(lambda self: self._obj.delq, doc="q spacing (MeV/c).")
-    delr = property(lambda self: self._obj.delr, doc="r spacing (fm).")
-    identical = property(lambda self: self._obj.identical, doc="Identical particles.")
-    q = property(lambda self: self._obj.q, doc="q bin centres (MeV/c), ndarray.")
-    r = property(lambda self: self._obj.r, doc="r bin centres (fm), ndarray.")
-
-    @property
-    def table(self):
-        """K[ell, iq, ir] as an ndarray (a copy); rows of ell not stored are zero.
-        Assign an array of the same shape to replace the table."""
-        return self._obj.table
-
-    @table.setter
-    def table(self, values):
-        self._obj.table = np.asarray(values, dtype=float)
 
     def value(self, ell, q, r):
         """K_ell at any q (MeV/c), r (fm), bilinear between bin centres; broadcast."""
         shape, (bq, br) = broadcast_doubles(q, r)
         return self._obj._value(int(ell), bq, br).reshape(shape)
 
-    def psi2(self, q, r, ctheta):
-        """|psi|^2 = 1 + sum (2 ell + 1) K_ell P_ell(ctheta) rebuilt from the table; broadcast."""
-        shape, (bq, br, bc) = broadcast_doubles(q, r, ctheta)
-        return self._obj._psi2(bq, br, bc).reshape(shape)
-
     def __repr__(self):
         return (f"Kernel(lmax={self.lmax}, nqmax={self.nqmax}, delq={self.delq}, "
                 f"nrmax={self.nrmax}, delr={self.delr}, identical={self.identical})")
 
 
-class Kernel3D:
+class Kernel3D(_KernelGrid):
     """Three-dimensional kernel: |psi(q, r, cos theta)|^2 - 1 on q_iq = (iq + 0.5) delq,
     r_ir = (ir + 0.5) delr and cos theta = 1 - ic * delctheta, ic = 0 ... nctheta
     (delctheta = 2/nctheta, or 1/nctheta for identical particles, which use |cos theta|).
 
     Kernel3D(parsfile=None, **grid); grid keywords nqmax (25), nrmax (120),
-    nctheta (120), delq (4.0), delr (0.5), identical (False).
+    nctheta (120), delq (4.0), delr (0.5), identical (False). The table is
+    |psi|^2 - 1 indexed (iq, ir, ic).
     """
 
     def __init__(self, parsfile=None, **grid):
@@ -178,53 +191,19 @@ class Kernel3D:
         with parameter_file(pars) as (path, _):
             self._obj = _core.Kernel3D(path)
         self.parameters = pars
-
-    @classmethod
-    def from_wavefunction(cls, wavefunction, parsfile=None, **grid):
-        """Kernel3D of a femtokit.WaveFunction."""
-        k = cls(parsfile, **grid)
-        k.compute(wavefunction)
-        return k
+        self.pair = None
 
     @classmethod
     def read(cls, dirname, parsfile=None, **grid):
         """Reads a directory of "<dir>/q%07.2f.tmp" files with the given grid."""
-        dirname = check_directory(dirname, "kernel")
-        k = cls(parsfile, **grid)
-        k._obj._read(dirname)
-        return k
+        return cls._read_into(dirname, parsfile, grid)
 
     def write(self, dirname):
         """Writes one file per q point into dirname (created if needed)."""
         self._obj._write(os.fspath(dirname))
 
-    def compute(self, wavefunction):
-        """Fills the table from a femtokit.WaveFunction (GIL released)."""
-        self._obj.compute(_wavefunction(wavefunction))
-
-    nqmax = property(lambda self: self._obj.nqmax, doc="Number of q points.")
-    nrmax = property(lambda self: self._obj.nrmax, doc="Number of r points.")
     nctheta = property(lambda self: self._obj.nctheta, doc="Number of cos theta intervals.")
-    delq = property(lambda self: self._obj.delq, doc="q spacing (MeV/c).")
-    delr = property(lambda self: self._obj.delr, doc="r spacing (fm).")
-    identical = property(lambda self: self._obj.identical, doc="Identical particles.")
-    q = property(lambda self: self._obj.q, doc="q bin centres (MeV/c).")
-    r = property(lambda self: self._obj.r, doc="r bin centres (fm).")
     ctheta = property(lambda self: self._obj.ctheta, doc="cos theta columns (from 1 down).")
-
-    @property
-    def table(self):
-        """|psi|^2 - 1 as an ndarray (iq, ir, ic), a copy; assignable."""
-        return self._obj.table
-
-    @table.setter
-    def table(self, values):
-        self._obj.table = np.asarray(values, dtype=float)
-
-    def psi2(self, q, r, ctheta):
-        """|psi|^2 interpolated in q, r and cos theta; broadcast like numpy."""
-        shape, (bq, br, bc) = broadcast_doubles(q, r, ctheta)
-        return self._obj._psi2(bq, br, bc).reshape(shape)
 
     def __repr__(self):
         return (f"Kernel3D(nqmax={self.nqmax}, delq={self.delq}, nrmax={self.nrmax}, "
