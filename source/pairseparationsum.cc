@@ -30,7 +30,7 @@ namespace {
 constexpr int kBuffer = 256;
 constexpr int kBinRun = 128;
 constexpr int kLanes = 8;  // pairs summed side by side: one AVX-512 register, two AVX2 ones
-static_assert(kLanes == 8, "LaneSum and the partial sums of Separations add eight lanes");
+static_assert(kLanes == 8, "MomentSum and the partial sums of Separations add eight lanes");
 static_assert(kBinRun % kLanes == 0, "runs hold whole groups of lanes");
 constexpr int kComponents = 3;  // ex, ey, ez of each entry of a run
 constexpr int kRunSize = kComponents * kBinRun;
@@ -51,9 +51,6 @@ inline int RunOffset(int p) { return p + (kComponents - 1) * (p & ~(kLanes - 1))
 
 #if defined(__GNUC__)
 typedef double Lanes __attribute__((vector_size(sizeof(double) * kLanes)));
-inline double LaneSum(const Lanes& a) {
-  return ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
-}
 #else
 // Portable stand-in for the GCC/Clang vector type.
 struct Lanes {
@@ -72,14 +69,21 @@ struct Lanes {
     return r;
   }
 };
-inline double LaneSum(const Lanes& a) {
-  return ((a.v[0] + a.v[1]) + (a.v[2] + a.v[3])) + ((a.v[4] + a.v[5]) + (a.v[6] + a.v[7]));
-}
 #endif
 
 // Lanes are loaded with memcpy (any alignment) and passed by reference: a 32-byte vector passed
 // by value would have a different calling convention in the AVX2 and baseline variants.
 #define FEMTOKIT_LOAD_LANES(dst, src) std::memcpy(&(dst), (src), sizeof(Lanes))
+
+// Each moment of a bin is kept as kLanes partial sums (the lanes of the runs' accumulators),
+// added lane by lane after every run; the lanes are summed once, in Store. (A horizontal sum
+// per moment and run would cost more than the run's multiply-adds at high LMAX.)
+inline void AddLanes(double* dst, const Lanes& a) {
+  Lanes d;
+  FEMTOKIT_LOAD_LANES(d, dst);
+  d += a;
+  std::memcpy(dst, &d, sizeof(Lanes));
+}
 
 #if defined(__GNUC__)
 #define FEMTOKIT_ALWAYS_INLINE inline __attribute__((always_inline))
@@ -95,41 +99,37 @@ inline double LaneSum(const Lanes& a) {
 // pair at zero separation (no direction: e = 0). With `scale` > 0 (radstep a power of two, so
 // that |d| * scale == |d| / radstep exactly) the bin takes a multiply instead of a second divide:
 // the divides and the square root are what limits this pass.
-template <bool kScaled>
-FEMTOKIT_ALWAYS_INLINE void SeparationBins(double x, double y, double z,
-                                           const double* __restrict qx,
-                                           const double* __restrict qy,
-                                           const double* __restrict qz, int m, double radstep,
-                                           double scale, int nradial, double* __restrict ex,
-                                           double* __restrict ey, double* __restrict ez,
-                                           int* __restrict bins) {
-  const double fmaxbin = nradial, originbin = nradial + 1.0;
-  for (int i = 0; i < m; ++i) {
-    const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];
-    const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
-    // Selects only, so that the loop vectorises.
-    const double atorigin = r == 0.0 ? 1.0 : 0.0;
-    const double inv = 1.0 / (r + atorigin);
-    ex[i] = dx * inv;
-    ey[i] = dy * inv;
-    ez[i] = dz * inv;
-    // Clamped so that huge (or non-finite) separations land in the overflow bin nradial.
-    double f = kScaled ? r * scale : r / radstep;
-    f = f < fmaxbin ? f : fmaxbin;
-    bins[i] = static_cast<int>(f + atorigin * originbin);  // f = 0 at the origin
-  }
-}
-
 FEMTOKIT_PAIRLOOP_CLONES void Separations(double x, double y, double z, const double* __restrict qx,
                                           const double* __restrict qy, const double* __restrict qz,
                                           int m, double radstep, double scale, int nradial,
                                           double* __restrict ex, double* __restrict ey,
                                           double* __restrict ez, int* __restrict bins,
                                           double sums[6]) {
-  if (scale > 0.0)
-    SeparationBins<true>(x, y, z, qx, qy, qz, m, radstep, scale, nradial, ex, ey, ez, bins);
-  else
-    SeparationBins<false>(x, y, z, qx, qy, qz, m, radstep, scale, nradial, ex, ey, ez, bins);
+  const double fmaxbin = nradial;
+  const int originbin = nradial + 2;  // -1 + nradial + 2
+  // One loop per way of taking the bin, each branch-free so that it vectorises. Bins are
+  // clamped so that huge (or non-finite) separations land in the overflow bin nradial; the
+  // origin (f = 0, e = 0) gets nradial + 1. Selects only (an integer one for the origin: a
+  // floating one defeats the AVX2 and baseline vectorisers).
+#define FEMTOKIT_SEPARATION_LOOP(BIN)                                  \
+  for (int i = 0; i < m; ++i) {                                        \
+    const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];       \
+    const double r = std::sqrt(dx * dx + dy * dy + dz * dz);           \
+    const double atorigin = r == 0.0 ? 1.0 : 0.0;                      \
+    const double inv = 1.0 / (r + atorigin);                           \
+    ex[i] = dx * inv;                                                  \
+    ey[i] = dy * inv;                                                  \
+    ez[i] = dz * inv;                                                  \
+    double f = BIN;                                                    \
+    f = f < fmaxbin ? f : fmaxbin;                                     \
+    bins[i] = static_cast<int>(f - atorigin) + (r == 0.0 ? originbin : 0); \
+  }
+  if (scale > 0.0) {
+    FEMTOKIT_SEPARATION_LOOP(r * scale)
+  } else {
+    FEMTOKIT_SEPARATION_LOOP(r / radstep)
+  }
+#undef FEMTOKIT_SEPARATION_LOOP
   // The sums in kLanes interleaved partial sums per quantity (combined in a fixed order).
   double part[6][kLanes] = {};
   int i = 0;
@@ -185,7 +185,7 @@ FEMTOKIT_ALWAYS_INLINE void RunMoments(double* __restrict row, const double* yro
     }
   }
   FEMTOKIT_UNROLL
-  for (int t = 0; t < LEN; ++t) row[t] += LaneSum(acc[t]);
+  for (int t = 0; t < LEN; ++t) AddLanes(row + t * kLanes, acc[t]);
 }
 
 // Register blocking: the runs (0, ly) and (1, ly) share their ez powers, row0[t] += sum_p c_p
@@ -212,9 +212,9 @@ FEMTOKIT_ALWAYS_INLINE void RunPairMoments(double* __restrict row0, double* __re
     }
   }
   FEMTOKIT_UNROLL
-  for (int t = 0; t < LEN; ++t) row0[t] += LaneSum(acc0[t]);
+  for (int t = 0; t < LEN; ++t) AddLanes(row0 + t * kLanes, acc0[t]);
   FEMTOKIT_UNROLL
-  for (int t = 0; t < LEN - 1; ++t) row1[t] += LaneSum(acc1[t]);
+  for (int t = 0; t < LEN - 1; ++t) AddLanes(row1 + t * kLanes, acc1[t]);
 }
 
 // Offsets in the moment layout for the rank limit L: run (0, ly) starts at Offset0(L, ly), run
@@ -227,11 +227,12 @@ template <int L, int LY>
 FEMTOKIT_ALWAYS_INLINE void AllRuns(double* __restrict row, const double* Y, const double* ex,
                                     const double* Z, int stride, int cp) {
   if constexpr (LY < L) {
-    RunPairMoments<L - LY + 1>(row + Offset0(L, LY), row + Offset0(L, L + 1) + Offset1(L, LY),
+    RunPairMoments<L - LY + 1>(row + kLanes * Offset0(L, LY),
+                               row + kLanes * (Offset0(L, L + 1) + Offset1(L, LY)),
                                Y + LY * stride, ex, Z, stride, cp);
     AllRuns<L, LY + 1>(row, Y, ex, Z, stride, cp);
   } else {
-    RunMoments<1, false>(row + Offset0(L, L), Y + L * stride, ex, Z, stride, cp);
+    RunMoments<1, false>(row + kLanes * Offset0(L, L), Y + L * stride, ex, Z, stride, cp);
   }
 }
 
@@ -289,10 +290,15 @@ FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const
             acc[t] += c * f;
           }
         }
-        for (int t = 0; t < len; ++t) row[k + t] += LaneSum(acc[t]);
+        for (int t = 0; t < len; ++t) AddLanes(row + (k + t) * kLanes, acc[t]);
         k += len;
       }
   }
+}
+
+// The moment whose kLanes partial sums start at m (fixed order).
+double MomentSum(const double* m) {
+  return ((m[0] + m[1]) + (m[2] + m[3])) + ((m[4] + m[5]) + (m[6] + m[7]));
 }
 
 using BinMomentsFn = decltype(&BinMoments<0>);
@@ -340,7 +346,7 @@ CPairSeparationSum::CPairSeparationSum(const CCHArray* A)
       ysym_(A->GetYSYM()),
       zsym_(A->GetZSYM()),
       nmono_((A->GetLMAX() + 1) * (A->GetLMAX() + 1)),
-      moments_(static_cast<size_t>(nmono_) * nradial_, 0.0),
+      moments_(static_cast<size_t>(nmono_) * kLanes * nradial_, 0.0),
       ex_(kBuffer),
       ey_(kBuffer),
       ez_(kBuffer),
@@ -427,7 +433,7 @@ void CPairSeparationSum::Distribute(int m) {
 
 void CPairSeparationSum::FullRun(int ir) {
   if (ir < nradial_) {
-    SelectBinMoments(lmax_)(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_,
+    SelectBinMoments(lmax_)(moments_.data() + static_cast<size_t>(ir) * nmono_ * kLanes, lmax_,
                             runs_.data() + static_cast<size_t>(ir) * kRunSize, kBinRun, kBinRun,
                             powy_.data(), powz_.data(), kBinRun);
     nbinned += kBinRun;
@@ -450,7 +456,7 @@ void CPairSeparationSum::Flush() {
       double* e = run + RunOffset(p);
       e[0] = e[kLanes] = e[2 * kLanes] = 0.0;
     }
-    binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_, run, c, padded,
+    binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_ * kLanes, lmax_, run, c, padded,
                powy_.data(), powz_.data(), kBinRun);
     nbinned += c;
     count_[ir] = 0;
@@ -497,9 +503,9 @@ void CPairSeparationSum::Store(CCHArray* A) {
             coef.push_back(c);
           }
         for (int ir = 0; ir < nradial_; ++ir) {
-          const double* row = moments_.data() + static_cast<size_t>(ir) * nmono_;
+          const double* row = moments_.data() + static_cast<size_t>(ir) * nmono_ * kLanes;
           double value = 0.0;
-          for (size_t t = 0; t < src.size(); ++t) value += coef[t] * row[src[t]];
+          for (size_t t = 0; t < src.size(); ++t) value += coef[t] * MomentSum(row + src[t] * kLanes);
           A->IncrementElement(lx, ly, lz, ir, value);
         }
       }

@@ -47,7 +47,7 @@ class CPairSeparationSum {
   double radstep_;
   bool xsym_, ysym_, zsym_;
   int nmono_;  // (LMAX+1)^2 moments per bin: lx = 0 block (ly, lz), then lx = 1 block
-  std::vector<double> moments_;  // moments_[ir * nmono_ + k]
+  std::vector<double> moments_;  // lane l of moment k of bin ir: [(ir * nmono_ + k) * 8 + l]
   long long norigin_ = 0;        // pairs at zero separation
 
   // 1 / RADSTEP when RADSTEP is a power of two (the bin by a multiply is then exact), else 0.
