@@ -30,13 +30,7 @@ namespace {
 constexpr int kBuffer = 256;
 constexpr int kBinRun = 128;
 constexpr int kLanes = 8;  // pairs summed side by side: one AVX-512 register, two AVX2 ones
-static_assert(kLanes == 8, "MomentSum and the partial sums of Separations add eight lanes");
-static_assert(kBinRun % kLanes == 0, "runs hold whole groups of lanes");
-constexpr int kComponents = 3;  // ex, ey, ez of each entry of a run
-constexpr int kRunSize = kComponents * kBinRun;
-
-// Position of the ex component of entry p in a run (ey and ez follow at + kLanes, + 2 kLanes).
-inline int RunOffset(int p) { return p + (kComponents - 1) * (p & ~(kLanes - 1)); }
+static_assert(kLanes == 8, "LaneSum and the partial sums of Separations add eight lanes");
 
 // The pair loop is compiled three times on x86-64 Linux with GCC, for AVX-512 (x86-64-v4), for
 // AVX2 with FMA (x86-64-v3) and for the baseline instruction set, and the loader picks the
@@ -51,6 +45,9 @@ inline int RunOffset(int p) { return p + (kComponents - 1) * (p & ~(kLanes - 1))
 
 #if defined(__GNUC__)
 typedef double Lanes __attribute__((vector_size(sizeof(double) * kLanes)));
+inline double LaneSum(const Lanes& a) {
+  return ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
+}
 #else
 // Portable stand-in for the GCC/Clang vector type.
 struct Lanes {
@@ -69,67 +66,38 @@ struct Lanes {
     return r;
   }
 };
+inline double LaneSum(const Lanes& a) {
+  return ((a.v[0] + a.v[1]) + (a.v[2] + a.v[3])) + ((a.v[4] + a.v[5]) + (a.v[6] + a.v[7]));
+}
 #endif
 
 // Lanes are loaded with memcpy (any alignment) and passed by reference: a 32-byte vector passed
 // by value would have a different calling convention in the AVX2 and baseline variants.
 #define FEMTOKIT_LOAD_LANES(dst, src) std::memcpy(&(dst), (src), sizeof(Lanes))
 
-// Each moment of a bin is kept as kLanes partial sums (the lanes of the runs' accumulators),
-// added lane by lane after every run; the lanes are summed once, in Store. (A horizontal sum
-// per moment and run would cost more than the run's multiply-adds at high LMAX.)
-inline void AddLanes(double* dst, const Lanes& a) {
-  Lanes d;
-  FEMTOKIT_LOAD_LANES(d, dst);
-  d += a;
-  std::memcpy(dst, &d, sizeof(Lanes));
-}
-
-#if defined(__GNUC__)
-#define FEMTOKIT_ALWAYS_INLINE inline __attribute__((always_inline))
-#define FEMTOKIT_UNROLL _Pragma("GCC unroll 16")
-#else
-#define FEMTOKIT_ALWAYS_INLINE inline
-#define FEMTOKIT_UNROLL
-#endif
-
 // Step 1 for the m pairs (p, q_i): bins and directions into the buffer, sums into `sums`. One
-// pass: the compiler vectorises it (square root and divide included) in every variant. Bins:
-// floor(|d| / radstep) clamped to nradial (the overflow bin, dropped), and nradial + 1 for a
-// pair at zero separation (no direction: e = 0). With `scale` > 0 (radstep a power of two, so
-// that |d| * scale == |d| / radstep exactly) the bin takes a multiply instead of a second divide:
-// the divides and the square root are what limits this pass.
+// pass: the compiler vectorises it (square root and divide included) in every variant.
 FEMTOKIT_PAIRLOOP_CLONES void Separations(double x, double y, double z, const double* __restrict qx,
                                           const double* __restrict qy, const double* __restrict qz,
-                                          int m, double radstep, double scale, int nradial,
-                                          double* __restrict ex, double* __restrict ey,
-                                          double* __restrict ez, int* __restrict bins,
-                                          double sums[6]) {
+                                          int m, double radstep, int nradial, double* __restrict ex,
+                                          double* __restrict ey, double* __restrict ez,
+                                          int* __restrict bins, double sums[6]) {
   const double fmaxbin = nradial;
-  const int originbin = nradial + 2;  // -1 + nradial + 2
-  // One loop per way of taking the bin, each branch-free so that it vectorises. Bins are
-  // clamped so that huge (or non-finite) separations land in the overflow bin nradial; the
-  // origin (f = 0, e = 0) gets nradial + 1. Selects only (an integer one for the origin: a
-  // floating one defeats the AVX2 and baseline vectorisers).
-#define FEMTOKIT_SEPARATION_LOOP(BIN)                                  \
-  for (int i = 0; i < m; ++i) {                                        \
-    const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];       \
-    const double r = std::sqrt(dx * dx + dy * dy + dz * dz);           \
-    const double atorigin = r == 0.0 ? 1.0 : 0.0;                      \
-    const double inv = 1.0 / (r + atorigin);                           \
-    ex[i] = dx * inv;                                                  \
-    ey[i] = dy * inv;                                                  \
-    ez[i] = dz * inv;                                                  \
-    double f = BIN;                                                    \
-    f = f < fmaxbin ? f : fmaxbin;                                     \
-    bins[i] = static_cast<int>(f - atorigin) + (r == 0.0 ? originbin : 0); \
+  for (int i = 0; i < m; ++i) {
+    const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];
+    const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
+    // A pair at zero separation has no direction: it keeps e = 0 and gets the bin -1. (Selects
+    // only, so that the loop vectorises.)
+    const double atorigin = r == 0.0 ? 1.0 : 0.0;
+    const double inv = 1.0 / (r + atorigin);
+    ex[i] = dx * inv;
+    ey[i] = dy * inv;
+    ez[i] = dz * inv;
+    // Clamped so that huge (or non-finite) separations land in the overflow bin nradial.
+    double f = r / radstep;
+    f = f < fmaxbin ? f : fmaxbin;
+    bins[i] = static_cast<int>(f - atorigin);
   }
-  if (scale > 0.0) {
-    FEMTOKIT_SEPARATION_LOOP(r * scale)
-  } else {
-    FEMTOKIT_SEPARATION_LOOP(r / radstep)
-  }
-#undef FEMTOKIT_SEPARATION_LOOP
   // The sums in kLanes interleaved partial sums per quantity (combined in a fixed order).
   double part[6][kLanes] = {};
   int i = 0;
@@ -165,6 +133,14 @@ FEMTOKIT_PAIRLOOP_CLONES void Separations(double x, double y, double z, const do
   }
 }
 
+#if defined(__GNUC__)
+#define FEMTOKIT_ALWAYS_INLINE inline __attribute__((always_inline))
+#define FEMTOKIT_UNROLL _Pragma("GCC unroll 16")
+#else
+#define FEMTOKIT_ALWAYS_INLINE inline
+#define FEMTOKIT_UNROLL
+#endif
+
 // One run of moments with fixed lx and ly: row[t] += sum_p c_p ez_p^t, t < LEN, with c = w ey^ly
 // (times ex when XFACTOR, lx = 1). The LEN accumulators stay in registers.
 template <int LEN, bool XFACTOR>
@@ -175,7 +151,7 @@ FEMTOKIT_ALWAYS_INLINE void RunMoments(double* __restrict row, const double* yro
     Lanes c, f;
     FEMTOKIT_LOAD_LANES(c, yrow + p);
     if (XFACTOR) {
-      FEMTOKIT_LOAD_LANES(f, ex + kComponents * p);
+      FEMTOKIT_LOAD_LANES(f, ex + p);
       c *= f;
     }
     FEMTOKIT_UNROLL
@@ -185,7 +161,7 @@ FEMTOKIT_ALWAYS_INLINE void RunMoments(double* __restrict row, const double* yro
     }
   }
   FEMTOKIT_UNROLL
-  for (int t = 0; t < LEN; ++t) AddLanes(row + t * kLanes, acc[t]);
+  for (int t = 0; t < LEN; ++t) row[t] += LaneSum(acc[t]);
 }
 
 // Register blocking: the runs (0, ly) and (1, ly) share their ez powers, row0[t] += sum_p c_p
@@ -202,7 +178,7 @@ FEMTOKIT_ALWAYS_INLINE void RunPairMoments(double* __restrict row0, double* __re
   for (int p = 0; p < cp; p += kLanes) {
     Lanes c0, c1, f;
     FEMTOKIT_LOAD_LANES(c0, yrow + p);
-    FEMTOKIT_LOAD_LANES(f, ex + kComponents * p);
+    FEMTOKIT_LOAD_LANES(f, ex + p);
     c1 = c0 * f;
     FEMTOKIT_UNROLL
     for (int t = 0; t < LEN; ++t) {
@@ -212,9 +188,9 @@ FEMTOKIT_ALWAYS_INLINE void RunPairMoments(double* __restrict row0, double* __re
     }
   }
   FEMTOKIT_UNROLL
-  for (int t = 0; t < LEN; ++t) AddLanes(row0 + t * kLanes, acc0[t]);
+  for (int t = 0; t < LEN; ++t) row0[t] += LaneSum(acc0[t]);
   FEMTOKIT_UNROLL
-  for (int t = 0; t < LEN - 1; ++t) AddLanes(row1 + t * kLanes, acc1[t]);
+  for (int t = 0; t < LEN - 1; ++t) row1[t] += LaneSum(acc1[t]);
 }
 
 // Offsets in the moment layout for the rank limit L: run (0, ly) starts at Offset0(L, ly), run
@@ -227,31 +203,26 @@ template <int L, int LY>
 FEMTOKIT_ALWAYS_INLINE void AllRuns(double* __restrict row, const double* Y, const double* ex,
                                     const double* Z, int stride, int cp) {
   if constexpr (LY < L) {
-    RunPairMoments<L - LY + 1>(row + kLanes * Offset0(L, LY),
-                               row + kLanes * (Offset0(L, L + 1) + Offset1(L, LY)),
+    RunPairMoments<L - LY + 1>(row + Offset0(L, LY), row + Offset0(L, L + 1) + Offset1(L, LY),
                                Y + LY * stride, ex, Z, stride, cp);
     AllRuns<L, LY + 1>(row, Y, ex, Z, stride, cp);
   } else {
-    RunMoments<1, false>(row + kLanes * Offset0(L, L), Y + L * stride, ex, Z, stride, cp);
+    RunMoments<1, false>(row + Offset0(L, L), Y + L * stride, ex, Z, stride, cp);
   }
 }
 
-// Step 3 for one bin: `row` += the moments of the cp entries of `run`, the first npairs of them
-// pairs (weight 1), the rest padding (weight 0), cp a multiple of kLanes. The run holds the
-// entries in groups of kLanes: ex of the group, then ey, then ez (RunOffset), so that the
-// components of one pair are stored next to each other by Distribute and read as whole vectors
-// here. Y and Z (stride `stride`) receive w ey^j and ez^j, j = 0 ... L. Moment layout: the
+// Step 3 for one bin: `row` += the moments of the cp entries (ex, ey, ez), the first npairs of
+// them pairs (weight 1), the rest padding (weight 0), cp a multiple
+// of kLanes. Y and Z (stride `stride`) receive w ey^j and ez^j, j = 0 ... L. Moment layout: the
 // lx = 0 block of (ly, lz), lz inner, then the lx = 1 block. LT >= 0 fixes the rank limit at
 // compile time, so that each run's accumulators stay in registers; LT = -1 takes lrun (ranks
 // above 12, slower).
 template <int LT>
-FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const double* run,
-                                         int npairs, int cp, double* __restrict Y,
-                                         double* __restrict Z, int stride) {
+FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const double* ex,
+                                         const double* ey, const double* ez, int npairs,
+                                         int cp, double* __restrict Y, double* __restrict Z,
+                                         int stride) {
   const int L = LT >= 0 ? LT : lrun;
-  const double* ex = run;
-  const double* ey = run + kLanes;
-  const double* ez = run + 2 * kLanes;
   for (int p = 0; p < cp; ++p) {
     Y[p] = p < npairs ? 1.0 : 0.0;  // weight 1 for the pairs, 0 for the padding
     Z[p] = 1.0;
@@ -261,11 +232,10 @@ FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const
     const double* __restrict z0 = Z + (j - 1) * stride;
     double* __restrict y1 = Y + j * stride;
     double* __restrict z1 = Z + j * stride;
-    for (int g = 0; g < cp; g += kLanes)
-      for (int l = 0; l < kLanes; ++l) {
-        y1[g + l] = y0[g + l] * ey[kComponents * g + l];
-        z1[g + l] = z0[g + l] * ez[kComponents * g + l];
-      }
+    for (int p = 0; p < cp; ++p) {
+      y1[p] = y0[p] * ey[p];
+      z1[p] = z0[p] * ez[p];
+    }
   }
   if constexpr (LT >= 0) {
     AllRuns<LT, 0>(row, Y, ex, Z, stride, cp);
@@ -282,7 +252,7 @@ FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const
           Lanes c, f;
           FEMTOKIT_LOAD_LANES(c, yrow + p);
           if (lx == 1) {
-            FEMTOKIT_LOAD_LANES(f, ex + kComponents * p);
+            FEMTOKIT_LOAD_LANES(f, ex + p);
             c *= f;
           }
           for (int t = 0; t < len; ++t) {
@@ -290,15 +260,10 @@ FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const
             acc[t] += c * f;
           }
         }
-        for (int t = 0; t < len; ++t) AddLanes(row + (k + t) * kLanes, acc[t]);
+        for (int t = 0; t < len; ++t) row[k + t] += LaneSum(acc[t]);
         k += len;
       }
   }
-}
-
-// The moment whose kLanes partial sums start at m (fixed order).
-double MomentSum(const double* m) {
-  return ((m[0] + m[1]) + (m[2] + m[3])) + ((m[4] + m[5]) + (m[6] + m[7]));
 }
 
 using BinMomentsFn = decltype(&BinMoments<0>);
@@ -346,19 +311,17 @@ CPairSeparationSum::CPairSeparationSum(const CCHArray* A)
       ysym_(A->GetYSYM()),
       zsym_(A->GetZSYM()),
       nmono_((A->GetLMAX() + 1) * (A->GetLMAX() + 1)),
-      moments_(static_cast<size_t>(nmono_) * kLanes * nradial_, 0.0),
+      moments_(static_cast<size_t>(nmono_) * nradial_, 0.0),
       ex_(kBuffer),
       ey_(kBuffer),
       ez_(kBuffer),
       ir_(kBuffer),
-      count_(nradial_ + 2, 0),
-      runs_(static_cast<size_t>(kRunSize) * (nradial_ + 2)),
+      count_(nradial_, 0),
+      sx_(static_cast<size_t>(kBinRun) * nradial_),
+      sy_(sx_.size()),
+      sz_(sx_.size()),
       powy_(static_cast<size_t>(lmax_ + 1) * kBinRun),
-      powz_(powy_.size()) {
-  int exponent = 0;
-  if (radstep_ > 0.0 && std::isfinite(radstep_) && std::frexp(radstep_, &exponent) == 0.5)
-    binscale_ = 1.0 / radstep_;
-}
+      powz_(powy_.size()) {}
 
 void CPairSeparationSum::Clear() {
   std::fill(moments_.begin(), moments_.end(), 0.0);
@@ -390,8 +353,8 @@ void CPairSeparationSum::AddPairs(double x, double y, double z, const double* qx
   double sums[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
   for (int i = 0; i < n; i += kBuffer) {
     const int m = std::min(n - i, kBuffer);
-    Separations(x, y, z, qx + i, qy + i, qz + i, m, radstep_, binscale_, nradial_, ex_.data(),
-                ey_.data(), ez_.data(), ir_.data(), sums);
+    Separations(x, y, z, qx + i, qy + i, qz + i, m, radstep_, nradial_, ex_.data(), ey_.data(),
+                ez_.data(), ir_.data(), sums);
     Distribute(m);
   }
   // Per-call partial sums first, then the totals: fewer large-plus-small additions.
@@ -405,42 +368,46 @@ void CPairSeparationSum::AddPairs(double x, double y, double z, const double* qx
 }
 
 void CPairSeparationSum::Distribute(int m) {
-  // Local restrict pointers: the compiler need not reload the members after every store. The
-  // loop has no branch but the rare full run: every bin number of the separation pass, the
-  // overflow and origin bins included, has a run.
+  // Local restrict pointers: the compiler need not reload the members after every store.
+  const int nr = nradial_;
   const double* __restrict ex = ex_.data();
   const double* __restrict ey = ey_.data();
   const double* __restrict ez = ez_.data();
   const int* __restrict irs = ir_.data();
-  // (count and runs are also used by FullRun: not restrict.)
-  int* count = count_.data();
-  double* runs = runs_.data();
+  int* __restrict count = count_.data();
+  double* __restrict sx = sx_.data();
+  double* __restrict sy = sy_.data();
+  double* __restrict sz = sz_.data();
+  const BinMomentsFn binmoments = SelectBinMoments(lmax_);
+  long long origin = 0;
   for (int i = 0; i < m; ++i) {
+    // Bins were clamped to [0, nr] (-1 at the origin) by the separation pass; pairs beyond the
+    // last bin are dropped.
     const int ir = irs[i];
+    if (ir < 0) {
+      ++origin;
+      continue;
+    }
+    if (ir >= nr) continue;
     const int c = count[ir];
-    double* e = runs + static_cast<size_t>(ir) * kRunSize + RunOffset(c);
-    e[0] = ex[i];
-    e[kLanes] = ey[i];
-    e[2 * kLanes] = ez[i];
+    const size_t p = static_cast<size_t>(ir) * kBinRun + c;
+    sx[p] = ex[i];
+    sy[p] = ey[i];
+    sz[p] = ez[i];
     if (c + 1 < kBinRun) {
       count[ir] = c + 1;
     } else {
-      FullRun(ir);
+      // A full run: its moments, then the run starts again.
+      binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_,
+                 sx + static_cast<size_t>(ir) * kBinRun, sy + static_cast<size_t>(ir) * kBinRun,
+                 sz + static_cast<size_t>(ir) * kBinRun, kBinRun, kBinRun, powy_.data(),
+                 powz_.data(), kBinRun);
+      nbinned += kBinRun;
       count[ir] = 0;
     }
   }
-}
-
-void CPairSeparationSum::FullRun(int ir) {
-  if (ir < nradial_) {
-    SelectBinMoments(lmax_)(moments_.data() + static_cast<size_t>(ir) * nmono_ * kLanes, lmax_,
-                            runs_.data() + static_cast<size_t>(ir) * kRunSize, kBinRun, kBinRun,
-                            powy_.data(), powz_.data(), kBinRun);
-    nbinned += kBinRun;
-  } else if (ir == nradial_ + 1) {
-    norigin_ += kBinRun;
-    nbinned += kBinRun;
-  }
+  norigin_ += origin;
+  nbinned += origin;
 }
 
 void CPairSeparationSum::Flush() {
@@ -450,20 +417,14 @@ void CPairSeparationSum::Flush() {
   for (int ir = 0; ir < nradial_; ++ir) {
     const int c = count_[ir];
     if (c == 0) continue;
-    double* run = runs_.data() + static_cast<size_t>(ir) * kRunSize;
+    const size_t b = static_cast<size_t>(ir) * kBinRun;
     const int padded = (c + kLanes - 1) / kLanes * kLanes;
-    for (int p = c; p < padded; ++p) {
-      double* e = run + RunOffset(p);
-      e[0] = e[kLanes] = e[2 * kLanes] = 0.0;
-    }
-    binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_ * kLanes, lmax_, run, c, padded,
-               powy_.data(), powz_.data(), kBinRun);
+    for (int p = c; p < padded; ++p) sx_[b + p] = sy_[b + p] = sz_[b + p] = 0.0;
+    binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_, sx_.data() + b,
+               sy_.data() + b, sz_.data() + b, c, padded, powy_.data(), powz_.data(), kBinRun);
     nbinned += c;
     count_[ir] = 0;
   }
-  norigin_ += count_[nradial_ + 1];
-  nbinned += count_[nradial_ + 1];
-  count_[nradial_] = count_[nradial_ + 1] = 0;
 }
 
 void CPairSeparationSum::Store(CCHArray* A) {
@@ -503,9 +464,9 @@ void CPairSeparationSum::Store(CCHArray* A) {
             coef.push_back(c);
           }
         for (int ir = 0; ir < nradial_; ++ir) {
-          const double* row = moments_.data() + static_cast<size_t>(ir) * nmono_ * kLanes;
+          const double* row = moments_.data() + static_cast<size_t>(ir) * nmono_;
           double value = 0.0;
-          for (size_t t = 0; t < src.size(); ++t) value += coef[t] * MomentSum(row + src[t] * kLanes);
+          for (size_t t = 0; t < src.size(); ++t) value += coef[t] * row[src[t]];
           A->IncrementElement(lx, ly, lz, ir, value);
         }
       }

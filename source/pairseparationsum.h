@@ -47,28 +47,21 @@ class CPairSeparationSum {
   double radstep_;
   bool xsym_, ysym_, zsym_;
   int nmono_;  // (LMAX+1)^2 moments per bin: lx = 0 block (ly, lz), then lx = 1 block
-  std::vector<double> moments_;  // lane l of moment k of bin ir: [(ir * nmono_ + k) * 8 + l]
+  std::vector<double> moments_;  // moments_[ir * nmono_ + k]
   long long norigin_ = 0;        // pairs at zero separation
-
-  // 1 / RADSTEP when RADSTEP is a power of two (the bin by a multiply is then exact), else 0.
-  double binscale_ = 0.0;
 
   // Appends the m pairs of the last separation pass to their bins' runs; a full run's moments
   // are added at once.
   void Distribute(int m);
-  // Takes the full run of bin ir: its moments (or, for the origin bin, its count).
-  void FullRun(int ir);
   // Adds the moments of every partial run and empties it.
   void Flush();
 
   // Work space, allocated once (no allocation in the pair loop): one separation pass (direction,
-  // bin), the per-bin runs (directions) with their fill counts, and the power tables of one run.
-  // Bins nradial (beyond the array: dropped) and nradial + 1 (zero separation: counted) have
-  // runs too, so that the sort takes every pair the same way.
+  // bin), the per-bin runs (direction) with their fill counts, and the power tables of one run.
   std::vector<double> ex_, ey_, ez_;
   std::vector<int> ir_;
   std::vector<int> count_;
-  std::vector<double> runs_;
+  std::vector<double> sx_, sy_, sz_;
   std::vector<double> powy_, powz_;
 };
 
