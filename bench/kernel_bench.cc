@@ -12,15 +12,13 @@
 // 4520 M -> 326 M (13.9x), pi+ pi- 6678 M -> 499 M (13.4x).
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
+#include "bench_util.h"
 #include "kernel/kernel.h"
 #include "numeric/threads.h"
 #include "wavefunctions/wf_pipluspiminus.h"
@@ -28,32 +26,8 @@
 
 namespace {
 
-// Silences standard output while alive (the constructors print their parameters).
-class QuietStdout {
- public:
-  QuietStdout() {
-    std::fflush(stdout);
-    saved_ = dup(1);
-    const int devnull = open("/dev/null", O_WRONLY);
-    dup2(devnull, 1);
-    close(devnull);
-  }
-  ~QuietStdout() {
-    std::fflush(stdout);
-    dup2(saved_, 1);
-    close(saved_);
-  }
-
- private:
-  int saved_;
-};
-
-std::string WriteParameters(const std::string& name, const std::string& text) {
-  const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                     ("femtokit_kbench_" + std::to_string(getpid()) + "_" + name);
-  std::ofstream(path) << text;
-  return path.string();
-}
+using femtokit_bench::QuietStdout;
+using femtokit_bench::WriteParameters;
 
 template <class WF>
 void KernelBench(benchmark::State& state, const char* wftext, bool identical) {

@@ -3,47 +3,20 @@
 // the kernel computation on the demo grid (demo/pp/parameters/pp: 25 q x 60 r x 720 angles).
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
+#include "bench_util.h"
 #include "kernel/kernel.h"
 #include "wavefunctions/wf_pp.h"
 
 namespace {
 
-// Silences standard output while alive (the constructors print their parameters).
-class QuietStdout {
- public:
-  QuietStdout() {
-    std::fflush(stdout);
-    saved_ = dup(1);
-    const int devnull = open("/dev/null", O_WRONLY);
-    dup2(devnull, 1);
-    close(devnull);
-  }
-  ~QuietStdout() {
-    std::fflush(stdout);
-    dup2(saved_, 1);
-    close(saved_);
-  }
-
- private:
-  int saved_;
-};
-
-// Writes a parameter file into the temporary directory and returns its name.
-std::string WriteParameters(const std::string& name, const std::string& text) {
-  const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                     ("femtokit_bench_" + std::to_string(getpid()) + "_" + name);
-  std::ofstream(path) << text;
-  return path.string();
-}
+using femtokit_bench::QuietStdout;
+using femtokit_bench::WriteParameters;
 
 // The demo's wave-function and kernel parameters.
 const char kDemoWF[] = "int NQMAX 25\ndouble DELQ 4.0\ndouble EPSILON 5.0\nbool STRONG 1\n";
