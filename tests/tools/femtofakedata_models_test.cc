@@ -2,12 +2,7 @@
 // data (here the exponential source, whose C - 1 of identical bosons starts at lambda), and a
 // model that reads its pairs or table from a file is refused without --source-pars.
 
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "arrays/charray.h"
@@ -16,14 +11,10 @@
 
 namespace {
 
+using femtokit_test::ProgramRun;
+using femtokit_test::RunProgram;
 using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
-
-std::string ReadFile(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
 
 TEST(FemtoFakeDataModels, AnyListedModelAndFileModelsNeedTheirParameters) {
   ScratchDir dir;
@@ -38,16 +29,13 @@ TEST(FemtoFakeDataModels, AnyListedModelAndFileModelsNeedTheirParameters) {
   CAPTURE_STDOUT(CKernel kernel((dir / "kpars.dat").c_str()); kernel.Calc_PureHBT();
                  kernel.Write((dir / "kdata").c_str()));
   const auto run = [&](const std::string& options) {
-    const std::string command = "cd '" + dir.str() + "' && '" + FEMTOKIT_BIN_DIR +
-                                "/femtofakedata' " + options +
-                                " src.dat cf.dat kpars.dat kdata out >out.txt 2>err.txt";
-    const int raw = std::system(command.c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return RunProgram(dir.str(), "femtofakedata",
+                      options + " src.dat cf.dat kpars.dat kdata out");
   };
 
-  ASSERT_EQ(run("--model exponential --source-pars exp.dat --noise 0.001"), 0)
-      << ReadFile(dir / "err.txt");
-  EXPECT_NE(ReadFile(dir / "out.txt").find("source model exponential"), std::string::npos);
+  const ProgramRun made = run("--model exponential --source-pars exp.dat --noise 0.001");
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_NE(made.out.find("source model exponential"), std::string::npos);
   CCHArray* cf = nullptr;
   CAPTURE_STDOUT(cf = new CCHArray((dir / "cf.dat").c_str()); cf->ReadAX((dir / "out").c_str()));
   const std::unique_ptr<CCHArray> owned(cf);
@@ -55,12 +43,12 @@ TEST(FemtoFakeDataModels, AnyListedModelAndFileModelsNeedTheirParameters) {
   // the 0.5 fm radial bins and the noise leave a few per cent.
   EXPECT_NEAR(cf->GetElement(0, 0, 0, 0), 0.6, 0.03);
 
-  EXPECT_EQ(run("--model oscar"), 2);
-  EXPECT_NE(ReadFile(dir / "err.txt")
-                .find("source model oscar reads a file named in its parameters; give them with "
-                      "--source-pars"),
+  const ProgramRun refused = run("--model oscar");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("source model oscar reads a file named in its parameters; give them "
+                             "with --source-pars"),
             std::string::npos)
-      << ReadFile(dir / "err.txt");
+      << refused.err;
 }
 
 }  // namespace
