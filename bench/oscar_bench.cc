@@ -8,20 +8,21 @@
 // thread order, as the sources do. Times: wall ("real") and whole-process CPU.
 //
 // Per-core limit (the "limit" counter is the measured rate over it). A pair costs, in the
-// AVX-512 variant, 8 pairs per vector: one square root and two divides (direction, bin), about
-// (LMAX+1)^2 fused multiply-adds for the moments plus 2 LMAX multiplies for the power tables,
-// one Z-table load per multiply-add, and the sort (a count, 3 loads and 3 stores). With
-// double-pumped 512-bit units (one vector multiply-add and one 512-bit load per cycle, a
+// AVX-512 variant, 8 pairs per vector: one square root and one divide (the direction; the bin is
+// a multiply for a power-of-two RADSTEP such as the 1 fm here), about (LMAX+1)^2 fused
+// multiply-adds for the moments plus 2 LMAX multiplies for the powers, and the sort (a count, 3
+// loads and 3 stores). With double-pumped 512-bit units (one vector multiply-add per cycle, a
 // 512-bit divide every 10 and a square root every 18 cycles) that is about
-//   (18 + 2 x 10 + (LMAX+1)^2 + 2 LMAX) / 8 + 2 (sort) cycles per pair,
-// i.e. 9.9 cycles at LMAX 4 and 16.9 at LMAX 8: 212 and 124 M pairs/s at 2.1 GHz. (The figure
-// of 410 M pairs/s quoted earlier for LMAX 4 assumed full-rate 512-bit arithmetic.)
+//   (18 + 10 + (LMAX+1)^2 + 2 LMAX) / 8 + 2 (sort) cycles per pair,
+// i.e. 9.6 cycles at LMAX 4 and 17.6 at LMAX 8: 218 and 119 M pairs/s at 2.1 GHz. (A figure of
+// 410 M pairs/s at LMAX 4, estimated once from the operation count alone, assumed full-rate
+// 512-bit arithmetic and no divider limit; a profile shows the separation pass, square root and
+// divide, at about 30 % of the time, as this model has it.)
 //
-// Measured (Release, AVX-512 variant, one thread, CPU time for 2x10^8 pairs, 2-core VM shared
-// with other builds at a load of 4-6, three alternating runs each of the previous and the
-// present code): LMAX 4 3.51 s -> 2.10 s (57 -> 95 M pairs/s), LMAX 8 5.55 s -> 3.32 s
-// (36 -> 60 M pairs/s).
-
+// Measured (Release, AVX-512 variant, one thread, 2x10^8 pairs, best of 3-4 alternating runs at
+// raised priority while other builds shared the 2-core VM): LMAX 4 62.4 M pairs/s (the code
+// before the pair-loop work) -> 152 M pairs/s (2.4x; 0.70 of the limit above), LMAX 8 34.1 ->
+// 67.7 M pairs/s (2.0x; 0.57).
 //
 // The event-file source as a whole (BM_EventSourceThreads: reading, per-thread sums, merge) and
 // the OSCAR2013 text reader (BM_ReadOSCAR2013). Measured on the 2-core VM while six other builds
@@ -67,7 +68,7 @@ void MakePoints(int n, std::vector<double>& x, std::vector<double>& y, std::vect
 
 // Estimated per-core limit in pairs per second (comment above).
 double PerCoreLimit(int lmax) {
-  const double cycles = (18.0 + 2.0 * 10.0 + (lmax + 1.0) * (lmax + 1.0) + 2.0 * lmax) / 8.0 + 2.0;
+  const double cycles = (18.0 + 10.0 + (lmax + 1.0) * (lmax + 1.0) + 2.0 * lmax) / 8.0 + 2.0;
   return 2.1e9 / cycles;
 }
 

@@ -14,21 +14,29 @@
 //  1. AddPairs computes, in one pass the compiler vectorises (wide square roots and divides: the
 //     file is compiled without errno for sqrt), each pair's separation, bin number and unit
 //     direction into a buffer of kBuffer pairs, and, in lanes, the sums of dx, dx^2, ...;
-//  2. the pairs of the pass are appended to their bin's run of kBinRun entries (the bin sort);
-//     a full run goes to step 3, partial runs are padded with weight-0 entries to a multiple of
-//     kLanes when the sums are read (Flush);
-//  3. per bin, the powers ey^j and ez^j of its pairs are tabulated and every moment is summed over
-//     the run kLanes pairs at a time in registers, then added once to the bin's row.
+//  2. the pairs of the pass are appended to their bin's run (the bin sort: a branch-free loop,
+//     pairs at the origin and beyond the last bin go to two spare bins that are emptied after the
+//     pass); after the pass every run holding kBinRun or more entries goes to step 3 with the
+//     largest multiple of kLanes of them, the rest moving to the run's start. Partial runs are
+//     padded with weight-0 entries to a multiple of kLanes when the sums are read (Flush);
+//  3. per bin, every moment is summed over the run kLanes pairs at a time in registers, then
+//     added once to the bin's row: up to LMAX 4 on processors with 32 vector registers all
+//     moments at once from each group's directions (BinMomentsInRegisters), otherwise from
+//     tables of the powers ey^j and ez^j, a few moments per sweep (BinMoments).
 // Summing a bin's pairs in registers replaces the (LMAX+1)^2 memory updates per pair of the
-// direct form by about (LMAX+1)^2 / kLanes vector multiply-adds.
+// direct form by about (LMAX+1)^2 / kLanes vector multiply-adds. The runs are short (kBinRun)
+// so that the runs of every bin, which the sort writes to in turn, stay in L1 (at 40 bins,
+// 40 x 3 x (64 + 8) doubles = 69 kB, mostly in L1, the rest in L2): measured at LMAX 4, runs of
+// 128 made the sort 1.3x slower, of 16 the moments.
 
 namespace {
 
 // Pairs per separation pass (their directions and bins stay in L1) and pairs gathered per bin
-// before their moments are summed (128 per bin: 3 kB per bin for the three direction
-// components, so the runs of a few hundred bins stay in L2).
-constexpr int kBuffer = 256;
-constexpr int kBinRun = 128;
+// before their moments are summed. A run holds fewer than kBinRun entries when a pass starts and
+// can take the whole pass: kRunCapacity entries.
+constexpr int kBuffer = 64;
+constexpr int kBinRun = 64;
+constexpr int kRunCapacity = kBinRun + kBuffer;
 constexpr int kLanes = 8;  // pairs summed side by side: one AVX-512 register, two AVX2 ones
 static_assert(kLanes == 8, "LaneSum and the partial sums of Separations add eight lanes");
 
@@ -45,8 +53,14 @@ static_assert(kLanes == 8, "LaneSum and the partial sums of Separations add eigh
 
 #if defined(__GNUC__)
 typedef double Lanes __attribute__((vector_size(sizeof(double) * kLanes)));
+typedef double Lanes2 __attribute__((vector_size(sizeof(double) * 2)));
+typedef double Lanes4 __attribute__((vector_size(sizeof(double) * 4)));
+// ((a0 + a1) + (a2 + a3)) + ((a4 + a5) + (a6 + a7)) by shuffles: no lane is read through
+// memory, so that accumulators can live in registers up to the end.
 inline double LaneSum(const Lanes& a) {
-  return ((a[0] + a[1]) + (a[2] + a[3])) + ((a[4] + a[5]) + (a[6] + a[7]));
+  const Lanes4 pairs = __builtin_shufflevector(a, a, 0, 2, 4, 6) + __builtin_shufflevector(a, a, 1, 3, 5, 7);
+  const Lanes2 quads = __builtin_shufflevector(pairs, pairs, 0, 2) + __builtin_shufflevector(pairs, pairs, 1, 3);
+  return quads[0] + quads[1];
 }
 #else
 // Portable stand-in for the GCC/Clang vector type.
@@ -79,24 +93,28 @@ inline double LaneSum(const Lanes& a) {
 // pass: the compiler vectorises it (square root and divide included) in every variant.
 FEMTOKIT_PAIRLOOP_CLONES void Separations(double x, double y, double z, const double* __restrict qx,
                                           const double* __restrict qy, const double* __restrict qz,
-                                          int m, double radstep, int nradial, double* __restrict ex,
+                                          int m, double radstep, bool multiply, int nradial,
+                                          double* __restrict ex,
                                           double* __restrict ey, double* __restrict ez,
                                           int* __restrict bins, double sums[6]) {
-  const double fmaxbin = nradial;
+  const double fmaxbin = nradial, originbin = nradial + 1.0;
+  // For a power-of-two RADSTEP, r * (1 / RADSTEP) is exactly r / RADSTEP.
+  const double invstep = 1.0 / radstep;
   for (int i = 0; i < m; ++i) {
     const double dx = x - qx[i], dy = y - qy[i], dz = z - qz[i];
     const double r = std::sqrt(dx * dx + dy * dy + dz * dz);
-    // A pair at zero separation has no direction: it keeps e = 0 and gets the bin -1. (Selects
-    // only, so that the loop vectorises.)
+    // A pair at zero separation has no direction: it keeps e = 0 and goes to the spare bin
+    // nradial + 1. (Selects only, so that the loop vectorises.)
     const double atorigin = r == 0.0 ? 1.0 : 0.0;
     const double inv = 1.0 / (r + atorigin);
     ex[i] = dx * inv;
     ey[i] = dy * inv;
     ez[i] = dz * inv;
-    // Clamped so that huge (or non-finite) separations land in the overflow bin nradial.
-    double f = r / radstep;
+    // Clamped so that huge (or non-finite) separations land in the spare bin nradial.
+    double f = multiply ? r * invstep : r / radstep;
     f = f < fmaxbin ? f : fmaxbin;
-    bins[i] = static_cast<int>(f - atorigin);
+    f = atorigin != 0.0 ? originbin : f;
+    bins[i] = static_cast<int>(f);
   }
   // The sums in kLanes interleaved partial sums per quantity (combined in a fixed order).
   double part[6][kLanes] = {};
@@ -195,8 +213,8 @@ FEMTOKIT_ALWAYS_INLINE void RunPairMoments(double* __restrict row0, double* __re
 
 // Offsets in the moment layout for the rank limit L: run (0, ly) starts at Offset0(L, ly), run
 // (1, ly) at Offset0(L, L + 1) + Offset1(L, ly).
-constexpr int Offset0(int L, int ly) { return ly == 0 ? 0 : Offset0(L, ly - 1) + (L - ly + 2); }
-constexpr int Offset1(int L, int ly) { return ly == 0 ? 0 : Offset1(L, ly - 1) + (L - ly + 1); }
+constexpr int Offset0(int L, int ly) { return ly * (L + 1) - ly * (ly - 1) / 2; }
+constexpr int Offset1(int L, int ly) { return ly * L - ly * (ly - 1) / 2; }
 
 // Every pair of runs (0, ly), (1, ly) from LY on; the last run (0, L) alone.
 template <int L, int LY>
@@ -227,14 +245,18 @@ FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const
     Y[p] = p < npairs ? 1.0 : 0.0;  // weight 1 for the pairs, 0 for the padding
     Z[p] = 1.0;
   }
-  for (int j = 1; j <= L; ++j) {
-    const double* __restrict y0 = Y + (j - 1) * stride;
-    const double* __restrict z0 = Z + (j - 1) * stride;
-    double* __restrict y1 = Y + j * stride;
-    double* __restrict z1 = Z + j * stride;
-    for (int p = 0; p < cp; ++p) {
-      y1[p] = y0[p] * ey[p];
-      z1[p] = z0[p] * ez[p];
+  // The powers in one pass, kLanes entries at a time: ey and ez are read once.
+  for (int p = 0; p < cp; p += kLanes) {
+    Lanes y, z, fy, fz;
+    FEMTOKIT_LOAD_LANES(y, Y + p);
+    FEMTOKIT_LOAD_LANES(z, Z + p);
+    FEMTOKIT_LOAD_LANES(fy, ey + p);
+    FEMTOKIT_LOAD_LANES(fz, ez + p);
+    for (int j = 1; j <= L; ++j) {
+      y *= fy;
+      z *= fz;
+      std::memcpy(Y + j * stride + p, &y, sizeof(Lanes));
+      std::memcpy(Z + j * stride + p, &z, sizeof(Lanes));
     }
   }
   if constexpr (LT >= 0) {
@@ -266,9 +288,94 @@ FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const
   }
 }
 
+// acc = v for the first group of a run, acc += v after it: the accumulators need no zeroing
+// (which GCC does through memory, at a cost comparable to a short run).
+template <bool kFirst>
+FEMTOKIT_ALWAYS_INLINE void Accumulate(Lanes& acc, const Lanes& v) {
+  if constexpr (kFirst) {
+    acc = v;
+  } else {
+    acc += v;
+  }
+}
+
+// The moments of ranks 1 ... L of one group of kLanes entries (moment layout of BinMoments).
+template <int L, bool kFirst>
+FEMTOKIT_ALWAYS_INLINE void GroupMoments(Lanes* acc, const double* ex, const double* ey,
+                                         const double* ez) {
+  constexpr int kBlock0 = Offset0(L, L + 1);  // lx = 0 moments
+  Lanes y, zp[L + 2];                         // zp[1] is read for every L
+  FEMTOKIT_LOAD_LANES(zp[1], ez);
+  FEMTOKIT_UNROLL
+  for (int t = 2; t <= L; ++t) zp[t] = zp[t - 1] * zp[1];
+  FEMTOKIT_LOAD_LANES(y, ey);
+  Lanes c0 = y, c1;  // ey^ly and ex ey^ly
+  FEMTOKIT_LOAD_LANES(c1, ex);
+  FEMTOKIT_UNROLL
+  for (int t = 1; t <= L; ++t) Accumulate<kFirst>(acc[t], zp[t]);  // (0, 0, t)
+  Accumulate<kFirst>(acc[kBlock0], c1);                             // (1, 0, 0)
+  FEMTOKIT_UNROLL
+  for (int t = 1; t < L; ++t) Accumulate<kFirst>(acc[kBlock0 + t], c1 * zp[t]);
+  FEMTOKIT_UNROLL
+  for (int ly = 1; ly <= L; ++ly) {
+    if (ly > 1) c0 *= y;
+    if (ly < L) c1 *= y;
+    Accumulate<kFirst>(acc[Offset0(L, ly)], c0);
+    FEMTOKIT_UNROLL
+    for (int t = 1; t <= L - ly; ++t) Accumulate<kFirst>(acc[Offset0(L, ly) + t], c0 * zp[t]);
+    if (ly < L) Accumulate<kFirst>(acc[kBlock0 + Offset1(L, ly)], c1);
+    FEMTOKIT_UNROLL
+    for (int t = 1; t < L - ly; ++t)
+      Accumulate<kFirst>(acc[kBlock0 + Offset1(L, ly) + t], c1 * zp[t]);
+  }
+}
+
+// Step 3 without power tables, for ranks 1 to 4 on processors with 32 vector registers: each
+// group of kLanes entries is read once and the moments are summed in registers (24 accumulators
+// at L = 4). Same contract as BinMoments (cp >= kLanes). The padding entries (direction 0) add
+// nothing to a moment of rank 1 or more, and the rank-0 moment is the number of pairs.
+template <int L>
+FEMTOKIT_PAIRLOOP_CLONES void BinMomentsInRegisters(double* __restrict row, int, const double* ex,
+                                                    const double* ey, const double* ez,
+                                                    int npairs, int cp, double*, double*, int) {
+  static_assert(L >= 1, "rank 0 has no direction moments");
+  constexpr int kMoments = (L + 1) * (L + 1);
+  Lanes acc[kMoments];  // acc[0] unused
+  GroupMoments<L, true>(acc, ex, ey, ez);
+  for (int p = kLanes; p < cp; p += kLanes) GroupMoments<L, false>(acc, ex + p, ey + p, ez + p);
+  row[0] += npairs;
+  FEMTOKIT_UNROLL
+  for (int k = 1; k < kMoments; ++k) row[k] += LaneSum(acc[k]);
+}
+
 using BinMomentsFn = decltype(&BinMoments<0>);
 
+// Whether the register form pays: it needs the 32 vector registers of the AVX-512 variant for
+// its accumulators (with 16 it spills and is slower than the tables).
+bool HasWideRegisterFile() {
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+  static const bool wide = __builtin_cpu_supports("x86-64-v4");
+  return wide;
+#else
+  return false;
+#endif
+}
+
 BinMomentsFn SelectBinMoments(int lmax) {
+  if (HasWideRegisterFile()) {
+    switch (lmax) {
+      case 1:
+        return &BinMomentsInRegisters<1>;
+      case 2:
+        return &BinMomentsInRegisters<2>;
+      case 3:
+        return &BinMomentsInRegisters<3>;
+      case 4:
+        return &BinMomentsInRegisters<4>;
+      default:
+        break;
+    }
+  }
   switch (lmax) {
     case 0:
       return &BinMoments<0>;
@@ -303,10 +410,19 @@ BinMomentsFn SelectBinMoments(int lmax) {
 
 }  // namespace
 
+namespace {
+// True when 1 / step is exact, so that r * (1 / step) == r / step for every r.
+bool IsPowerOfTwo(double step) {
+  int exponent = 0;
+  return std::isfinite(step) && step > 0.0 && std::frexp(step, &exponent) == 0.5;
+}
+}  // namespace
+
 CPairSeparationSum::CPairSeparationSum(const CCHArray* A)
     : lmax_(A->GetLMAX()),
       nradial_(A->GetNRADIAL() > 0 ? A->GetNRADIAL() : 0),
       radstep_(A->GetRADSTEP()),
+      multiply_(IsPowerOfTwo(radstep_)),
       xsym_(A->GetXSYM()),
       ysym_(A->GetYSYM()),
       zsym_(A->GetZSYM()),
@@ -316,12 +432,12 @@ CPairSeparationSum::CPairSeparationSum(const CCHArray* A)
       ey_(kBuffer),
       ez_(kBuffer),
       ir_(kBuffer),
-      count_(nradial_, 0),
-      sx_(static_cast<size_t>(kBinRun) * nradial_),
+      count_(nradial_ + 2, 0),
+      full_(kBuffer),
+      sx_(static_cast<size_t>(kRunCapacity) * (nradial_ + 2)),
       sy_(sx_.size()),
       sz_(sx_.size()),
-      powy_(static_cast<size_t>(lmax_ + 1) * kBinRun),
-      powz_(powy_.size()) {}
+      pow_(static_cast<size_t>(2 * (lmax_ + 1)) * kRunCapacity) {}
 
 void CPairSeparationSum::Clear() {
   std::fill(moments_.begin(), moments_.end(), 0.0);
@@ -353,8 +469,8 @@ void CPairSeparationSum::AddPairs(double x, double y, double z, const double* qx
   double sums[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
   for (int i = 0; i < n; i += kBuffer) {
     const int m = std::min(n - i, kBuffer);
-    Separations(x, y, z, qx + i, qy + i, qz + i, m, radstep_, nradial_, ex_.data(), ey_.data(),
-                ez_.data(), ir_.data(), sums);
+    Separations(x, y, z, qx + i, qy + i, qz + i, m, radstep_, multiply_, nradial_, ex_.data(),
+                ey_.data(), ez_.data(), ir_.data(), sums);
     Distribute(m);
   }
   // Per-call partial sums first, then the totals: fewer large-plus-small additions.
@@ -375,54 +491,63 @@ void CPairSeparationSum::Distribute(int m) {
   const double* __restrict ez = ez_.data();
   const int* __restrict irs = ir_.data();
   int* __restrict count = count_.data();
+  int* __restrict full = full_.data();
   double* __restrict sx = sx_.data();
   double* __restrict sy = sy_.data();
   double* __restrict sz = sz_.data();
-  const BinMomentsFn binmoments = SelectBinMoments(lmax_);
-  long long origin = 0;
+  // Bins were clamped to [0, nr + 1] by the separation pass (nr: beyond the last bin, nr + 1:
+  // the origin). No branch: every pair is stored, and a run that reaches kBinRun entries is
+  // listed (once: it started the pass below kBinRun).
+  int nfull = 0;
   for (int i = 0; i < m; ++i) {
-    // Bins were clamped to [0, nr] (-1 at the origin) by the separation pass; pairs beyond the
-    // last bin are dropped.
     const int ir = irs[i];
-    if (ir < 0) {
-      ++origin;
-      continue;
-    }
-    if (ir >= nr) continue;
     const int c = count[ir];
-    const size_t p = static_cast<size_t>(ir) * kBinRun + c;
+    const size_t p = static_cast<size_t>(ir) * kRunCapacity + c;
     sx[p] = ex[i];
     sy[p] = ey[i];
     sz[p] = ez[i];
-    if (c + 1 < kBinRun) {
-      count[ir] = c + 1;
-    } else {
-      // A full run: its moments, then the run starts again.
-      binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_,
-                 sx + static_cast<size_t>(ir) * kBinRun, sy + static_cast<size_t>(ir) * kBinRun,
-                 sz + static_cast<size_t>(ir) * kBinRun, kBinRun, kBinRun, powy_.data(),
-                 powz_.data(), kBinRun);
-      nbinned += kBinRun;
-      count[ir] = 0;
-    }
+    count[ir] = c + 1;
+    full[nfull] = ir;
+    nfull += c + 1 == kBinRun ? 1 : 0;
   }
-  norigin_ += origin;
-  nbinned += origin;
+  // The spare bins: pairs beyond the last bin are dropped, pairs at the origin counted.
+  norigin_ += count[nr + 1];
+  nbinned += count[nr + 1];
+  count[nr] = count[nr + 1] = 0;
+  // Full runs: their moments, the remainder (fewer than kLanes entries) to the run's start.
+  for (int k = 0; k < nfull; ++k) {
+    const int ir = full[k];
+    if (ir >= nr) continue;
+    const int c = count[ir];
+    const int done = c / kLanes * kLanes;
+    const size_t b = static_cast<size_t>(ir) * kRunCapacity;
+    RunMoments(ir, b, done, done);
+    for (int p = done; p < c; ++p) {
+      sx[b + p - done] = sx[b + p];
+      sy[b + p - done] = sy[b + p];
+      sz[b + p - done] = sz[b + p];
+    }
+    count[ir] = c - done;
+  }
+}
+
+void CPairSeparationSum::RunMoments(int ir, size_t b, int npairs_in_run, int padded) {
+  SelectBinMoments(lmax_)(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_,
+                          sx_.data() + b, sy_.data() + b, sz_.data() + b, npairs_in_run, padded,
+                          pow_.data(), pow_.data() + kRunCapacity, 2 * kRunCapacity);
+  nbinned += npairs_in_run;
 }
 
 void CPairSeparationSum::Flush() {
   // The partial runs, padded to whole groups of kLanes with entries of direction 0 (weight 0:
   // they lie past the run's pairs).
-  const BinMomentsFn binmoments = SelectBinMoments(lmax_);
   for (int ir = 0; ir < nradial_; ++ir) {
     const int c = count_[ir];
     if (c == 0) continue;
-    const size_t b = static_cast<size_t>(ir) * kBinRun;
+    const size_t b = static_cast<size_t>(ir) * kRunCapacity;
     const int padded = (c + kLanes - 1) / kLanes * kLanes;
     for (int p = c; p < padded; ++p) sx_[b + p] = sy_[b + p] = sz_[b + p] = 0.0;
-    binmoments(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_, sx_.data() + b,
-               sy_.data() + b, sz_.data() + b, c, padded, powy_.data(), powz_.data(), kBinRun);
-    nbinned += c;
+    RunMoments(ir, b, c, padded);
     count_[ir] = 0;
   }
 }

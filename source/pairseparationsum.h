@@ -1,6 +1,7 @@
 #ifndef FEMTOKIT_SOURCE_PAIRSEPARATIONSUM_H
 #define FEMTOKIT_SOURCE_PAIRSEPARATIONSUM_H
 
+#include <cstddef>
 #include <vector>
 
 class CCHArray;
@@ -45,24 +46,31 @@ class CPairSeparationSum {
  private:
   int lmax_, nradial_;
   double radstep_;
+  bool multiply_;  // RADSTEP a power of two: bins by a multiply instead of a divide
   bool xsym_, ysym_, zsym_;
   int nmono_;  // (LMAX+1)^2 moments per bin: lx = 0 block (ly, lz), then lx = 1 block
   std::vector<double> moments_;  // moments_[ir * nmono_ + k]
   long long norigin_ = 0;        // pairs at zero separation
 
-  // Appends the m pairs of the last separation pass to their bins' runs; a full run's moments
-  // are added at once.
+  // Appends the m pairs of the last separation pass to their bins' runs, then adds the moments
+  // of the runs that reached their length.
   void Distribute(int m);
+  // Adds the moments of the first npairs_in_run entries of bin ir's run (starting at b in the
+  // run tables; padded entries, a multiple of the lane count, with weight 0 past npairs_in_run).
+  void RunMoments(int ir, size_t b, int npairs_in_run, int padded);
   // Adds the moments of every partial run and empties it.
   void Flush();
 
   // Work space, allocated once (no allocation in the pair loop): one separation pass (direction,
-  // bin), the per-bin runs (direction) with their fill counts, and the power tables of one run.
+  // bin), the per-bin runs (direction) with their fill counts (two spare bins at the end: beyond
+  // the last bin, origin), the runs filled by one pass, and the power tables of one run (rows of
+  // ey^j and ez^j interleaved, so that a row written is never 4 kB from a row read).
   std::vector<double> ex_, ey_, ez_;
   std::vector<int> ir_;
   std::vector<int> count_;
+  std::vector<int> full_;
   std::vector<double> sx_, sy_, sz_;
-  std::vector<double> powy_, powz_;
+  std::vector<double> pow_;
 };
 
 #endif  // FEMTOKIT_SOURCE_PAIRSEPARATIONSUM_H

@@ -80,6 +80,8 @@ TEST_P(PairSumMatchesDirect, MomentsCountsAndSums) {
 INSTANTIATE_TEST_SUITE_P(
     Configurations, PairSumMatchesDirect,
     ::testing::Values(PairSumCase{"L0_step_half", 0, 12, 0.5, false, false, false},
+                      PairSumCase{"L1_step_one", 1, 10, 1.0, false, false, false},
+                      PairSumCase{"L2_step_quarter", 2, 40, 0.25, false, false, false},
                       PairSumCase{"L4_step_one", 4, 10, 1.0, false, false, false},
                       PairSumCase{"L4_step_0p75_symmetric", 4, 12, 0.75, true, false, true},
                       PairSumCase{"L8_step_1p25", 8, 9, 1.25, false, false, false},
