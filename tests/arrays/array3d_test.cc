@@ -3,7 +3,6 @@
 
 #include "arrays/array3d.h"
 
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -81,18 +80,6 @@ TEST(Array3DInterpolate, ExactForLinearFunctionsAcrossTheOrigin) {
   C3DArray s(4, 0.5, true, true, true);
   FillDistinct(s);
   EXPECT_CLOSE(s.GetElement_Interpolate(0.0, 0.25, 0.25), s.GetElement(0, 0, 0, 0, 0, 0), 1e-12);
-}
-
-TEST(Array3DWhole, BiggestScaleAndRandom) {
-  C3DArray g(2, 1.0, false, true, true);
-  g.MakeConstant(1.0);
-  g.SetElement(1, 1, 0, 0, 0, 1, -3.0);
-  g.SetElement(0, 0, 0, 1, 0, 0, 3.0);  // same |value|, met first in storage order
-  EXPECT_EQ(g.GetBiggest(), 3.0);
-  g.SetElement(0, 0, 0, 1, 0, 0, 1.0);
-  EXPECT_EQ(g.GetBiggest(), -3.0);
-  g.ScaleArray(-2.0);
-  EXPECT_EQ(g.GetBiggest(), 6.0);
 }
 
 TEST(Array3DPars, ParameterFileKeysAndPrintout) {

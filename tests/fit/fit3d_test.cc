@@ -9,15 +9,13 @@
 #include "common/test_util.h"
 #include "fit/cf2sfit_models.h"
 #include "kernel/kernel.h"
+#include "numeric/constants.h"
 #include "source/sourcecalc_blast.h"
 #include "source/sourcecalc_gaussian.h"
 
 namespace {
 
-using femtokit_test::ScratchDir;
-using femtokit_test::WriteTextFile;
-
-constexpr double kHbarC = 197.3269602;  // MeV fm
+using femtokit::constants::kHbarC;
 
 // Known source, radii in the sense exp(-x^2 / (4 Rx^2)), and the grids of femtofit3d's example:
 // correlation cells of 6 MeV/c (60 MeV/c per axis, C - 1 falls from 0.8 to ~1e-4); rank-6
@@ -28,14 +26,11 @@ constexpr double kDelCF = 6.0;
 
 // The pure-HBT angular kernel of identical bosons with the given NQMAX, NRMAX, KLMAX, DELQ, DELR.
 std::unique_ptr<CKernel> PureHBTKernel(int nq, int nr, int lmax, double dq, double dr) {
-  ScratchDir dir;
-  WriteTextFile(dir / "k.dat", "int NQMAX " + std::to_string(nq) + "\nint NRMAX " +
-                                   std::to_string(nr) + "\nint KLMAX " + std::to_string(lmax) +
-                                   "\ndouble DELQ " + std::to_string(dq) + "\ndouble DELR " +
-                                   std::to_string(dr) + "\nbool IDENTICAL 1\n");
-  std::unique_ptr<CKernel> kernel;
-  CAPTURE_STDOUT(kernel = std::make_unique<CKernel>((dir / "k.dat").c_str()),
-                 kernel->Calc_PureHBT());
+  auto kernel = femtokit_test::MakeFromPars<CKernel>(
+      "int NQMAX " + std::to_string(nq) + "\nint NRMAX " + std::to_string(nr) + "\nint KLMAX " +
+      std::to_string(lmax) + "\ndouble DELQ " + std::to_string(dq) + "\ndouble DELR " +
+      std::to_string(dr) + "\nbool IDENTICAL 1\n");
+  kernel->Calc_PureHBT();
   return kernel;
 }
 

@@ -16,7 +16,7 @@ namespace {
 using femtokit_test::kRoundoff;
 using femtokit_test::kSixDigits;
 using fit_test::BinsProblem;
-using fit_test::CountOf;
+using femtokit_test::CountOf;
 using fit_test::Identity;
 
 // chi^2 = sum_q (M p - t)_q^2 / sigma_q^2 with a correlated M; minimum at

@@ -3,7 +3,6 @@
 #include "kernel/cfcalc.h"
 
 #include <cmath>
-#include <string>
 
 #include "arrays/charray.h"
 #include "common/test_util.h"

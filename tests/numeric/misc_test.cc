@@ -12,13 +12,6 @@ namespace {
 
 using femtokit_test::kRoundoff;
 
-TEST(Misc, ComparestringsAndIround) {
-  EXPECT_EQ(Misc::comparestrings("R", "Rx"), 0);
-  EXPECT_EQ(Misc::comparestrings("", ""), 1);
-  EXPECT_EQ(Misc::iround(2.5), 3);  // halves round upward
-  EXPECT_EQ(Misc::iround(-2.5), -2);
-}
-
 TEST(MiscKinematics, TriangleConservesEnergyAndVanishesAtThreshold) {
   EXPECT_CLOSE_ABS(Misc::triangle(2.0, 1.0, 1.0), 0.0, kRoundoff, kRoundoff);
   // Lambda -> p pi-: the two products' energies at the momentum k add up to m0.

@@ -2,7 +2,6 @@
 // drew (code, four-momentum, mass, point, event by event), Fortran-style numbers, empty events
 // and the partial-sums file's refusals.
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -83,13 +82,7 @@ TEST(EventPartialFileDeath, MalformedFilesNameFileAndLine) {
   OSCARPairTotals totals;
   totals.npairs = 3;
   ASSERT_TRUE(WriteOSCARPartial(dir / "good", A, totals));
-  std::string good;
-  {
-    FILE* f = std::fopen((dir / "good").c_str(), "r");
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, f) != nullptr) good += buf;
-    std::fclose(f);
-  }
+  const std::string good = femtokit_test::ReadTextFile(dir / "good");
   const size_t values = good.find("values");
   const struct {
     std::string text, regex;

@@ -1,11 +1,7 @@
 // femtophases: usage errors, and the phases it writes are the solver's.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cmath>
-#include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -38,10 +34,7 @@ TEST(FemtoPhases, WritesTheSolverPhasesOfEveryWave) {
   std::string out;
   ASSERT_EQ(RunFemtoPhases(dir, "nn wf.dat", &out), 0);
   // Four wave blocks, the 1S0 one with its scattering length, the 3P2 one with three phases.
-  size_t blocks = 0;
-  for (size_t at = out.find("# pair nn"); at != std::string::npos; at = out.find("# pair nn", at + 1))
-    blocks++;
-  EXPECT_EQ(blocks, 4u);
+  EXPECT_EQ(femtokit_test::CountOf(out, "# pair nn"), 4);
   EXPECT_NE(out.find("# a = -17.5"), std::string::npos) << out;
   const femtokit::RadialWave s(std::make_shared<femtokit::Reid93Wave>("1S0", "NN"), 0,
                                femtokit::constants::kMassNeutron / 2.0, 0);

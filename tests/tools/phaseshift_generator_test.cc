@@ -1,7 +1,6 @@
 // tools/femtophaseshifts regenerates the checked-in wavefunctions/phaseshift_tables.cc (numbers to
 // ten digits, the code around them exactly), so the tables trace back to their parametrisations.
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>

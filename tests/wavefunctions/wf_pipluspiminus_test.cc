@@ -4,33 +4,25 @@
 #include "wavefunctions/wf_pipluspiminus.h"
 
 #include <cmath>
-#include <complex>
 #include <memory>
 #include <string>
 
 #include "common/test_util.h"
+#include "numeric/constants.h"
 
 namespace {
 
 using femtokit_test::kRoundoff;
-using femtokit_test::ScratchDir;
-using femtokit_test::WriteTextFile;
 
-constexpr double kPi = 3.141592653589793;
+using femtokit::constants::kPi;
 
-// Builds the wave function (COULOMB 0 in the file, which is not consulted); its printout goes to
-// *out, if given.
+// The wave function (COULOMB 0 in the file, which is not consulted), its printout in *out.
 std::unique_ptr<CWaveFunction_pipluspiminus> Make(int nqmax, double delq, bool strong,
                                                   std::string* out = nullptr) {
-  ScratchDir dir;
-  WriteTextFile(dir / "wf.dat", "int NQMAX " + std::to_string(nqmax) + "\ndouble DELQ " +
-                                    std::to_string(delq) + "\ndouble EPSILON 1.0\nbool STRONG " +
-                                    (strong ? "1" : "0") + "\nbool COULOMB 0\n");
-  std::unique_ptr<CWaveFunction_pipluspiminus> wf;
-  const std::string text =
-      CAPTURE_STDOUT(wf = std::make_unique<CWaveFunction_pipluspiminus>((dir / "wf.dat").c_str()));
-  if (out != nullptr) *out = text;
-  return wf;
+  return femtokit_test::MakeFromPars<CWaveFunction_pipluspiminus>(
+      "int NQMAX " + std::to_string(nqmax) + "\ndouble DELQ " + std::to_string(delq) +
+          "\ndouble EPSILON 1.0\nbool STRONG " + (strong ? "1" : "0") + "\nbool COULOMB 0\n",
+      out);
 }
 
 // Outside epsilon without strong phases the isospin sum gives |S|^2/2 + |A|^2/2 =

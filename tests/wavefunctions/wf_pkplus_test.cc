@@ -4,7 +4,6 @@
 #include "wavefunctions/wf_pkplus.h"
 
 #include <cmath>
-#include <complex>
 #include <memory>
 #include <string>
 
@@ -19,8 +18,6 @@
 namespace {
 
 using femtokit_test::kRoundoff;
-using femtokit_test::ScratchDir;
-using femtokit_test::WriteTextFile;
 using namespace PhaseShiftTables;
 
 std::string Pars(int nqmax, double delq, bool strong = true, bool coulomb = true) {
@@ -29,22 +26,13 @@ std::string Pars(int nqmax, double delq, bool strong = true, bool coulomb = true
          (coulomb ? "1" : "0") + "\n";
 }
 
-// Builds the wave function of a phase-shift pair from parameter text; its printout goes to *out,
-// if given.
-std::unique_ptr<CWaveFunction> MakePair(const std::string& pair, const std::string& pars,
-                                        std::string* out = nullptr) {
-  ScratchDir dir;
-  WriteTextFile(dir / "wf.dat", pars);
-  const std::string name = dir / "wf.dat";
-  std::unique_ptr<CWaveFunction> wf;
-  const std::string text = CAPTURE_STDOUT({
-    if (pair == "pkplus") wf = std::make_unique<CWaveFunction_pkplus>(name.c_str());
-    if (pair == "ppiplus") wf = std::make_unique<CWaveFunction_ppiplus>(name.c_str());
-    if (pair == "nn") wf = std::make_unique<CWaveFunction_nn>(name.c_str());
-    if (pair == "pipluspiminus") wf = std::make_unique<CWaveFunction_pipluspiminus>(name.c_str());
-  });
-  if (out != nullptr) *out = text;
-  return wf;
+// The wave function of a phase-shift pair from parameter text.
+std::unique_ptr<CWaveFunction> MakePair(const std::string& pair, const std::string& pars) {
+  using femtokit_test::MakeFromPars;
+  if (pair == "pkplus") return MakeFromPars<CWaveFunction_pkplus>(pars);
+  if (pair == "ppiplus") return MakeFromPars<CWaveFunction_ppiplus>(pars);
+  if (pair == "nn") return MakeFromPars<CWaveFunction_nn>(pars);
+  return MakeFromPars<CWaveFunction_pipluspiminus>(pars);
 }
 
 double PlaneWave2(CWaveFunction* wf, int iq, double r, double c) {

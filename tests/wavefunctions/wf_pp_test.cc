@@ -5,11 +5,11 @@
 
 #include <cmath>
 #include <complex>
-#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "common/test_util.h"
+#include "numeric/constants.h"
 #include "wavefunctions/spinsum.h"
 
 namespace {
@@ -18,7 +18,7 @@ using femtokit_test::kRoundoff;
 using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
 
-constexpr double kPi = 3.141592653589793;
+using femtokit::constants::kPi;
 
 // A pp wave function on the momenta of the Nijmegen comparison (T_lab = 5 and 10 MeV), quietly.
 // Built outside test bodies: the scratch path names the running test, and must stay short.
