@@ -75,7 +75,7 @@ TEST(Fit3DGaussian, EvaluationIgnoresSetLAndMatchesTheClosedFormAtTheTruth) {
 
 // The blast-wave fit: start values from the model's map, the table's default for a name it lacks
 // (DelTau). Each evaluation puts the trial values into the map and resamples the source.
-TEST(Fit3DBlast, TableMatricesAndResampledEvaluation) {
+TEST(Fit3DBlast, TableAndResampledEvaluation) {
   const std::unique_ptr<CKernel> kernel = PureHBTKernel(20, 40, 2, 5.0, 2.0);
   CSourceCalc_Blast model;
   model.SetSPars(0.5, 8.0, 6.0, 2.0, 0.5, 120.0, 400.0, 1.0, 139.58, 139.58);
@@ -94,8 +94,6 @@ TEST(Fit3DBlast, TableMatricesAndResampledEvaluation) {
                       " 2 :          Tau  6.0000e+00  5.0000e-01  5.0000e+00  2.0000e+01  0\n"
                       " 3 :       DelTau  5.0000e+00  5.0000e-01  0.0000e+00  2.0000e+01  0\n"),
             std::string::npos);
-  EXPECT_TRUE(fit->StepMatrix[0][0] == 0.05 && fit->StepMatrix[3][0] == 0.0);
-  EXPECT_TRUE(fit->ErrorMatrix[3][3] == 0.25 && fit->ErrorMatrix[0][3] == 0.0);
 
   const double x[4] = {0.6, 9.0, 7.0, 1.5};
   double c1 = 0.0, c2 = 0.0;
