@@ -52,7 +52,7 @@ void Source(CSourceCalc_OSCAR& calc, const std::string& file, CCHArray* A,
 
 // Every layout is detected from its first lines, and a file read through the source (pions and
 // protons: the record's mass is used for mT) gives the legacy file's source. The readers return
-// the generated particles exactly in every layout (oscar_readers_test).
+// the generated particles exactly in every layout (EventReaderLayout below).
 TEST(EventFormats, DetectedAndGiveTheLegacySource) {
   ScratchDir dir;
   for (const char* format : kFormats)
