@@ -2,7 +2,6 @@
 // the sets that need the same, an r grid that holds the source over the parameter
 // bounds, variations merged into the nominal configuration, and the spread over them.
 
-#include <memory>
 #include <string>
 
 #include "analysis/analysisconfig.h"

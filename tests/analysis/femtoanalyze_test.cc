@@ -2,15 +2,11 @@
 // a good configuration fits, predicts and writes its files. Also the HEPData layout of
 // the data reader.
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include "analysis/measureddata.h"
@@ -156,13 +152,11 @@ TEST_F(FemtoAnalyze, PredictsAndReportsMissingPlot) {
   config.replace(config.find("file = \"data.csv\""), 17, "kbins = [0, 100, 5]");
   config.replace(config.find("resolution = \"res.dat\"\n"), 23, "");
   WriteTextFile(dir_ / "predict.toml", config);
-  std::string out;
-  const std::string env = "FEMTOKIT_ANALYSISPLOT=/nonexistent/analysisplot.py ";
-  const std::string command = "cd '" + dir_.str() + "' && " + env + "'" + FEMTOKIT_BIN_DIR +
-                              "/femtoanalyze' --predict --plot p.png predict.toml >out.txt 2>&1";
-  const int raw = std::system(command.c_str());
-  out = ReadTextFile(dir_ / "out.txt");
-  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 3) << out;
+  const femtokit_test::ProgramRun run =
+      femtokit_test::RunProgram(dir_.str(), "femtoanalyze", "--predict --plot p.png predict.toml",
+                                "FEMTOKIT_ANALYSISPLOT=/nonexistent/analysisplot.py");
+  const std::string out = run.out + run.err;
+  EXPECT_EQ(run.status, 3) << out;
   EXPECT_TRUE(Has(out, "plot not made"));
   EXPECT_TRUE(Has(out, "d 2.5 1."));
   const std::string csv = ReadTextFile(dir_ / "curves.csv");
@@ -190,10 +184,6 @@ TEST(MeasuredData, ReadsHEPDataLayout) {
   sys.add_systematic = true;
   EXPECT_CLOSE(ReadMeasuredData(dir / "hep.csv", sys).error[0], 0.05, femtokit_test::kRoundoff);
 }
-
-}  // namespace
-
-namespace {
 
 // Component directories hold C - 1 at bin centres (i + 0.5) RADSTEP and their errors;
 // directories with different bins are refused.

@@ -1,9 +1,7 @@
 // The Lednicky-Lyuboshitz model as the genuine correlation of an analysis: the built-in
-// pairs carry the solver's scattering parameters, parameter names reach the right channel,
-// data made with the model are fitted back, and the configuration selects and checks it.
+// pairs carry the solver's scattering parameters, parameter names reach the right channel, and
+// the configuration selects and checks it (fits of analysis models: fit_test.cc).
 
-#include <cmath>
-#include <complex>
 #include <string>
 
 #include "analysis/analysisconfig.h"
@@ -84,34 +82,6 @@ TEST(LednickyCorrelation, ParametersReachTheirChannel) {
   NamedLednickyPair bad = TwoChannelPair();
   bad.pair.channels[0].weight = 0.5;
   EXPECT_FATAL(LednickyCorrelation{bad}, "weights sum to 1.25");
-}
-
-// Closure: noiseless data made with the model (lambda_gen, R and the singlet f0 and d0
-// free) are fitted back to the truth, with chi^2 near zero and sensible errors.
-TEST(LednickyCorrelation, FitsBackItsOwnData) {
-  auto ll = std::make_shared<LednickyCorrelation>(TwoChannelPair());
-  DataSet set;
-  set.name = "closure";
-  set.model = std::make_shared<Model>(ll);
-  const ParameterValues truth = {{"R", 1.4}, {"lambda_gen", 0.7}, {"re_f0_singlet", 2.4}, {"d0_singlet", 3.1}};
-  for (int i = 0; i < 40; ++i) set.data.k.push_back(4.0 + 6.0 * i);
-  set.data.k_low = set.data.k_high = set.data.k;
-  set.data.value = set.model->Evaluate(set.data.k, truth);
-  set.data.error.assign(set.data.k.size(), 0.004);
-  set.data.origin = "generated";
-  Analysis analysis;
-  analysis.AddDataSet(set);
-  analysis.SetParameter({"R", 1.0, 0.3, 5.0, false});
-  analysis.SetParameter({"lambda_gen", 0.5, 0.0, 1.0, false});
-  analysis.SetParameter({"re_f0_singlet", 1.5, -10.0, 10.0, false});
-  analysis.SetParameter({"d0_singlet", 2.0, 0.0, 6.0, false});
-  const FitResult r = analysis.Fit();
-  ASSERT_TRUE(r.converged) << r.status;
-  for (const auto& [name, value] : truth) {
-    EXPECT_NEAR(r.value(name), value, 1e-4) << name;
-    EXPECT_GT(r.error(name), 0.0) << name;
-  }
-  EXPECT_LT(r.chi2, 1e-6);
 }
 
 // The configuration: a built-in pair with a channel overridden, or a pair described in full.

@@ -148,12 +148,6 @@ TEST(AnalysisModel, KernelGridFollowsData) {
   EXPECT_GE((g.nq - 0.5) * g.delq, 100.0);
 }
 
-}  // namespace
-
-namespace {
-
-using namespace femtokit::analysis;
-
 // Every source model of the registry plugs into the kernel-source correlation: at its
 // default parameters C_gen is finite, and through the identical-boson kernel C - 1 at
 // k -> 0 is the source's lambda inside the grid (K_0 -> 1 there) and falls off with k.
@@ -184,10 +178,6 @@ std::vector<std::string> ModelsWithoutInputFiles() {
 
 INSTANTIATE_TEST_SUITE_P(Models, RegistrySources, ::testing::ValuesIn(ModelsWithoutInputFiles()),
                          [](const auto& info) { return info.param; });
-
-}  // namespace
-
-namespace {
 
 // A kernel directory is read with its grid taken from the file names and headers: the
 // same K_0 as the kernel that wrote it.

@@ -371,16 +371,10 @@ TEST(ArrayCalcDivide, ByItselfGivesOneAndQuotientsMatchOnTheSphere) {
   EXPECT_CLOSE(c.AExpand(1.0, 0.0, 0.0, 0), 1.0 / (-2.0 + 0.1), 1e-4);
 }
 
-TEST(ArrayCalcGridArith, CellByCellWithZeroCellsGivingZero) {
+TEST(ArrayCalcGridArith, ZeroCellsOfADivisorGiveZero) {
   C3DArray a(2, 1.0, false, true, true), b(2, 1.0, false, true, true), c(2, 1.0, false, true, true);
   a.Randomize();
-  b.Randomize_Gaussian();
-  const double a1 = a.GetElement(1, 1, 0, 0, 0, 1), b1 = b.GetElement(1, 1, 0, 0, 0, 1);
-  ArrayCalc::AddArrays(&a, &b, &c);
-  EXPECT_EQ(c.GetElement(1, 1, 0, 0, 0, 1), a1 + b1);
-  ArrayCalc::MultiplyArrays(&a, &b, &c);
-  EXPECT_EQ(c.GetElement(1, 1, 0, 0, 0, 1), a1 * b1);
-
+  const double a1 = a.GetElement(1, 1, 0, 0, 0, 1);
   b.MakeConstant(2.0);
   b.SetElement(0, 1, 0, 0, 0, 1, 0.0);
   b.SetElement(1, 0, 0, 1, 0, 1, 0.0);

@@ -10,12 +10,15 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <complex>
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 
 namespace femtokit_test {
 
@@ -35,7 +38,20 @@ inline ::testing::AssertionResult IsClose(double a, double b, double rel, double
   return ::testing::AssertionFailure() << buf;
 }
 
+// Both parts of a complex value, each within rel of |b| (a relative closeness of the value).
+inline ::testing::AssertionResult IsCloseComplex(std::complex<double> a, std::complex<double> b,
+                                                 double rel) {
+  const double abs = rel * std::abs(b);
+  ::testing::AssertionResult re = IsClose(a.real(), b.real(), rel, abs);
+  if (!re) return re << " (real part)";
+  ::testing::AssertionResult im = IsClose(a.imag(), b.imag(), rel, abs);
+  if (!im) return im << " (imaginary part)";
+  return ::testing::AssertionSuccess();
+}
+
 #define EXPECT_CLOSE(a, b, rel) EXPECT_TRUE(::femtokit_test::IsClose((a), (b), (rel)))
+#define EXPECT_COMPLEX_CLOSE(a, b, rel) \
+  EXPECT_TRUE(::femtokit_test::IsCloseComplex((a), (b), (rel)))
 #define EXPECT_CLOSE_ABS(a, b, rel, abs) \
   EXPECT_TRUE(::femtokit_test::IsClose((a), (b), (rel), (abs)))
 
@@ -67,12 +83,13 @@ inline void StdoutToStderr() {
     return ::testing::internal::GetCapturedStdout();                                \
   }())
 
-// A fresh scratch directory for one test, removed when it goes out of scope.
+// A fresh scratch directory for one test, removed when it goes out of scope; a tag tells apart
+// several live at once in one test.
 class ScratchDir {
  public:
-  ScratchDir() {
+  explicit ScratchDir(const std::string& tag = "") {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = "femtokit_";
+    std::string name = "femtokit_" + tag;
     if (info != nullptr) name += std::string(info->test_suite_name()) + "_" + info->name();
     for (char& c : name)
       if (c == '/') c = '_';
@@ -102,11 +119,33 @@ inline void WriteTextFile(const std::string& path, const std::string& text) {
   std::fclose(f);
 }
 
+// A T built quietly from parameter-file text (the file name first, then `args`); what the
+// construction prints goes to *out when given.
+template <typename T, typename... Args>
+std::unique_ptr<T> MakeFromPars(const std::string& pars, std::string* out = nullptr,
+                                Args&&... args) {
+  ScratchDir dir("pars_");
+  WriteTextFile(dir / "pars.dat", pars);
+  const std::string path = dir / "pars.dat";
+  std::unique_ptr<T> made;
+  const std::string text =
+      CAPTURE_STDOUT(made = std::make_unique<T>(path.c_str(), std::forward<Args>(args)...));
+  if (out != nullptr) *out = text;
+  return made;
+}
+
 // The whole text of a file ("" when it cannot be opened).
 inline std::string ReadTextFile(const std::string& path) {
   std::stringstream text;
   text << std::ifstream(path).rdbuf();
   return text.str();
+}
+
+// Number of (non-overlapping) occurrences of `what` in `text`.
+inline int CountOf(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (size_t p = 0; (p = text.find(what, p)) != std::string::npos; p += what.size()) count++;
+  return count;
 }
 
 // The number printed right after `prefix` in `text`, looking from the first `after` on when
@@ -133,10 +172,11 @@ struct ProgramRun {
 };
 
 // Runs the built program `name` in `dir` with `args` (shell words; a redirection in them takes
-// precedence over the capture into dir/out.txt and dir/err.txt).
+// precedence over the capture into dir/out.txt and dir/err.txt) and the environment settings
+// `env` ("NAME=value ...").
 inline ProgramRun RunProgram(const std::string& dir, const std::string& name,
-                             const std::string& args) {
-  const std::string command = "cd '" + dir + "' && '" + FEMTOKIT_BIN_DIR + "/" + name +
+                             const std::string& args, const std::string& env = "") {
+  const std::string command = "cd '" + dir + "' && " + env + " '" + FEMTOKIT_BIN_DIR + "/" + name +
                               "' >out.txt 2>err.txt " + args;
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadTextFile(dir + "/out.txt"),

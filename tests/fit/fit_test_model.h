@@ -90,13 +90,6 @@ inline std::vector<std::vector<double>> Identity(int n) {
   return M;
 }
 
-// Number of (non-overlapping) occurrences of `what` in `text`.
-inline int CountOf(const std::string& text, const std::string& what) {
-  int count = 0;
-  for (size_t p = 0; (p = text.find(what, p)) != std::string::npos; p += what.size()) count++;
-  return count;
-}
-
 }  // namespace fit_test
 
 #endif  // FEMTOKIT_TESTS_FIT_FIT_TEST_MODEL_H

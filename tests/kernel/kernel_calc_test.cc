@@ -7,6 +7,7 @@
 
 #include "arrays/charray.h"
 #include "common/test_util.h"
+#include "numeric/constants.h"
 #include "kernel/kernel.h"
 #include "kernel/s2cf.h"
 #include "kernel_test_util.h"
@@ -16,10 +17,9 @@
 namespace {
 
 using femtokit_test::ScratchDir;
-using femtokit_test::WriteTextFile;
 using kernel_test::MakeKernel;
 
-constexpr double kPi = 3.141592653589793;
+using femtokit::constants::kPi;
 
 // A wave function with |psi|^2 = 1 + a + b P_1(c) + d P_2(c), a = q r / 100, b = 0.3, d = -0.2 r,
 // on a uniform grid of bin centres (the kernel's own, so the base takes grid points directly).
@@ -82,9 +82,8 @@ TEST(KernelCalc, PpCorrelationOfGaussianSourceMatchesDirectAverage) {
   ScratchDir dir;
   const int nq = 3, nr = 250;
   const double dq = 20.0, dr = 0.1, R = 3.0;
-  WriteTextFile(dir / "wf.dat", "int NQMAX 3\ndouble DELQ 20.0\ndouble EPSILON 1.0\n");
-  std::unique_ptr<CWaveFunction_pp> wf;
-  CAPTURE_STDOUT(wf = std::make_unique<CWaveFunction_pp>((dir / "wf.dat").c_str()));
+  const auto wf = femtokit_test::MakeFromPars<CWaveFunction_pp>(
+      "int NQMAX 3\ndouble DELQ 20.0\ndouble EPSILON 1.0\n");
   std::unique_ptr<CKernel> k = MakeKernel(dir, nq, dq, nr, dr, 0, true);
   k->Calc(wf.get());
   auto source = [&](double r) {

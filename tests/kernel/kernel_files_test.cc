@@ -5,8 +5,6 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "common/test_util.h"

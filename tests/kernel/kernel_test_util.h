@@ -13,11 +13,12 @@
 #include "common/test_util.h"
 #include "kernel/kernel.h"
 #include "kernel/kernelwf.h"
+#include "numeric/constants.h"
 #include "wavefunctions/wavefunction.h"
 
 namespace kernel_test {
 
-constexpr double kHbarC = 197.3269602;  // MeV fm
+constexpr double kHbarC = femtokit::constants::kHbarC;  // MeV fm
 
 // Writes a kernel parameter file into `dir` and returns its name; `third` names the third
 // grid size (KLMAX for CKernel, NCTHETA for CKernelWF).

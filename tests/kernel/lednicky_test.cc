@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <memory>
-#include <string>
 
 #include "common/test_util.h"
 #include "kernel/kernel.h"
@@ -18,8 +17,7 @@ namespace {
 
 using femtokit::LednickyCF;
 using femtokit::LednickyPair;
-using femtokit_test::ScratchDir;
-using femtokit_test::WriteTextFile;
+using femtokit_test::MakeFromPars;
 namespace constants = femtokit::constants;
 
 // Limits derived from the formulas (interactions sheet, section 4): no interaction, the k -> 0
@@ -71,8 +69,6 @@ double ExactCorrelation(CWaveFunction_solved& wf, int iq, double R, int nangles)
 // For a shallow attractive Gaussian and a source much larger than the interaction range, the
 // exact C(q) = int d^3r S(r) |psi|^2 approaches the model built from the solver's own a and r0.
 TEST(Lednicky, ApproachesTheExactSolutionForLargeSources) {
-  ScratchDir dir;
-  WriteTextFile(dir / "wf.dat", "int NQMAX 4\ndouble DELQ 15.0\n");
   femtokit::SolvedPair pair;
   pair.name = "shallow";
   pair.m1 = pair.m2 = constants::kMassProton;
@@ -81,9 +77,7 @@ TEST(Lednicky, ApproachesTheExactSolutionForLargeSources) {
                       std::make_shared<femtokit::GaussianSum>(
                           std::vector<femtokit::GaussianSum::Gaussian>{{-15.0, 1.2}},
                           std::vector<femtokit::GaussianSum::Tail>{})}}}};
-  std::unique_ptr<CWaveFunction_solved> wf;
-  CAPTURE_STDOUT(
-      wf = std::make_unique<CWaveFunction_solved>((dir / "wf.dat").c_str(), pair));
+  const auto wf = MakeFromPars<CWaveFunction_solved>("int NQMAX 4\ndouble DELQ 15.0\n", nullptr, pair);
   const femtokit::EffectiveRange er = femtokit::EffectiveRangeParameters(wf->Wave(0, 0));
   const LednickyPair ll{{{1.0, 0, -er.a, er.r0}}, false, 0, 0.0};
   const double R = 5.0;
@@ -96,11 +90,8 @@ TEST(Lednicky, ApproachesTheExactSolutionForLargeSources) {
 // Identical fermions: the exact nn C(q) for a 3 fm source against the model with the solver's
 // 1S0 scattering length and effective range (the P waves, left out of the model, are small).
 TEST(Lednicky, IdenticalFermionsFollowTheExactNeutronPairs) {
-  ScratchDir dir;
-  WriteTextFile(dir / "wf.dat", "int NQMAX 3\ndouble DELQ 10.0\n");
-  std::unique_ptr<CWaveFunction_solved> wf;
-  CAPTURE_STDOUT(wf = std::make_unique<CWaveFunction_solved>((dir / "wf.dat").c_str(),
-                                                             femtokit::ReidNeutronNeutron()));
+  const auto wf = MakeFromPars<CWaveFunction_solved>("int NQMAX 3\ndouble DELQ 10.0\n", nullptr,
+                                                     femtokit::ReidNeutronNeutron());
   const femtokit::EffectiveRange er = femtokit::EffectiveRangeParameters(wf->Wave(0, 0));
   const LednickyPair ll{{{0.25, 0, -er.a, er.r0}, {0.75, 1, 0.0, 0.0}}, true, 0, 0.0};
   const double R = 3.0;
@@ -111,19 +102,13 @@ TEST(Lednicky, IdenticalFermionsFollowTheExactNeutronPairs) {
 
 // The free-fermion kernel against the solver's nn wave function without its potentials.
 TEST(PureFermionKernel, EqualsTheFreeIdenticalFermionWave) {
-  ScratchDir dir;
-  WriteTextFile(dir / "k.dat",
-                "int NQMAX 3\nint NRMAX 6\nint KLMAX 4\ndouble DELQ 20.0\ndouble DELR 1.0\n"
-                "bool IDENTICAL 1\n");
-  WriteTextFile(dir / "wf.dat", "int NQMAX 3\ndouble DELQ 20.0\nbool STRONG 0\n");
-  std::unique_ptr<CKernel> analytic, numeric;
-  std::unique_ptr<CWaveFunction_solved> wf;
-  CAPTURE_STDOUT(analytic = std::make_unique<CKernel>((dir / "k.dat").c_str());
-                 analytic->Calc_PureFermion();
-                 numeric = std::make_unique<CKernel>((dir / "k.dat").c_str());
-                 wf = std::make_unique<CWaveFunction_solved>((dir / "wf.dat").c_str(),
-                                                             femtokit::ReidNeutronNeutron());
-                 numeric->Calc(wf.get()));
+  const char kPars[] =
+      "int NQMAX 3\nint NRMAX 6\nint KLMAX 4\ndouble DELQ 20.0\ndouble DELR 1.0\nbool IDENTICAL 1\n";
+  const auto analytic = MakeFromPars<CKernel>(kPars), numeric = MakeFromPars<CKernel>(kPars);
+  const auto wf = MakeFromPars<CWaveFunction_solved>("int NQMAX 3\ndouble DELQ 20.0\nbool STRONG 0\n",
+                                                     nullptr, femtokit::ReidNeutronNeutron());
+  analytic->Calc_PureFermion();
+  numeric->Calc(wf.get());
   for (int ell = 0; ell <= 4; ell += 2)
     for (int iq = 0; iq < 3; iq++)
       for (int ir = 0; ir < 6; ir++)

@@ -92,11 +92,6 @@ INSTANTIATE_TEST_SUITE_P(
         AnalyticCase{"cauchy", "cauchy1d", 0.6, 2.0, 0.0,
                      [](double x) { return 2.0 / kPi * (std::atan(x) - x / (1.0 + x * x)); },
                      [](double x) { return std::exp(-x); }, 10.0, 2e-4},
-        AnalyticCase{"levy_gaussian", "levy1d", 0.8, 3.0, 2.0,
-                     [](double x) {
-                       return std::erf(x / 2.0) - x / std::sqrt(kPi) * std::exp(-x * x / 4.0);
-                     },
-                     [](double x) { return std::exp(-x * x); }, 0.0, 1e-4},
         // Levy 1.5: the tail fraction (4 pi c/alpha) x^-alpha is the leading term only
         // (the next is ~x^-alpha smaller, 1e-3 here).
         AnalyticCase{

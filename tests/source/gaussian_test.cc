@@ -2,8 +2,6 @@
 // exponential series, the grid form and the symmetry checks.
 
 #include <cmath>
-#include <cstdlib>
-#include <string>
 
 #include "arrays/array3d.h"
 #include "arrays/charray.h"
@@ -42,7 +40,6 @@ double Closed(const Pars& p, const double (&x)[3]) {
   }
   return p.lambda * pow(4.0 * M_PI, -1.5) / (p.R[0] * p.R[1] * p.R[2]) * exp(-e);
 }
-
 
 // The expansion evaluated with AExpand against the closed form, at bin centres and directions
 // spread over the sphere. LMAX 10 keeps the series to 1e-4 up to r = 8 fm for these radii.

@@ -5,8 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "common/test_util.h"
@@ -34,9 +32,7 @@ void ExpectCase(const ScratchDir& dir, const Case& c) {
   const std::string command =
       "cd '" + dir.str() + "' && sh -c \"" + script + "\" 2>&1 | cat >run.txt";
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  std::stringstream text;
-  text << std::ifstream(dir / "run.txt").rdbuf();
-  const std::string out = text.str();
+  const std::string out = femtokit_test::ReadTextFile(dir / "run.txt");
   const std::string tail = out.substr(out.size() > 1500 ? out.size() - 1500 : 0);
   EXPECT_NE(out.find("exit status " + std::to_string(c.status) + "\n"), std::string::npos)
       << c.name << "\n"

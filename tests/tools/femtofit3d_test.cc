@@ -2,12 +2,7 @@
 // radii of the known source again (here with x the longest axis, unlike the defaults), and bad
 // options are usage errors (status 2).
 
-#include <sys/wait.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "common/test_util.h"
@@ -53,27 +48,19 @@ TEST(FemtoFit3D, RecoversTheRadiiOfTheKnownSourceAndRejectsBadOptions) {
 // directory (status 1), standard output on a full disk (1), no fit run (3, not converged).
 TEST(FemtoFit3D, FailuresEndWithTheirStatus) {
   ScratchDir dir;
-  const std::pair<const char*, int> cases[] = {
-      {"TMPDIR=/nonexistent/dir", 1}, {"TMPDIR=/dev/null", 1}, {"--newton 0", 3}};
-  for (const auto& [args, status] : cases) {
-    const std::string arg = args;
-    const bool env = arg.rfind("TMPDIR", 0) == 0;
-    const std::string command = "cd '" + dir.str() + "' && " + (env ? arg + " " : "") + "'" +
-                                FEMTOKIT_BIN_DIR + "/femtofit3d' " + (env ? "" : arg) +
-                                " >out.txt 2>err.txt";
-    const int raw = std::system(command.c_str());
-    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, status) << args;
-    std::stringstream out, err;
-    out << std::ifstream(dir / "out.txt").rdbuf();
-    err << std::ifstream(dir / "err.txt").rdbuf();
-    const std::string text = out.str() + err.str();
-    EXPECT_NE(text.find(status == 3 ? "fit NOT converged: " : "femtofit3d: "), std::string::npos)
-        << args << text;
+  const struct {
+    const char *env, *args;
+    int status;
+    const char* text;
+  } cases[] = {{"TMPDIR=/nonexistent/dir", "", 1, "femtofit3d: "},
+               {"TMPDIR=/dev/null", "", 1, "femtofit3d: "},
+               {"", "--newton 0", 3, "fit NOT converged: "},
+               {"", "--newton 1 >/dev/full", 1, ""}};
+  for (const auto& c : cases) {
+    const auto run = femtokit_test::RunProgram(dir.str(), "femtofit3d", c.args, c.env);
+    EXPECT_EQ(run.status, c.status) << c.env << c.args;
+    EXPECT_NE((run.out + run.err).find(c.text), std::string::npos) << c.env << c.args << run.out;
   }
-  const int raw = std::system(
-      ("'" + std::string(FEMTOKIT_BIN_DIR) + "/femtofit3d' --newton 1 >/dev/full 2>/dev/null")
-          .c_str());
-  EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1);
 }
 
 }  // namespace

@@ -1,13 +1,9 @@
 // femtokernel, run as a program: usage errors, and the kernels it writes against the same
-// kernels computed in this process (every wave-function pair, pure HBT, classical Coulomb).
-
-#include <sys/wait.h>
+// kernels computed in this process (every wave-function pair; the pure-HBT and classical
+// Coulomb files are compared with the Python path in python/tests/test_programs.py).
 
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <utility>
 
@@ -132,18 +128,5 @@ INSTANTIATE_TEST_SUITE_P(AllPairs, FemtoKernelPair,
                              if (c == '-') c = '_';
                            return name;
                          });
-
-TEST(FemtoKernel, WritesPureHbtAndClassicalCoulombKernels) {
-  ScratchDir dir;
-  WritePars(dir, true);
-  ASSERT_EQ(RunFemtoKernel(dir, "purehbt k.dat hbt").status, 0);
-  ASSERT_EQ(RunFemtoKernel(dir, "--ma 139.57 --mb 938.271 --q1q2 -1 classcoul k.dat cc").status, 0);
-  std::unique_ptr<CKernel> expected;
-  CAPTURE_STDOUT(expected = std::make_unique<CKernel>((dir / "k.dat").c_str());
-                 expected->Calc_PureHBT());
-  ExpectWrittenKernel(dir, "hbt", expected.get());
-  CAPTURE_STDOUT(expected->Calc_ClassCoul(139.57, 938.271, -1));
-  ExpectWrittenKernel(dir, "cc", expected.get());
-}
 
 }  // namespace

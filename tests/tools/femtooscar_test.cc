@@ -1,11 +1,7 @@
 // femtooscargen and femtooscar, run as programs: a generated event file turned into a source
 // directory that matches the source computed in this process, and their usage and input errors.
 
-#include <sys/wait.h>
-
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 

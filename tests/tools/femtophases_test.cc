@@ -1,13 +1,15 @@
-// femtophases: usage errors, and the phases it writes are the solver's.
+// The phase-shift programs: femtophases (usage errors, and the phases it writes are the
+// solver's) and femtophaseshifts, which regenerates the checked-in
+// wavefunctions/phaseshift_tables.cc (numbers to ten digits, the code around them exactly), so the
+// tables trace back to their parametrisations.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "common/test_util.h"
 #include "numeric/constants.h"
@@ -38,10 +40,7 @@ TEST(FemtoPhases, WritesTheSolverPhasesOfEveryWave) {
   std::string out;
   ASSERT_EQ(RunFemtoPhases(dir, "nn wf.dat", &out), 0);
   // Four wave blocks, the 1S0 one with its scattering length, the 3P2 one with three phases.
-  size_t blocks = 0;
-  for (size_t at = out.find("# pair nn"); at != std::string::npos; at = out.find("# pair nn", at + 1))
-    blocks++;
-  EXPECT_EQ(blocks, 4u);
+  EXPECT_EQ(femtokit_test::CountOf(out, "# pair nn"), 4);
   EXPECT_NE(out.find("# a = -17.5"), std::string::npos) << out;
   const femtokit::RadialWave s(std::make_shared<femtokit::Reid93Wave>("1S0", "NN"), 0,
                                femtokit::constants::kMassNeutron / 2.0, 0);
@@ -65,6 +64,47 @@ TEST(FemtoPhases, ReadsThePairOfTheDemoPotentialFile) {
             0);
   EXPECT_NE(out.find("# a = -2.87"), std::string::npos) << out.substr(0, 400);
   EXPECT_NE(out.find("# a = -1.66"), std::string::npos);
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The numbers of a table line ("    1.5, -2e-07, ..."), or none for other lines.
+std::vector<double> Numbers(const std::string& line) {
+  std::vector<double> values;
+  std::stringstream ss(line);
+  for (std::string token; std::getline(ss, token, ',');) {
+    char* end = nullptr;
+    const double v = std::strtod(token.c_str(), &end);
+    if (end != token.c_str()) values.push_back(v);
+  }
+  return values;
+}
+
+TEST(PhaseShiftGenerator, RegeneratesTheCheckedInTablesAndNeedsAnOutputName) {
+  ScratchDir dir;
+  const std::string out = dir / "tables.cc";
+  const std::string program = std::string(FEMTOKIT_BIN_DIR) + "/femtophaseshifts";
+  EXPECT_NE(std::system((program + " >/dev/null 2>&1").c_str()), 0);  // no output name
+  ASSERT_EQ(std::system((program + " " + out + " >/dev/null 2>&1").c_str()), 0);
+  const auto fresh = Lines(out);
+  const auto stored =
+      Lines(std::string(FEMTOKIT_SOURCE_DIR) + "/wavefunctions/phaseshift_tables.cc");
+  ASSERT_EQ(fresh.size(), stored.size());
+  for (size_t i = 0; i < fresh.size(); i++) {
+    if (fresh[i] == stored[i]) continue;
+    // Comment lines print round-off-sized fit residuals, which may differ between compilers.
+    if (fresh[i].rfind("//", 0) == 0 && stored[i].rfind("//", 0) == 0) continue;
+    const auto a = Numbers(fresh[i]), b = Numbers(stored[i]);
+    ASSERT_EQ(a.size(), b.size()) << "line " << i + 1;
+    ASSERT_FALSE(a.empty()) << "line " << i + 1 << ": " << fresh[i] << " vs " << stored[i];
+    for (size_t j = 0; j < a.size(); j++)
+      ASSERT_TRUE(femtokit_test::IsClose(a[j], b[j], 1e-9, 1e-18)) << "line " << i + 1;
+  }
 }
 
 }  // namespace

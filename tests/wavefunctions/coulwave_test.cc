@@ -10,11 +10,12 @@
 #include <complex>
 
 #include "common/test_util.h"
+#include "numeric/constants.h"
 
 namespace {
 
 using femtokit_test::kRoundoff;
-constexpr double kPi = 3.141592653589793;
+using femtokit::constants::kPi;
 
 TEST(CoulWaveTest, WronskianBothGSLRoutesAndIncomingOutgoing) {
   // {ell, x, eta}: small and large x, repulsive and attractive eta, ell up to 3.

@@ -5,11 +5,12 @@
 #include <string>
 
 #include "common/test_util.h"
+#include "numeric/constants.h"
 #include "wavefunctions/wf_pipluspiminus.h"
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
+using femtokit::constants::kPi;
 
 // The phase, or with slope = true its derivative, of channel (I, ell) at q.
 double Phase(int I, int ell, double q, bool slope = false) {

@@ -10,21 +10,16 @@
 #include <cmath>
 #include <complex>
 #include <memory>
-#include <string>
 
 #include "common/test_util.h"
+#include "numeric/constants.h"
 
 namespace {
 
 using femtokit_test::kRoundoff;
 using cd = std::complex<double>;
-constexpr double kPi = 3.141592653589793;
-constexpr double kHbarc = 197.3269602;
-
-void ExpectComplexClose(cd a, cd b, double rel) {
-  EXPECT_CLOSE_ABS(a.real(), b.real(), rel, rel * std::abs(b));
-  EXPECT_CLOSE_ABS(a.imag(), b.imag(), rel, rel * std::abs(b));
-}
+using femtokit::constants::kPi;
+constexpr double kHbarc = femtokit::constants::kHbarC;
 
 // Reference: e^{i k r ctheta} Gamma(1 - i eta) e^{-pi eta/2} 1F1(i eta; 1; -i x),
 // 1F1 by its power series summed in long double to full convergence (up to
@@ -49,7 +44,7 @@ TEST(PlaneWaveTest, FreeLimitAndGamowFactorAtZeroSeparationOrBackward) {
   CPlaneWave free(0.0, 0, 80.0);
   for (double r : {0.0, 13.0, 250.0})
     for (double ct : {-1.0, -0.3, 0.9})
-      ExpectComplexClose(free.planewave(r, ct), std::polar(1.0, 80.0 * r * ct / kHbarc), 1e-12);
+      EXPECT_COMPLEX_CLOSE(free.planewave(r, ct), std::polar(1.0, 80.0 * r * ct / kHbarc), 1e-12);
   // 1F1(.; .; 0) = 1, so |psi|^2 = |Gamma(1 - i eta)|^2 e^{-pi eta} = Gamow factor.
   for (double eta : {0.3, 1.2, -0.7}) {
     CPlaneWave pw(eta, eta > 0 ? 1 : -1, 40.0);
@@ -70,7 +65,7 @@ TEST(PlaneWaveTest, MatchesIndependentCoulombWaveOnBothSidesOfTheSwitch) {
       if (std::fabs(eta) > 1 && x > 9.9) continue;
       for (double ct : {0.6, -0.25}) {
         const double r = x * kHbarc / (q * (1 + ct));
-        ExpectComplexClose(pw.planewave(r, ct), ReferenceCoulombWave(eta, q, r, ct), 1e-4);
+        EXPECT_COMPLEX_CLOSE(pw.planewave(r, ct), ReferenceCoulombWave(eta, q, r, ct), 1e-4);
       }
     }
   }
@@ -95,7 +90,7 @@ TEST(PlaneWaveTest, TableHoldsHyperAtBinCentresAndInterpolates) {
   // Between table points the linear interpolation stays within 1e-5 of 1F1.
   for (double x : {1.2345, 12.0}) {
     const double r = x * kHbarc / q;  // ctheta = 0
-    ExpectComplexClose(pw.planewave(r, 0.0), std::conj(pw.coulombnorm * pw.hyper(a, 1.0, cd(0, x))),
+    EXPECT_COMPLEX_CLOSE(pw.planewave(r, 0.0), std::conj(pw.coulombnorm * pw.hyper(a, 1.0, cd(0, x))),
                        1e-5);
   }
   EXPECT_EQ(CPlaneWave(2.0, 1, 20.0).nrmax, 1000);  // a slow pair keeps the minimum table

@@ -75,13 +75,9 @@ TEST(TripletSumDeathTest, RejectsImpossibleOrPartialJ) {
   EXPECT_FATAL(CWaveFunction_solved((dir / "wf.dat").c_str(), pair), "for all or none");
 }
 
-std::unique_ptr<CWaveFunction_solved> MakeNp(const std::string& extra) {
-  femtokit_test::ScratchDir dir;
-  femtokit_test::WriteTextFile(dir / "wf.dat", extra);
-  std::unique_ptr<CWaveFunction_solved> wf;
-  CAPTURE_STDOUT(wf = std::make_unique<CWaveFunction_solved>((dir / "wf.dat").c_str(),
-                                                             femtokit::ReidNeutronProton()));
-  return wf;
+std::unique_ptr<CWaveFunction_solved> MakeNp(const std::string& pars) {
+  return femtokit_test::MakeFromPars<CWaveFunction_solved>(pars, nullptr,
+                                                           femtokit::ReidNeutronProton());
 }
 
 // The deuteron is bound in 3S1-3D1: the reported 3S1 phase follows Levinson's branch, from

@@ -1,7 +1,6 @@
 // Wave-function parameter files with values that cannot describe a grid or a matching radius
 // are refused before anything is allocated, naming the file, key and value.
 
-#include <string>
 #include <utility>
 
 #include "common/test_util.h"

@@ -1,14 +1,16 @@
-// Proton-K+ and proton-pi+ wave functions (free limits, spin flip, table reading), and
-// the partial-wave sum rule of the angle-averaged |psi|^2 shared by every phase-shift pair.
+// The wave functions of tabulated phase shifts: proton-K+ and proton-pi+ (free limits, spin flip,
+// table reading), neutron-neutron (free spin average, exchange symmetry, grid limit), pi+ pi- (free
+// limits, Coulomb-corrected pion-pion phases, out-of-grid rule), and the partial-wave sum rule of
+// the angle-averaged |psi|^2 shared by all four.
 
 #include "wavefunctions/wf_pkplus.h"
 
 #include <cmath>
-#include <complex>
 #include <memory>
 #include <string>
 
 #include "common/test_util.h"
+#include "numeric/constants.h"
 #include "wavefunctions/coulwave.h"
 #include "wavefunctions/phaseshift_tables.h"
 #include "wavefunctions/phaseshift_wf.h"
@@ -19,9 +21,8 @@
 namespace {
 
 using femtokit_test::kRoundoff;
-using femtokit_test::ScratchDir;
-using femtokit_test::WriteTextFile;
 using namespace PhaseShiftTables;
+using femtokit::constants::kPi;
 
 std::string Pars(int nqmax, double delq, bool strong = true, bool coulomb = true) {
   return "int NQMAX " + std::to_string(nqmax) + "\ndouble DELQ " + std::to_string(delq) +
@@ -29,22 +30,13 @@ std::string Pars(int nqmax, double delq, bool strong = true, bool coulomb = true
          (coulomb ? "1" : "0") + "\n";
 }
 
-// Builds the wave function of a phase-shift pair from parameter text; its printout goes to *out,
-// if given.
-std::unique_ptr<CWaveFunction> MakePair(const std::string& pair, const std::string& pars,
-                                        std::string* out = nullptr) {
-  ScratchDir dir;
-  WriteTextFile(dir / "wf.dat", pars);
-  const std::string name = dir / "wf.dat";
-  std::unique_ptr<CWaveFunction> wf;
-  const std::string text = CAPTURE_STDOUT({
-    if (pair == "pkplus") wf = std::make_unique<CWaveFunction_pkplus>(name.c_str());
-    if (pair == "ppiplus") wf = std::make_unique<CWaveFunction_ppiplus>(name.c_str());
-    if (pair == "nn") wf = std::make_unique<CWaveFunction_nn>(name.c_str());
-    if (pair == "pipluspiminus") wf = std::make_unique<CWaveFunction_pipluspiminus>(name.c_str());
-  });
-  if (out != nullptr) *out = text;
-  return wf;
+// The wave function of a phase-shift pair from parameter text.
+std::unique_ptr<CWaveFunction> MakePair(const std::string& pair, const std::string& pars) {
+  using femtokit_test::MakeFromPars;
+  if (pair == "pkplus") return MakeFromPars<CWaveFunction_pkplus>(pars);
+  if (pair == "ppiplus") return MakeFromPars<CWaveFunction_ppiplus>(pars);
+  if (pair == "nn") return MakeFromPars<CWaveFunction_nn>(pars);
+  return MakeFromPars<CWaveFunction_pipluspiminus>(pars);
 }
 
 double PlaneWave2(CWaveFunction* wf, int iq, double r, double c) {
@@ -145,6 +137,94 @@ TEST(MesonProtonPhases, ReadFromTheTablesAsDocumented) {
   EXPECT_EQ(wf->ddeltadq[0][0], kDeltaPKplus[1] - kDeltaPKplus[0]);
   EXPECT_EQ(wf->ddeltadq[1][0], 0.0);
   EXPECT_EQ(wf->delta[0][1], kDeltaPKplus[300]);
+}
+
+// Free neutrons: with p+- = e^{+-i x c}, |S|^2 = 2 cos^2(x c) and |A|^2 = 2 sin^2(x c), so the
+// spin average 0.25 |S|^2 + 0.75 |A|^2 is 0.5 cos^2 + 1.5 sin^2 (Fermi-Dirac antibunching:
+// 0.5 at zero separation).
+double FreeNN(double q, double r, double c) {
+  const double xc = q * r * c / femtokit::constants::kHbarC;
+  return 0.5 * std::cos(xc) * std::cos(xc) + 1.5 * std::sin(xc) * std::sin(xc);
+}
+
+TEST(NNWaveFunction, StrongOffIsTheFreeSpinAverage) {
+  auto wf = MakePair("nn", Pars(3, 40.0, false));
+  for (int iq = 0; iq < 3; iq++)
+    for (double r : {0.3, 1.0, 6.0})
+      for (double c : {-1.0, 0.2, 0.9})
+        EXPECT_CLOSE(wf->CalcPsiSquared(iq, r, c), FreeNN(wf->qarray[iq], r, c), 1e-12);
+}
+
+// Anchor rows of the table on grid points are read as they are; zero phases, and q = 210 beyond
+// the table (200 MeV/c: no strong interaction, no short-range weight), give the free result.
+// Identical particles: r -> -r (ctheta -> -ctheta) leaves |psi|^2 unchanged.
+TEST(NNWaveFunction, TableRowsZeroPhasesAndExchangeSymmetry) {
+  auto wf = MakePair("nn", Pars(11, 20.0, true));  // q = 10, 30, 50, ..., 210
+  for (int iq : {0, 2, 5})
+    for (double r : {0.5, 2.0, 7.0})
+      for (double c : {0.1, 0.6, 1.0})
+        EXPECT_CLOSE(wf->CalcPsiSquared(iq, r, c), wf->CalcPsiSquared(iq, r, -c), 1e-12);
+  for (int c = 0; c < 4; c++) {
+    EXPECT_TRUE(wf->delta[c][10] == 0.0 && wf->wepsilon[c][10] == 0.0);
+    wf->delta[c][1] = 0.0;
+  }
+  EXPECT_CLOSE(wf->CalcPsiSquared(10, 0.5, 0.3), FreeNN(210.0, 0.5, 0.3), 1e-12);
+  for (double r : {1.0, 3.3})
+    for (double c : {-0.4, 0.0, 0.95})
+      EXPECT_CLOSE(wf->CalcPsiSquared(1, r, c), FreeNN(wf->qarray[1], r, c), 1e-12);
+}
+
+TEST(NNWaveFunction, IqBeyondTheGridIsFatal) {
+  auto wf = MakePair("nn", Pars(2, 40.0, true));
+  EXPECT_FATAL(wf->CalcPsiSquared(5, 1.0, 0.0), "^iq too large!\n$");
+}
+
+// Outside epsilon without strong phases the isospin sum gives |S|^2/2 + |A|^2/2 =
+// |p+|^2/2 + |p-|^2/2.
+double PlusMinusAverage(CWaveFunction* wf, int iq, double r, double c) {
+  return 0.5 * std::norm(wf->planewave[iq]->planewave(r, c)) +
+         0.5 * std::norm(wf->planewave[iq]->planewave(r, -c));
+}
+
+TEST(PiPlusPiMinus, StrongOffOrZeroPhasesAreTheFreeLimits) {
+  auto off = MakePair("pipluspiminus", Pars(3, 40.0, false));
+  auto zero = MakePair("pipluspiminus", Pars(3, 40.0, true));
+  for (int c = 0; c < 5; c++)
+    for (int iq = 0; iq < 3; iq++) zero->delta[c][iq] = 0.0;
+  for (int iq = 0; iq < 3; iq++) {
+    for (double c : {-0.8, 0.1, 1.0}) {
+      for (double r : {1.0, 5.0}) {
+        EXPECT_CLOSE(off->CalcPsiSquared(iq, r, c), PlusMinusAverage(off.get(), iq, r, c), 1e-12);
+        EXPECT_CLOSE(zero->CalcPsiSquared(iq, r, c), PlusMinusAverage(zero.get(), iq, r, c), 1e-12);
+      }
+      // Inside, the plain Coulomb plane wave.
+      EXPECT_CLOSE(off->CalcPsiSquared(iq, 0.5, c),
+                   std::norm(off->planewave[iq]->planewave(0.5, c)), kRoundoff);
+    }
+  }
+}
+
+// tan(delta) scales by the Gamow factor times prod (eta^2 + i^2); attraction (eta < 0)
+// enhances it.
+TEST(PiPlusPiMinus, PhasesAreCoulombCorrectedPionPionPhases) {
+  auto wf = MakePair("pipluspiminus", Pars(3, 100.0, true));  // q = 50, 150, 250
+  const int isospin[5] = {0, 0, 1, 2, 2};
+  for (int c = 0; c < 5; c++) {
+    for (int iq = 0; iq < 3; iq++) {
+      double d, dd;
+      getphaseshift_pipi(isospin[c], wf->channelell[c], wf->qarray[iq], &d, &dd);
+      const double eta = wf->eta[iq];
+      double a = 2 * kPi * eta / std::expm1(2 * kPi * eta);
+      for (int i = 1; i <= wf->channelell[c]; i++) a *= eta * eta + i * i;
+      EXPECT_LT(eta, 0.0);
+      EXPECT_CLOSE(std::tan(wf->delta[c][iq]), a * std::tan(d), 1e-10) << c << " " << iq;
+    }
+  }
+}
+
+TEST(PiPlusPiMinus, BeyondTheGridIsUncorrelated) {
+  auto wf = MakePair("pipluspiminus", Pars(2, 40.0, true));
+  EXPECT_EQ(CAPTURE_STDOUT(EXPECT_EQ(wf->CalcPsiSquared(2, 1.0, 0.5), 1.0)), "");
 }
 
 }  // namespace
