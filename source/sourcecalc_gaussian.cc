@@ -8,6 +8,7 @@
 #include "arrays/gridcells.h"
 #include "numeric/constants.h"
 #include "numeric/fatal.h"
+#include "numeric/threads.h"
 
 using femtokit::constants::kPi;
 
@@ -118,20 +119,17 @@ void CSourceCalc_Gaussian::CalcAlpha(double** alpha, bool xsym, bool ysym, bool 
 void CSourceCalc_Gaussian::CalcS(CCHArray* A) {
   const bool xsym = A->GetXSYM(), ysym = A->GetYSYM(), zsym = A->GetZSYM();
   const double dr = A->GetRADSTEP();
-  // The exponent on a sphere is a polynomial of rank 2 in the direction: X holds
-  // it in the symmetric representation, Xd its traceless (XExp) form.
-  CCHArray X(2, 1, dr, xsym, ysym, zsym);
-  CCHArray Xd(2, 1, dr, xsym, ysym, zsym);
   double alpha_rows[4][4];
   double* alpha[4] = {alpha_rows[0], alpha_rows[1], alpha_rows[2], alpha_rows[3]};
   CalcAlpha(alpha, A);
   const double g = LambdaSign(spars) * exp(alpha[0][0]);
 
-  for (int ir = 0; ir < A->GetNRADIAL(); ir++) {
+  // Each radial bin is its own exponentiation (the heaviest part of a three-dimensional fit's
+  // evaluation): the bins go to the threads, each with its own scratch arrays.
+  femtokit::ParallelFor(A->GetNRADIAL(), [&](int ir) {
+    CCHArray X(2, 1, dr, xsym, ysym, zsym);
+    CCHArray Xd(2, 1, dr, xsym, ysym, zsym);
     const double r = (ir + 0.5) * dr;
-    X.ZeroArray();
-    // The symmetric representation weighs the mixed rank-2 components with the
-    // multinomial 2, which is the factor 2 of x_i x_j (i != j) in the quadratic form.
     if (!xsym) X.SetElement(1, 0, 0, 0, r * alpha[1][0]);
     if (!ysym) X.SetElement(0, 1, 0, 0, r * alpha[2][0]);
     if (!zsym) X.SetElement(0, 0, 1, 0, r * alpha[3][0]);
@@ -145,7 +143,7 @@ void CSourceCalc_Gaussian::CalcS(CCHArray* A) {
     ArrayCalc::CalcAExpArrayFromXExpArray(&Xd, 0, A, ir);
     A->ScaleArray(g, ir);
     A->FillRemainderX(ir);
-  }
+  });
 }
 
 void CSourceCalc_Gaussian::CalcS(C3DArray* A) {

@@ -35,6 +35,26 @@ TEST(FatalHandler, ThrowsTheFormattedMessageAndRestores) {
   EXPECT_FATAL(femtokit::Fatal("plain %s\n", "exit"), "^plain exit\n$");
 }
 
+// ParallelFor visits every index once whatever the thread count, and a Fatal in one iteration
+// under a throwing handler reaches the caller after the loop instead of terminating the process.
+TEST(ParallelFor, EveryIndexOnceAndFatalRethrown) {
+  for (int threads : {1, 2}) {
+    femtokit::SetThreadCount(threads);
+    std::vector<int> visits(100, 0);
+    femtokit::ParallelFor(100, [&](int i) { visits[i]++; });
+    EXPECT_EQ(visits, std::vector<int>(100, 1)) << threads;
+    const femtokit::FatalHandler previous = femtokit::SetFatalHandler(&Throwing);
+    EXPECT_THROW(femtokit::ParallelFor(100,
+                                       [](int i) {
+                                         if (i == 37) femtokit::Fatal("bad bin %d\n", i);
+                                       }),
+                 FatalError)
+        << threads;
+    femtokit::SetFatalHandler(previous);
+  }
+  femtokit::SetThreadCount(0);
+}
+
 std::vector<std::string> g_seen;
 void Collect(femtokit::Verbosity, const std::string& message) { g_seen.push_back(message); }
 

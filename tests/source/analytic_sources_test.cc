@@ -170,6 +170,25 @@ TEST(LevyStableDensity, TableAgreesWithDirectEvaluationForAnyThreadCount) {
     EXPECT_CLOSE(one[i], femtokit::LevyStableDensity3D(rho[i], 1.4), 1e-7) << rho[i];
 }
 
+// The three-dimensional Gaussian source, its radial bins on the threads, equals the one-thread
+// array exactly (an offset source: every component is filled).
+TEST(GaussianSource, ThreadsGiveTheOneThreadArray) {
+  CSourceCalc_Gaussian gauss;
+  gauss.SetSPars(0.7, 2.0, 3.0, 4.0, 0.5, -0.3, 0.2, 0.1, 0.2, 0.3);
+  CCHArray one(4, 30, 0.5), two(4, 30, 0.5);
+  femtokit::SetThreadCount(1);
+  gauss.CalcS(&one);
+  femtokit::SetThreadCount(2);
+  gauss.CalcS(&two);
+  femtokit::SetThreadCount(0);
+  for (int ir = 0; ir < 30; ir++)
+    for (int lx = 0; lx <= 4; lx++)
+      for (int ly = 0; ly <= 4 - lx; ly++)
+        for (int lz = 0; lz <= 4 - lx - ly; lz++)
+          ASSERT_EQ(two.GetElement(lx, ly, lz, ir), one.GetElement(lx, ly, lz, ir)) << ir;
+  EXPECT_NE(one.GetElement(1, 1, 1, 4), 0.0);
+}
+
 // The out-side-long form at alpha = 2 is the axis-aligned Gaussian model with
 // radii Ro, Rs, Rl (compared where that model's truncated exponential series is
 // good to 1e-6 at LMAX 8: r below ~1.2 Rmin; beyond, the series drifts while the
