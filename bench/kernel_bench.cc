@@ -59,6 +59,29 @@ void KernelBench(benchmark::State& state, const char* wftext, bool identical) {
   femtokit::SetThreadCount(0);
 }
 
+// Construction of the wave function and its kernel together, as femtokernel runs them (what the
+// kernel does not ask for is never built).
+template <class WF>
+void BuildAndKernelBench(benchmark::State& state, const char* wftext, bool identical) {
+  femtokit::SetThreadCount(static_cast<int>(state.range(0)));
+  const std::string wfpars = WriteParameters("wfb.dat", wftext);
+  const std::string kpars = WriteParameters(
+      "kb.dat", std::string("int NQMAX 50\ndouble DELQ 4.0\nint NRMAX 200\ndouble DELR 0.5\n"
+                            "int KLMAX 4\nbool IDENTICAL ") +
+                    (identical ? "1\n" : "0\n"));
+  for (auto _ : state) {
+    QuietStdout quiet;
+    WF wf(wfpars.c_str());
+    CKernel kernel(kpars.c_str());
+    kernel.Calc(&wf);
+    benchmark::DoNotOptimize(kernel.kernel[0][0][0]);
+  }
+  std::filesystem::remove(wfpars);
+  std::filesystem::remove(kpars);
+  state.counters["threads"] = femtokit::ThreadCount();
+  femtokit::SetThreadCount(0);
+}
+
 void BM_KernelPP(benchmark::State& state) {
   KernelBench<CWaveFunction_pp>(state, "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 5.0\n",
                                 true);
@@ -69,20 +92,26 @@ void BM_KernelPiPlusPiMinus(benchmark::State& state) {
                                            false);
 }
 
-// Construction of the pi+ pi- wave function on 50 q points (its Coulomb partial-wave tables:
-// 3 x 3001 Coulomb-function evaluations per point), which runs the q points on the threads.
-void BM_ConstructPiPlusPiMinus(benchmark::State& state) {
+// Construction alone on 50 q points, the q points on the threads.
+template <class WF>
+void ConstructBench(benchmark::State& state, const char* wftext) {
   femtokit::SetThreadCount(static_cast<int>(state.range(0)));
-  const std::string wfpars =
-      WriteParameters("wfc.dat", "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 1.0\n");
+  const std::string wfpars = WriteParameters("wfc.dat", wftext);
   for (auto _ : state) {
     QuietStdout quiet;
-    CWaveFunction_pipluspiminus wf(wfpars.c_str());
+    WF wf(wfpars.c_str());
     benchmark::DoNotOptimize(wf.eta[0]);
   }
   std::filesystem::remove(wfpars);
   state.counters["threads"] = femtokit::ThreadCount();
   femtokit::SetThreadCount(0);
+}
+void BM_ConstructPiPlusPiMinus(benchmark::State& state) {
+  ConstructBench<CWaveFunction_pipluspiminus>(
+      state, "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 1.0\n");
+}
+void BM_ConstructPP(benchmark::State& state) {
+  ConstructBench<CWaveFunction_pp>(state, "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 5.0\n");
 }
 BENCHMARK(BM_ConstructPiPlusPiMinus)
     ->Arg(1)
@@ -90,8 +119,37 @@ BENCHMARK(BM_ConstructPiPlusPiMinus)
     ->MeasureProcessCPUTime()
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConstructPP)
+    ->Arg(1)
+    ->Arg(0)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_BuildAndKernelPP(benchmark::State& state) {
+  BuildAndKernelBench<CWaveFunction_pp>(
+      state, "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 5.0\n", true);
+}
+void BM_BuildAndKernelPiPlusPiMinus(benchmark::State& state) {
+  BuildAndKernelBench<CWaveFunction_pipluspiminus>(
+      state, "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 1.0\n", false);
+}
 
 // Argument: thread count (0: every core, or FEMTOKIT_THREADS / OMP_NUM_THREADS).
+BENCHMARK(BM_BuildAndKernelPP)
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(1)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_BuildAndKernelPiPlusPiMinus)
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(1)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
 BENCHMARK(BM_KernelPP)
     ->Arg(1)
     ->Arg(0)
