@@ -269,7 +269,8 @@ void CWaveFunction::InitWaves() {
       planewave[iq] = new CPlaneWave(eta[iq], q1q2, qarray[iq]);
       for (int ell = 0; ell <= alloc_ellmax_; ell++) {
         if (needed[ell] && partwave[ell][iq] == nullptr)
-          partwave[ell][iq] = new CPartWave(eta[iq], q1q2, qarray[iq], ell, epsilon);
+          partwave[ell][iq] =
+              new CPartWave(eta[iq], q1q2, qarray[iq], ell, epsilon, CPartWave::OnDemand{});
       }
     } catch (...) {
 #pragma omp critical(femtokit_initwaves_failure)

@@ -63,7 +63,8 @@ class CWaveFunction_pp : public CWaveFunction {
   // The spin-averaged sum is even in ctheta (S even, A and the p-wave terms odd).
   bool PsiSquaredIsEven() const override { return true; }
 
-  // Integrates every wave at every grid point and fills the inner tables.
+  // Integrates every wave at every grid point and fills the inner tables; the grid points run
+  // on femtokit::ThreadCount() threads (the numbers do not depend on the count).
   void Initialize();
 
   // Integrates wave `wave` (ell, with the Reid93 potential when strong) at grid point iq and files
@@ -100,11 +101,16 @@ class CWaveFunction_pp : public CWaveFunction {
   std::complex<double>* psiNS;
 
  private:
-  // One inward pass from the values at rmax + 2 delr and rmax + delr down to r = 0 into work.
-  void InwardPass(int ell, bool strong, double q, double E, std::complex<double> psi_far,
-                  std::complex<double> psi_near);
-  // Both passes for one wave at grid point iq; leaves the standing wave in work, returns beta.
-  double Integrate(long iq, int ell, const char* wave, bool strong);
+  // The waves, phases and inner tables of grid point iq (buffers of its own: safe on threads).
+  void InitializePoint(int iq);
+  // One inward pass of wave `wave` (a Reid93 name) from the values at rmax + 2 delr and
+  // rmax + delr down to r = 0 into out[0 .. nrmax].
+  void InwardPass(int ell, const char* wave, bool strong, double q, double E,
+                  std::complex<double> psi_far, std::complex<double> psi_near,
+                  std::complex<double>* out) const;
+  // Both passes for one wave at grid point iq; leaves the standing wave in out, returns beta.
+  double Integrate(long iq, int ell, const char* wave, bool strong,
+                   std::complex<double>* out) const;
   // The strong corrections d0 .. d4 at grid point iq and r (fm): the inner tables below epsilon,
   // the phase-shifted Coulomb partial waves from epsilon on.
   SpinSum::Corrections CorrectionsAt(int iq, double r);
