@@ -1,7 +1,6 @@
 #include "wavefunctions/partwave.h"
 
 #include <cmath>
-#include <mutex>
 
 #include "numeric/bessel.h"
 #include "numeric/constants.h"
@@ -46,7 +45,7 @@ CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, do
       nrmax(3000),
       delr(0.01) {
   Setup();
-  ready_ = std::make_unique<std::atomic<bool>[]>(nrmax + 1);  // value-initialised: all false
+  ondemand_ = std::make_unique<femtokit::OnDemandFlags>(nrmax + 1);
   phi = new std::complex<double>[nrmax + 1]();
 }
 
@@ -76,17 +75,12 @@ void CPartWave::phi_init() {
   delete[] phi;
   phi = new std::complex<double>[nrmax + 1]();
   for (int i = 0; i <= nrmax; i++) phi[i] = PhiDirect((i + 0.5) * delr);
-  ready_.reset();
+  ondemand_.reset();
 }
 
 std::complex<double> CPartWave::Point(int i) {
-  if (ready_ == nullptr || ready_[i].load(std::memory_order_acquire)) return phi[i];
-  std::lock_guard<std::mutex> lock(fill_);
-  if (!ready_[i].load(std::memory_order_relaxed)) {
-    phi[i] = PhiDirect((i + 0.5) * delr);
-    ready_[i].store(true, std::memory_order_release);
-  }
-  return phi[i];
+  if (ondemand_ == nullptr) return phi[i];
+  return ondemand_->Get(phi, i, [this](int j) { return PhiDirect((j + 0.5) * delr); });
 }
 
 std::complex<double> CPartWave::GetPhiIncoming(double r) {

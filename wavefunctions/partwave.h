@@ -22,10 +22,10 @@
 //
 // Owns `phi`; not copyable.
 
-#include <atomic>
 #include <complex>
 #include <memory>
-#include <mutex>
+
+#include "wavefunctions/ondemand.h"
 
 class CPartWave {
  public:
@@ -70,10 +70,8 @@ class CPartWave {
   // Table point i, computed first if it is not there yet.
   std::complex<double> Point(int i);
 
-  // On demand: ready_[i] is set (release) once phi[i] holds its value; fill_ serialises the
-  // computation of missing points. Null ready_: every point is there.
-  std::unique_ptr<std::atomic<bool>[]> ready_;
-  std::mutex fill_;
+  // On demand: which points of phi are computed. Null: every point is there.
+  std::unique_ptr<femtokit::OnDemandFlags> ondemand_;
 };
 
 #endif  // FEMTOKIT_WAVEFUNCTIONS_PARTWAVE_H

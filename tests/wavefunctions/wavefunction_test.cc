@@ -11,9 +11,12 @@
 #include <complex>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/test_util.h"
 #include "numeric/misc.h"
+#include "wavefunctions/partwave.h"
 
 namespace {
 
@@ -150,6 +153,34 @@ TEST(WaveFunctionTest, InitWavesSetsEtaAndCreatesPartialWavesPerNeededEll) {
   EXPECT_EQ(wf->partwave[0][0], nullptr);
   EXPECT_FATAL(SetUpWaves(*wf, 0, 939.0, 939.0, 1, {0, 2}),
                "CWaveFunction::InitWaves: channel 1 has ell=2 outside 0..ellmax=1\n");
+}
+
+// The partial waves InitWaves builds fill their table points on first use: from two threads at
+// once, in opposite orders, every radius (below the first point, on and between points, across
+// the 30 fm end of the table) gives exactly the full table's value.
+TEST(WaveFunctionTest, OnDemandPartialWavesEqualTheFullTableFromTwoThreads) {
+  const std::vector<double> radii = {-0.3, 0.001, 0.005, 0.37, 0.3749, 2.5, 17.123, 29.994,
+                                     29.9999, 30.0, 41.7};
+  for (const int q1q2 : {1, -1, 0}) {
+    for (const int ell : {0, 1, 2}) {
+      const double q = 37.0, eta = 0.4 * q1q2;
+      CPartWave full(eta, q1q2, q, ell, 1.0);
+      CPartWave lazy(eta, q1q2, q, ell, 1.0, CPartWave::OnDemand{});
+      EXPECT_EQ(lazy.sigma, full.sigma);
+      std::vector<cd> forward(radii.size()), backward(radii.size());
+      std::thread other([&] {
+        for (size_t i = radii.size(); i-- > 0;) backward[i] = lazy.GetPhiOutgoing(radii[i]);
+      });
+      for (size_t i = 0; i < radii.size(); i++) forward[i] = lazy.GetPhiOutgoing(radii[i]);
+      other.join();
+      for (size_t i = 0; i < radii.size(); i++) {
+        SCOPED_TRACE("q1q2=" + std::to_string(q1q2) + " ell=" + std::to_string(ell) +
+                     " r=" + std::to_string(radii[i]));
+        EXPECT_EQ(forward[i], full.GetPhiOutgoing(radii[i]));
+        EXPECT_EQ(backward[i], forward[i]);
+      }
+    }
+  }
 }
 
 // Pair rest frame: momenta +-k (masses m1, m2), separation d at times ta, tb;
