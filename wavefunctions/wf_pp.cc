@@ -81,6 +81,7 @@ CWaveFunction_pp::CWaveFunction_pp(const char* parsfilename) : CWaveFunction() {
   e3P0_ = NewZeroed(nqmax);
   e3P1_ = NewZeroed(nqmax);
   e3C2_ = NewZeroed(nqmax);
+  TabulatePotentials();
   Initialize();
 }
 
@@ -125,6 +126,25 @@ void CWaveFunction_pp::Initialize() {
     }
   }
   if (failure) std::rethrow_exception(failure);
+}
+
+void CWaveFunction_pp::TabulatePotentials() {
+  const double delr = rmax / nrmax;
+  double v12, v22;
+  for (int k = 0; k < kNStrongWaves; k++) {
+    potential_[k].resize(nrmax + 1);
+    for (int j = 0; j <= nrmax; j++) {
+      const double r = (j + 1) * delr;
+      creid93(&r, kStrongWaves[k], pottype, &potential_[k][j], &v12, &v22);
+    }
+  }
+}
+
+const double* CWaveFunction_pp::PotentialTable(const char* wave) const {
+  for (int k = 0; k < kNStrongWaves; k++)
+    if (std::strcmp(wave, kStrongWaves[k]) == 0 && !potential_[k].empty())
+      return potential_[k].data();
+  return nullptr;
 }
 
 void CWaveFunction_pp::InitializePoint(int iq) {
@@ -191,13 +211,20 @@ void CWaveFunction_pp::InwardPass(int ell, const char* wave, bool strong, double
   const double hbarc2 = HBARC * HBARC;
   const double centrifugal = ell * (ell + 1) * hbarc2 / (2.0 * E);
   double v11, v12, v22;
+  // The potential depends on r only: the waves of the pair read it from their tables (the same
+  // numbers at every q and in both passes).
+  const double* table = strong ? PotentialTable(wave) : nullptr;
   // Three-point recursion psi_j = 2 psi_{j+1} - psi_{j+2} + delr^2 (2E U - q^2) psi_{j+1} /
   // HBARC^2, U evaluated at r = (j + 1) delr, the point of the newest known value.
   for (int j = nrmax; j >= 0; j--) {
     const double r = (j + 1) * delr;
     double u = HBARC / (femtokit::constants::kAlphaInverse * r) + centrifugal / (r * r);
     if (strong) {
-      creid93(&r, wave, pottype, &v11, &v12, &v22);
+      if (table != nullptr) {
+        v11 = table[j];
+      } else {
+        creid93(&r, wave, pottype, &v11, &v12, &v22);
+      }
       u += v11;  // diagonal element only: the 3P2-3F2 coupling of "3C2" is left out
     }
     const cdouble psi =

@@ -38,6 +38,7 @@
 // the pp wave always includes Coulomb. Units: q in MeV/c, r in fm.
 
 #include <complex>
+#include <vector>
 
 #include "wavefunctions/spinsum.h"
 #include "wavefunctions/wavefunction.h"
@@ -101,6 +102,14 @@ class CWaveFunction_pp : public CWaveFunction {
   std::complex<double>* psiNS;
 
  private:
+  // The Reid93 waves of the pair and the diagonal potential of each at r = (j + 1) rmax / nrmax
+  // (MeV), j = 0 .. nrmax: the integration's radii, the same at every q.
+  static constexpr int kNStrongWaves = 4;
+  static constexpr const char* kStrongWaves[kNStrongWaves] = {"1S0", "3P0", "3P1", "3C2"};
+  std::vector<double> potential_[kNStrongWaves];
+  void TabulatePotentials();
+  // The table of wave `wave`, null for a wave without one.
+  const double* PotentialTable(const char* wave) const;
   // The waves, phases and inner tables of grid point iq (buffers of its own: safe on threads).
   void InitializePoint(int iq);
   // One inward pass of wave `wave` (a Reid93 name) from the values at rmax + 2 delr and
