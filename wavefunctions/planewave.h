@@ -13,7 +13,9 @@
 // 1F1(a; 1; i x) with a = -i eta is tabulated at x_i = (i + 0.5) 0.01 and
 // interpolated linearly; `hyper` evaluates it directly by its power series
 // for |z| < 10 and by the five-term asymptotic expansion (Abramowitz & Stegun
-// 13.5.1) for |z| >= 10.
+// 13.5.1) for |z| >= 10. Beyond the table planewave() evaluates 1F1 directly;
+// there (x >= 10) it uses the same expansion written out for z = i x, which
+// needs no complex power or division (equal to `hyper` to rounding).
 //
 // Accuracy of 1F1 (relative): the series, stopped at terms below 1e-5, is good
 // to a few 1e-6. The truncated asymptotic series is worst at |z| = 10, where
@@ -59,6 +61,12 @@ class CPlaneWave {
   double q;                               // MeV/c
   double eta;                             // Sommerfeld parameter
   std::complex<double>* hypertable;       // [nrmax + 1], 1F1(a; 1; i x_i)
+
+ private:
+  // hyper(-i eta, 1, i x) for x >= 10 (its asymptotic form) without complex powers or
+  // divisions; equal to it up to rounding.
+  std::complex<double> AsymptoticOnImaginaryAxis(double x) const;
+  double halfpi_eta_exp_ = 1.0;  // e^{PI eta / 2}
 };
 
 #endif  // FEMTOKIT_WAVEFUNCTIONS_PLANEWAVE_H

@@ -17,6 +17,7 @@
 #include "common/test_util.h"
 #include "numeric/misc.h"
 #include "wavefunctions/partwave.h"
+#include "wavefunctions/planewave.h"
 
 namespace {
 
@@ -180,6 +181,32 @@ TEST(WaveFunctionTest, OnDemandPartialWavesEqualTheFullTableFromTwoThreads) {
         EXPECT_EQ(backward[i], forward[i]);
       }
     }
+  }
+}
+
+// Beyond its 1F1 table the plane wave takes hyper's asymptotic form written out on the imaginary
+// axis: equal to the general form (complex powers and divisions) to rounding, for attraction and
+// repulsion, just past a table that ends at the switch x = 10 and far beyond.
+TEST(WaveFunctionTest, PlaneWaveBeyondItsTableIsTheGeneralAsymptoticForm) {
+  struct Case {
+    double eta, q, r, c;
+  };
+  const Case cases[] = {{0.3, 80.0, 40.0, 0.2},   {-0.3, 80.0, 61.0, -0.35},
+                        {1.4, 20.0, 98.6, 0.9},   {-1.1, 40.0, 90.0, -0.3},
+                        {0.05, 250.0, 33.0, 0.0}, {0.8, 40.0, 49.37, 0.0},
+                        {0.02, 600.0, 95.0, 0.5}};
+  for (const Case& k : cases) {
+    CPlaneWave pw(k.eta, k.eta > 0 ? 1 : -1, k.q);
+    const double x = k.q * k.r * (1.0 + k.c) / kHbarc;
+    ASSERT_GE(x, 10.0);
+    ASSERT_GT(x / 0.01 - 0.5, pw.nrmax) << "inside the table";
+    const cd general = pw.hyper(cd(0.0, -k.eta), 1.0, cd(0.0, x));
+    double phase = -k.q * k.r * k.c / kHbarc;
+    phase -= 2.0 * M_PI * std::floor(phase / (2.0 * M_PI));
+    const cd expected = std::conj(Misc::ceiphi(phase) * pw.coulombnorm * general);
+    const cd got = pw.planewave(k.r, k.c);
+    EXPECT_CLOSE(got.real(), expected.real(), 1e-13) << "eta=" << k.eta << " x=" << x;
+    EXPECT_CLOSE(got.imag(), expected.imag(), 1e-13) << "eta=" << k.eta << " x=" << x;
   }
 }
 
