@@ -88,13 +88,14 @@ std::complex<double> CPlaneWave::hyper(std::complex<double> a, std::complex<doub
   return invgamma_bminusa * s1 * Misc::cpow(-z, -a) + invgamma_a * s2 * Misc::cpow(z, a - b) * ez;
 }
 
-std::complex<double> CPlaneWave::AsymptoticOnImaginaryAxis(double x) const {
+std::complex<double> CPlaneWave::AsymptoticPlaneWave(double x, double phase) const {
   // hyper's expansion at z = i x (x >= 10) with a = -i eta, b = 1. There -z = -i x and z = i x
   // have the logarithms ln x -+ i PI/2, so with theta = eta ln x and E = e^{PI eta / 2}
   //   (-z)^{-a} = E e^{i theta},   z^{a - b} = -i (E / x) e^{-i theta},
-  // and the inverse powers 1/(-z)^k = (i/x)^k, 1/z^k = (-i/x)^k need no complex division.
-  // The same terms as the general form, to rounding, at a fifth of its cost (no complex
-  // logarithm, power or division): beyond the tables the kernel evaluates it at every angle.
+  // and the inverse powers 1/(-z)^k = (i/x)^k, 1/z^k = (-i/x)^k need no complex division. The
+  // plane wave's phase factor e^{i phase} joins the two rotations, so that the whole costs two
+  // sines and cosines instead of the general form's complex logarithms, powers, divisions and
+  // four: the same terms to rounding. Beyond the tables a kernel evaluates it at every angle.
   const double w = 1.0 / x;
   const std::complex<double> up(0.0, w), down(0.0, -w);
   std::complex<double> s1(1.0), s2(1.0), p1(1.0), p2(1.0);
@@ -105,19 +106,20 @@ std::complex<double> CPlaneWave::AsymptoticOnImaginaryAxis(double x) const {
     s2 += asymcoef2[k] * p2;
   }
   const double theta = eta * std::log(x);
-  const std::complex<double> rotation = Misc::ceiphi(theta);
   // Subtracting whole turns keeps the phase of e^z small (as in hyper).
-  const double n = std::floor(x / (2.0 * PI));
-  const std::complex<double> ez = Misc::ceiphi(x - 2.0 * PI * n);
-  return halfpi_eta_exp_ * (invgamma_bminusa * s1 * rotation +
-                            invgamma_a * s2 * std::complex<double>(0.0, -w) * std::conj(rotation) *
-                                ez);
+  const double turns = x - 2.0 * PI * std::floor(x / (2.0 * PI));
+  const std::complex<double> F = invgamma_bminusa * s1 * Misc::ceiphi(phase + theta) +
+                                 invgamma_a * s2 * std::complex<double>(0.0, -w) *
+                                     Misc::ceiphi(phase - theta + turns);
+  return std::conj(halfpi_eta_exp_ * coulombnorm * F);
 }
 
 std::complex<double> CPlaneWave::planewave(double r, double ctheta) {
   if (q1q2 == 0) return Misc::ceiphi(q * r * ctheta / kHbarC);
   const double x = q * r * (1.0 + ctheta) / kHbarC;
   const double u = x / delr;
+  double phase = -q * r * ctheta / kHbarC;
+  phase -= 2.0 * PI * std::floor(phase / (2.0 * PI));
   std::complex<double> F;
   // Table points sit at (i + 0.5) delr: interpolate where two neighbours
   // exist, evaluate 1F1 directly next to x = 0 and beyond the table.
@@ -127,10 +129,8 @@ std::complex<double> CPlaneWave::planewave(double r, double ctheta) {
   } else if (x < 10.0) {
     F = hyper(std::complex<double>(0.0, -eta), 1.0, ci * x);
   } else {
-    F = AsymptoticOnImaginaryAxis(x);  // hyper's asymptotic branch, written out for z = i x
+    return AsymptoticPlaneWave(x, phase);  // hyper's asymptotic branch, written out for z = i x
   }
   const std::complex<double> c = coulombnorm * F;
-  double phase = -q * r * ctheta / kHbarC;
-  phase -= 2.0 * PI * std::floor(phase / (2.0 * PI));
   return std::conj(Misc::ceiphi(phase) * c);
 }

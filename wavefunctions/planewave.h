@@ -63,9 +63,10 @@ class CPlaneWave {
   std::complex<double>* hypertable;       // [nrmax + 1], 1F1(a; 1; i x_i)
 
  private:
-  // hyper(-i eta, 1, i x) for x >= 10 (its asymptotic form) without complex powers or
-  // divisions; equal to it up to rounding.
-  std::complex<double> AsymptoticOnImaginaryAxis(double x) const;
+  // The plane wave at x >= 10 beyond the table, phase = -q r ctheta / HBARC reduced to
+  // [0, 2 PI): hyper's asymptotic form for z = i x without complex powers or divisions, equal
+  // to it up to rounding.
+  std::complex<double> AsymptoticPlaneWave(double x, double phase) const;
   double halfpi_eta_exp_ = 1.0;  // e^{PI eta / 2}
 };
 
