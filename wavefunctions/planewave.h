@@ -67,7 +67,10 @@ class CPlaneWave {
   // [0, 2 PI): hyper's asymptotic form for z = i x without complex powers or divisions, equal
   // to it up to rounding.
   std::complex<double> AsymptoticPlaneWave(double x, double phase) const;
-  double halfpi_eta_exp_ = 1.0;  // e^{PI eta / 2}
+  // e^{PI eta / 2} coulombnorm times 1/Gamma(1 + i eta), and times -i/Gamma(-i eta).
+  std::complex<double> asymfactor1_, asymfactor2_;
+  // asymcoef1[k] i^k and asymcoef2[k] (-i)^k, k = 1..5: the series in 1/x.
+  std::complex<double> asymseries1_[6] = {}, asymseries2_[6] = {};
 };
 
 #endif  // FEMTOKIT_WAVEFUNCTIONS_PLANEWAVE_H
