@@ -273,9 +273,22 @@ CWaveFunction_solved::CWaveFunction_solved(const char* parsfilename, femtokit::S
   nchannels = nwaves;
   InitArrays();
   // The one Sommerfeld parameter of this pair, for the plane wave and the partial waves alike.
-  for (int iq = 0; iq < nqmax; iq++) {
-    eta[iq] = femtokit::SommerfeldEta(mu_, q1q2, qarray[iq]);
-    planewave[iq] = new CPlaneWave(eta[iq], q1q2, qarray[iq]);
+  for (int iq = 0; iq < nqmax; iq++) eta[iq] = femtokit::SommerfeldEta(mu_, q1q2, qarray[iq]);
+  // The plane waves' 1F1 tables (half of the construction) are independent: on threads. A
+  // failure (a throwing handler, or no memory) is rethrown after the loop; what was built is
+  // released with the arrays.
+  {
+    std::exception_ptr failure;
+#pragma omp parallel for schedule(dynamic) num_threads(femtokit::ThreadCount())
+    for (int iq = 0; iq < nqmax; iq++) {
+      try {
+        planewave[iq] = new CPlaneWave(eta[iq], q1q2, qarray[iq]);
+      } catch (...) {
+#pragma omp critical(femtokit_solved_failure)
+        if (!failure) failure = std::current_exception();
+      }
+    }
+    if (failure) std::rethrow_exception(failure);
   }
 
   int flat = 0;
