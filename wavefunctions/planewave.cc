@@ -127,8 +127,9 @@ std::complex<double> CPlaneWave::AsymptoticPlaneWave(double x, double phase) con
   const double theta = eta * std::log(x);
   // Subtracting whole turns keeps the phase of e^z small (as in hyper).
   const double turns = x - 2.0 * PI * std::floor(x / (2.0 * PI));
-  const std::complex<double> F = Mul(Mul(asymfactor1_, s1), Misc::ceiphi(phase + theta)) +
-                                 w * Mul(Mul(asymfactor2_, s2), Misc::ceiphi(phase - theta + turns));
+  const std::complex<double> F =
+      Mul(Mul(asymfactor1_, s1), Misc::ceiphi(phase + theta)) +
+      w * Mul(Mul(asymfactor2_, s2), Misc::ceiphi(phase - theta + turns));
   return std::conj(F);
 }
 

@@ -1,11 +1,11 @@
 #include "wavefunctions/wf_pp.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <vector>
-#include <algorithm>
 
 #include "numeric/constants.h"
 #include "numeric/fatal.h"

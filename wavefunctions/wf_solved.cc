@@ -213,8 +213,8 @@ cdouble CWaveFunction_solved::OuterWave::At(double r) const {
   const CubicWeights c = Weights((r - r0_) / kStep, static_cast<int>(values_.size()) - 1);
   cdouble sum = 0.0;
   for (int k = 0; k < 4; k++) {
-    const cdouble& v = ondemand_->Get(values_.data(), c.j + k,
-                                      [this](int j) { return Direct(r0_ + j * kStep); });
+    const cdouble& v =
+        ondemand_->Get(values_.data(), c.j + k, [this](int j) { return Direct(r0_ + j * kStep); });
     sum += c.w[k] * v;
   }
   return sum;

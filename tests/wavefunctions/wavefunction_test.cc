@@ -160,8 +160,8 @@ TEST(WaveFunctionTest, InitWavesSetsEtaAndCreatesPartialWavesPerNeededEll) {
 // once, in opposite orders, every radius (below the first point, on and between points, across
 // the 30 fm end of the table) gives exactly the full table's value.
 TEST(WaveFunctionTest, OnDemandPartialWavesEqualTheFullTableFromTwoThreads) {
-  const std::vector<double> radii = {-0.3, 0.001, 0.005, 0.37, 0.3749, 2.5, 17.123, 29.994,
-                                     29.9999, 30.0, 41.7};
+  const std::vector<double> radii = {-0.3,   0.001,  0.005,   0.37, 0.3749, 2.5,
+                                     17.123, 29.994, 29.9999, 30.0, 41.7};
   for (const int q1q2 : {1, -1, 0}) {
     for (const int ell : {0, 1, 2}) {
       const double q = 37.0, eta = 0.4 * q1q2;
