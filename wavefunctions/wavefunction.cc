@@ -389,6 +389,8 @@ void CWaveFunction::GetPsiSquaredAngles(double q, double r, const double* ctheta
     CalcPsiSquaredAngles(st.iqhigh, r, ctheta, n, high.data());
     for (int i = 0; i < n; i++) psisquared[i] = st.wlow * psisquared[i] + st.whigh * high[i];
   }
+  // The check looks at the value only where the stencil and (q, r) call for it.
+  if (!(st.check && r > 1.0 && q > 0.5 * delq)) return;
   for (int i = 0; i < n; i++) CheckInterpolated(st, q, r, ctheta[i], psisquared[i]);
 }
 
