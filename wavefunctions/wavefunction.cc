@@ -389,9 +389,9 @@ void CWaveFunction::GetPsiSquaredAngles(double q, double r, const double* ctheta
     CalcPsiSquaredAngles(st.iqhigh, r, ctheta, n, high.data());
     for (int i = 0; i < n; i++) psisquared[i] = st.wlow * psisquared[i] + st.whigh * high[i];
   }
-  // The check looks at the value only where the stencil and (q, r) call for it.
-  if (!(st.check && r > 1.0 && q > 0.5 * delq)) return;
-  for (int i = 0; i < n; i++) CheckInterpolated(st, q, r, ctheta[i], psisquared[i]);
+  // Only a value below -0.01 can fail the check: look at the rest no further.
+  for (int i = 0; i < n; i++)
+    if (psisquared[i] < -0.01) CheckInterpolated(st, q, r, ctheta[i], psisquared[i]);
 }
 
 double CWaveFunction::GetPsiSquared(const double* pa, const double* xa, const double* pb,
