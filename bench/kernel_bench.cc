@@ -14,19 +14,19 @@
 // Construction plus kernel (BM_BuildAndKernel*, the legacy pp with EPSILON 5 fm), before and
 // after the partial waves filled their table points on demand, the legacy pp integrated its q
 // points on threads from a tabulated Reid93 potential, and the plane wave beyond its 1F1 table
-// took the asymptotic form written out on the imaginary axis (CPU time at one thread, load 3,
-// two other builds running; callgrind instructions of the whole run at one thread):
-//                           before              after
-//   construction pp         316 ms   1959 M     24 ms   211 M
-//   construction pi+ pi-    254 ms   1654 M     23 ms   170 M
-//   pp, both                1.76 s  11317 M     0.42 s  4027 M
-//   pi+ pi-, both           1.93 s  12901 M     0.54 s  4728 M
-// Two threads, when the load left the second core free: pi+ pi- construction 21 -> 11 ms wall,
-// the pp kernel alone (BM_KernelPP) 0.58 -> 0.24 s; other runs got one core only (CPU time =
-// wall time) and showed no gain, so the two-thread figures are the lucky ones.
+// took the asymptotic form written out on the imaginary axis. Wall time, median of three, at
+// one thread / two threads (load 1.6, the second core free), and callgrind instructions of the
+// whole run at one thread:
+//                           before                        after
+//   construction pp         290 ms / 207 ms    1959 M     26 ms / 17 ms      211 M
+//   construction pi+ pi-    263 ms / 139 ms    1654 M     20 ms / 12 ms      170 M
+//   pp, both                1.77 s / 1.02 s   11317 M     0.59 s / 0.29 s   3927 M
+//   pi+ pi-, both           2.29 s / 0.98 s   12901 M     0.74 s / 0.37 s   4529 M
+// Under heavier load (other builds on the second core) the two-thread runs show no gain and the
+// one-thread times vary by a third: compare the instruction counts.
 // Of the 3001 points of each 30 fm partial-wave table the kernel touches two per r bin below
 // 30 fm; beyond 30 fm the waves are computed once per (q, r): 50 x 140 x 2 evaluations of
-// about 3300 instructions, 46 M of the 4027 M (1 %). Tables out to 100 fm would cost at least
+// about 3300 instructions, 46 M of the 3927 M (1 %). Tables out to 100 fm would cost at least
 // as many evaluations (two points per bin) and change the numbers by their interpolation error,
 // so the waves beyond 30 fm stay exact.
 
