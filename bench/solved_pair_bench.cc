@@ -1,6 +1,10 @@
 // Physical pp (exact radial waves): building the wave function on 50 q points and its kernel on
 // 50 q x 200 r bins with KLMAX 4 (target: both together under 2 s on one core), at one thread and
 // at every core.
+// Measured (load 2.5): wave function alone (one thread) 65.8 -> 23.1 ms, wave function and
+// kernel 0.664 -> 0.494 s at one thread and 0.334 -> 0.205 s at two, before and after the outer
+// Coulomb waves filled their table points on demand, the plane waves were built on threads and
+// took the written-out asymptotic form beyond their 1F1 tables.
 
 #include <benchmark/benchmark.h>
 

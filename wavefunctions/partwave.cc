@@ -27,6 +27,29 @@ CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, do
       phi(nullptr),
       nrmax(nrmax_set),
       delr(delr_set) {
+  Setup();
+  phi_init();
+}
+
+CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, double epsilon_set,
+                     OnDemand)
+    : sigma(0.0),
+      ci(0.0, 1.0),
+      epsilon(epsilon_set),
+      PI(femtokit::constants::kPi),
+      ell(ell_set),
+      q1q2(q1q2_set),
+      q(q_set),
+      eta(eta_set),
+      phi(nullptr),
+      nrmax(3000),
+      delr(0.01) {
+  Setup();
+  ondemand_ = std::make_unique<femtokit::OnDemandFlags>(nrmax + 1);
+  phi = new std::complex<double>[nrmax + 1]();
+}
+
+void CPartWave::Setup() {
   // The interpolation needs two table points and a positive step.
   if (nrmax < 1 || !(delr > 0.0)) {
     femtokit::Fatal("CPartWave: the table needs nrmax >= 1 and delr > 0 (nrmax=%d, delr=%g)\n",
@@ -36,7 +59,6 @@ CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, do
     const std::complex<double> g = CoulWave::cgamma(std::complex<double>(ell + 1.0, eta));
     sigma = std::atan2(g.imag(), g.real());
   }
-  phi_init();
 }
 
 CPartWave::~CPartWave() { delete[] phi; }
@@ -53,6 +75,12 @@ void CPartWave::phi_init() {
   delete[] phi;
   phi = new std::complex<double>[nrmax + 1]();
   for (int i = 0; i <= nrmax; i++) phi[i] = PhiDirect((i + 0.5) * delr);
+  ondemand_.reset();
+}
+
+std::complex<double> CPartWave::Point(int i) {
+  if (ondemand_ == nullptr) return phi[i];
+  return ondemand_->Get(phi, i, [this](int j) { return PhiDirect((j + 0.5) * delr); });
 }
 
 std::complex<double> CPartWave::GetPhiIncoming(double r) {
@@ -62,8 +90,8 @@ std::complex<double> CPartWave::GetPhiIncoming(double r) {
   // r < 0 has no wave; extrapolate from the first two points as below r_0.
   const int ir = u < 0.0 ? 0 : static_cast<int>(std::floor(u));
   const double w = (r - (ir + 0.5) * delr) / delr;
-  if (w > 0.0 || ir == 0) return (1.0 - w) * phi[ir] + w * phi[ir + 1];
-  return (1.0 + w) * phi[ir] - w * phi[ir - 1];
+  if (w > 0.0 || ir == 0) return (1.0 - w) * Point(ir) + w * Point(ir + 1);
+  return (1.0 + w) * Point(ir) - w * Point(ir - 1);
 }
 
 std::complex<double> CPartWave::GetPhiOutgoing(double r) {

@@ -15,20 +15,32 @@
 // computed directly. The table is built once at construction (Coulomb
 // functions are expensive); afterwards the object is read-only.
 //
+// On demand (the OnDemand constructor) a table point is computed the first time
+// an evaluation needs it instead: the same numbers, at the cost of the points a
+// caller touches (a kernel reads two points per r bin of the 3001). Such an
+// object is safe to evaluate from several threads at once.
+//
 // Owns `phi`; not copyable.
 
 #include <complex>
+#include <memory>
+
+#include "wavefunctions/ondemand.h"
 
 class CPartWave {
  public:
   // Default table: nrmax = 3000 steps of delr = 0.01 fm (out to 30 fm).
   CPartWave(double eta, int q1q2, double q, int ell, double epsilon);
   CPartWave(double eta, int q1q2, double q, int ell, double epsilon, int nrmax, double delr);
+  // The default table, each point built when an evaluation first needs it (read `phi` only
+  // through GetPhiIncoming / GetPhiOutgoing then: untouched points hold 0).
+  struct OnDemand {};
+  CPartWave(double eta, int q1q2, double q, int ell, double epsilon, OnDemand);
   ~CPartWave();
   CPartWave(const CPartWave&) = delete;
   CPartWave& operator=(const CPartWave&) = delete;
 
-  // Builds `phi` (called by both constructors as their last step).
+  // Builds all of `phi` (called by the first two constructors as their last step).
   void phi_init();
 
   // Incoming partial wave at r (fm). Linear in the two table points around
@@ -51,8 +63,15 @@ class CPartWave {
   double delr;  // fm
 
  private:
+  // Coulomb phase and table checks shared by the constructors.
+  void Setup();
   // The table formula at any r (fm).
   std::complex<double> PhiDirect(double r) const;
+  // Table point i, computed first if it is not there yet.
+  std::complex<double> Point(int i);
+
+  // On demand: which points of phi are computed. Null: every point is there.
+  std::unique_ptr<femtokit::OnDemandFlags> ondemand_;
 };
 
 #endif  // FEMTOKIT_WAVEFUNCTIONS_PARTWAVE_H

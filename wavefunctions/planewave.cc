@@ -50,6 +50,16 @@ CPlaneWave::CPlaneWave(double eta_set, int q1q2_set, double q_set)
   }
   invgamma_bminusa = 1.0 / CoulWave::cgamma(1.0 - a);
   invgamma_a = 1.0 / CoulWave::cgamma(a);
+  // The constant factors of AsymptoticPlaneWave.
+  const std::complex<double> scale = std::exp(0.5 * PI * eta) * coulombnorm;
+  asymfactor1_ = scale * invgamma_bminusa;
+  asymfactor2_ = scale * invgamma_a * std::complex<double>(0.0, -1.0);
+  std::complex<double> ik(1.0);
+  for (int k = 1; k <= 5; k++) {
+    ik *= ci;
+    asymseries1_[k] = asymcoef1[k] * ik;
+    asymseries2_[k] = asymcoef2[k] * std::conj(ik);
+  }
 
   for (int i = 0; i <= nrmax; i++) hypertable[i] = hyper(a, 1.0, ci * ((i + 0.5) * delr));
 }
@@ -87,21 +97,59 @@ std::complex<double> CPlaneWave::hyper(std::complex<double> a, std::complex<doub
   return invgamma_bminusa * s1 * Misc::cpow(-z, -a) + invgamma_a * s2 * Misc::cpow(z, a - b) * ez;
 }
 
+namespace {
+
+// a b without the checks for infinite parts of std::complex's product (the operands here are
+// finite: coefficients, unit rotations and sums of them).
+std::complex<double> Mul(std::complex<double> a, std::complex<double> b) {
+  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+}  // namespace
+
+std::complex<double> CPlaneWave::AsymptoticPlaneWave(double x, double phase) const {
+  // hyper's expansion at z = i x (x >= 10) with a = -i eta, b = 1. There -z = -i x and z = i x
+  // have the logarithms ln x -+ i PI/2, so with theta = eta ln x and E = e^{PI eta / 2}
+  //   (-z)^{-a} = E e^{i theta},   z^{a - b} = -i (E / x) e^{-i theta},
+  // and the inverse powers 1/(-z)^k = (i/x)^k, 1/z^k = (-i/x)^k make both series polynomials
+  // in w = 1/x with the coefficients asymcoef1[k] i^k and asymcoef2[k] (-i)^k (Horner). The
+  // plane wave's phase factor e^{i phase} joins the two rotations: two sines and cosines
+  // instead of the general form's complex logarithms, powers, divisions and four; the same
+  // terms to rounding. Beyond the tables a kernel evaluates this at every angle.
+  const double w = 1.0 / x;
+  std::complex<double> s1 = asymseries1_[5], s2 = asymseries2_[5];
+  for (int k = 4; k >= 1; k--) {
+    s1 = asymseries1_[k] + w * s1;
+    s2 = asymseries2_[k] + w * s2;
+  }
+  s1 = 1.0 + w * s1;
+  s2 = 1.0 + w * s2;
+  const double theta = eta * std::log(x);
+  // Subtracting whole turns keeps the phase of e^z small (as in hyper).
+  const double turns = x - 2.0 * PI * std::floor(x / (2.0 * PI));
+  const std::complex<double> F =
+      Mul(Mul(asymfactor1_, s1), Misc::ceiphi(phase + theta)) +
+      w * Mul(Mul(asymfactor2_, s2), Misc::ceiphi(phase - theta + turns));
+  return std::conj(F);
+}
+
 std::complex<double> CPlaneWave::planewave(double r, double ctheta) {
   if (q1q2 == 0) return Misc::ceiphi(q * r * ctheta / kHbarC);
   const double x = q * r * (1.0 + ctheta) / kHbarC;
   const double u = x / delr;
+  double phase = -q * r * ctheta / kHbarC;
+  phase -= 2.0 * PI * std::floor(phase / (2.0 * PI));
   std::complex<double> F;
   // Table points sit at (i + 0.5) delr: interpolate where two neighbours
   // exist, evaluate 1F1 directly next to x = 0 and beyond the table.
   if (x > delr && u - 0.5 < nrmax) {
     const int ix = static_cast<int>(std::floor(u - 0.5));
     F = (ix + 1.5 - u) * hypertable[ix] + (u - ix - 0.5) * hypertable[ix + 1];
-  } else {
+  } else if (x < 10.0) {
     F = hyper(std::complex<double>(0.0, -eta), 1.0, ci * x);
+  } else {
+    return AsymptoticPlaneWave(x, phase);  // hyper's asymptotic branch, written out for z = i x
   }
   const std::complex<double> c = coulombnorm * F;
-  double phase = -q * r * ctheta / kHbarC;
-  phase -= 2.0 * PI * std::floor(phase / (2.0 * PI));
   return std::conj(Misc::ceiphi(phase) * c);
 }

@@ -13,7 +13,9 @@
 // 1F1(a; 1; i x) with a = -i eta is tabulated at x_i = (i + 0.5) 0.01 and
 // interpolated linearly; `hyper` evaluates it directly by its power series
 // for |z| < 10 and by the five-term asymptotic expansion (Abramowitz & Stegun
-// 13.5.1) for |z| >= 10.
+// 13.5.1) for |z| >= 10. Beyond the table planewave() evaluates 1F1 directly;
+// there (x >= 10) it uses the same expansion written out for z = i x, which
+// needs no complex power or division (equal to `hyper` to rounding).
 //
 // Accuracy of 1F1 (relative): the series, stopped at terms below 1e-5, is good
 // to a few 1e-6. The truncated asymptotic series is worst at |z| = 10, where
@@ -59,6 +61,16 @@ class CPlaneWave {
   double q;                               // MeV/c
   double eta;                             // Sommerfeld parameter
   std::complex<double>* hypertable;       // [nrmax + 1], 1F1(a; 1; i x_i)
+
+ private:
+  // The plane wave at x >= 10 beyond the table, phase = -q r ctheta / HBARC reduced to
+  // [0, 2 PI): hyper's asymptotic form for z = i x without complex powers or divisions, equal
+  // to it up to rounding.
+  std::complex<double> AsymptoticPlaneWave(double x, double phase) const;
+  // e^{PI eta / 2} coulombnorm times 1/Gamma(1 + i eta), and times -i/Gamma(-i eta).
+  std::complex<double> asymfactor1_, asymfactor2_;
+  // asymcoef1[k] i^k and asymcoef2[k] (-i)^k, k = 1..5: the series in 1/x.
+  std::complex<double> asymseries1_[6] = {}, asymseries2_[6] = {};
 };
 
 #endif  // FEMTOKIT_WAVEFUNCTIONS_PLANEWAVE_H

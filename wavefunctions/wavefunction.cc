@@ -269,7 +269,8 @@ void CWaveFunction::InitWaves() {
       planewave[iq] = new CPlaneWave(eta[iq], q1q2, qarray[iq]);
       for (int ell = 0; ell <= alloc_ellmax_; ell++) {
         if (needed[ell] && partwave[ell][iq] == nullptr)
-          partwave[ell][iq] = new CPartWave(eta[iq], q1q2, qarray[iq], ell, epsilon);
+          partwave[ell][iq] =
+              new CPartWave(eta[iq], q1q2, qarray[iq], ell, epsilon, CPartWave::OnDemand{});
       }
     } catch (...) {
 #pragma omp critical(femtokit_initwaves_failure)
@@ -388,7 +389,9 @@ void CWaveFunction::GetPsiSquaredAngles(double q, double r, const double* ctheta
     CalcPsiSquaredAngles(st.iqhigh, r, ctheta, n, high.data());
     for (int i = 0; i < n; i++) psisquared[i] = st.wlow * psisquared[i] + st.whigh * high[i];
   }
-  for (int i = 0; i < n; i++) CheckInterpolated(st, q, r, ctheta[i], psisquared[i]);
+  // Only a value below -0.01 can fail the check: look at the rest no further.
+  for (int i = 0; i < n; i++)
+    if (psisquared[i] < -0.01) CheckInterpolated(st, q, r, ctheta[i], psisquared[i]);
 }
 
 double CWaveFunction::GetPsiSquared(const double* pa, const double* xa, const double* pb,

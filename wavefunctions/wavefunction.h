@@ -73,6 +73,9 @@ class CWaveFunction {
   // eta[iq] = q1q2 (E1 E2 / (E1 + E2)) / (137.036 q), one CPlaneWave per grid
   // point and one CPartWave per (channelell, grid point), shared by channels
   // of equal ell. The grid points are built on femtokit::ThreadCount() threads.
+  // The partial waves are built on demand (CPartWave::OnDemand): a table point
+  // costs its Coulomb functions only once an evaluation reaches it, so grid
+  // points and radii that nobody asks for (a kernel's q and r) cost nothing.
   void InitWaves();
 
   // The channel set-up of a pair constructor, after ellmax is set: nchannels = ells.size(),

@@ -9,7 +9,6 @@
 #include "numeric/fatal.h"
 #include "numeric/misc.h"
 #include "numeric/output.h"
-#include "numeric/spherharmonics.h"
 #include "wavefunctions/coulwave.h"
 #include "wavefunctions/phaseshift_wf.h"
 
@@ -143,8 +142,10 @@ void CWaveFunction_pipluspiminus::CalcPsiSquaredAngles(int iq, double r, const d
     const cdouble a = (pplus[i] - pminus[i]) / root2;
     cdouble t0 = s, t1 = a, t2 = s;
     if (STRONG) {
-      const double p1 = SpherHarmonics::legendre(1, ctheta[i]);
-      const double p2 = SpherHarmonics::legendre(2, ctheta[i]);
+      // P_1 and P_2 written out (GSL's own formulas; a library call per angle costs more than
+      // the rest of the sum).
+      const double p1 = ctheta[i];
+      const double p2 = 0.5 * (3.0 * ctheta[i] * ctheta[i] - 1.0);
       t0 = s + (c[0] - 5.0 * p2 * c[1]) / root2;
       t1 = a + (3.0 * ci / root2) * p1 * c[2];
       t2 = s + (c[3] - 5.0 * p2 * c[4]) / root2;

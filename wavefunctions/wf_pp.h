@@ -38,6 +38,7 @@
 // the pp wave always includes Coulomb. Units: q in MeV/c, r in fm.
 
 #include <complex>
+#include <vector>
 
 #include "wavefunctions/spinsum.h"
 #include "wavefunctions/wavefunction.h"
@@ -63,7 +64,8 @@ class CWaveFunction_pp : public CWaveFunction {
   // The spin-averaged sum is even in ctheta (S even, A and the p-wave terms odd).
   bool PsiSquaredIsEven() const override { return true; }
 
-  // Integrates every wave at every grid point and fills the inner tables.
+  // Integrates every wave at every grid point and fills the inner tables; the grid points run
+  // on femtokit::ThreadCount() threads (the numbers do not depend on the count).
   void Initialize();
 
   // Integrates wave `wave` (ell, with the Reid93 potential when strong) at grid point iq and files
@@ -100,11 +102,24 @@ class CWaveFunction_pp : public CWaveFunction {
   std::complex<double>* psiNS;
 
  private:
-  // One inward pass from the values at rmax + 2 delr and rmax + delr down to r = 0 into work.
-  void InwardPass(int ell, bool strong, double q, double E, std::complex<double> psi_far,
-                  std::complex<double> psi_near);
-  // Both passes for one wave at grid point iq; leaves the standing wave in work, returns beta.
-  double Integrate(long iq, int ell, const char* wave, bool strong);
+  // The Reid93 waves of the pair and the diagonal potential of each at r = (j + 1) rmax / nrmax
+  // (MeV), j = 0 .. nrmax: the integration's radii, the same at every q.
+  static constexpr int kNStrongWaves = 4;
+  static constexpr const char* kStrongWaves[kNStrongWaves] = {"1S0", "3P0", "3P1", "3C2"};
+  std::vector<double> potential_[kNStrongWaves];
+  void TabulatePotentials();
+  // The table of wave `wave`, null for a wave without one.
+  const double* PotentialTable(const char* wave) const;
+  // The waves, phases and inner tables of grid point iq (buffers of its own: safe on threads).
+  void InitializePoint(int iq);
+  // One inward pass of wave `wave` (a Reid93 name) from the values at rmax + 2 delr and
+  // rmax + delr down to r = 0 into out[0 .. nrmax].
+  void InwardPass(int ell, const char* wave, bool strong, double q, double E,
+                  std::complex<double> psi_far, std::complex<double> psi_near,
+                  std::complex<double>* out) const;
+  // Both passes for one wave at grid point iq; leaves the standing wave in out, returns beta.
+  double Integrate(long iq, int ell, const char* wave, bool strong,
+                   std::complex<double>* out) const;
   // The strong corrections d0 .. d4 at grid point iq and r (fm): the inner tables below epsilon,
   // the phase-shifted Coulomb partial waves from epsilon on.
   SpinSum::Corrections CorrectionsAt(int iq, double r);

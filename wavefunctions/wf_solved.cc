@@ -197,7 +197,7 @@ CWaveFunction_solved::OuterWave::OuterWave(int ell, double q, double eta, double
   phase_ = std::polar(1.0, -std::arg(CoulWave::cgamma(cdouble(ell + 1.0, eta))));
   const int n = std::max(3, static_cast<int>(std::ceil((r1 - r0) / kStep)));
   values_.resize(n + 1);
-  for (int j = 0; j <= n; j++) values_[j] = Direct(r0 + j * kStep);
+  ondemand_ = std::make_unique<femtokit::OnDemandFlags>(n + 1);
 }
 
 cdouble CWaveFunction_solved::OuterWave::Direct(double r) const {
@@ -210,7 +210,14 @@ cdouble CWaveFunction_solved::OuterWave::Direct(double r) const {
 cdouble CWaveFunction_solved::OuterWave::At(double r) const {
   // Beyond the table the functions are computed directly (slow, but rarely reached).
   if (r - r0_ >= (values_.size() - 1) * kStep) return Direct(r);
-  return Cubic(values_, kStep, r - r0_);
+  const CubicWeights c = Weights((r - r0_) / kStep, static_cast<int>(values_.size()) - 1);
+  cdouble sum = 0.0;
+  for (int k = 0; k < 4; k++) {
+    const cdouble& v =
+        ondemand_->Get(values_.data(), c.j + k, [this](int j) { return Direct(r0_ + j * kStep); });
+    sum += c.w[k] * v;
+  }
+  return sum;
 }
 
 std::unique_ptr<const femtokit::TripletSpinSum> CWaveFunction_solved::MakeTripletSum(
@@ -266,9 +273,22 @@ CWaveFunction_solved::CWaveFunction_solved(const char* parsfilename, femtokit::S
   nchannels = nwaves;
   InitArrays();
   // The one Sommerfeld parameter of this pair, for the plane wave and the partial waves alike.
-  for (int iq = 0; iq < nqmax; iq++) {
-    eta[iq] = femtokit::SommerfeldEta(mu_, q1q2, qarray[iq]);
-    planewave[iq] = new CPlaneWave(eta[iq], q1q2, qarray[iq]);
+  for (int iq = 0; iq < nqmax; iq++) eta[iq] = femtokit::SommerfeldEta(mu_, q1q2, qarray[iq]);
+  // The plane waves' 1F1 tables (half of the construction) are independent: on threads. A
+  // failure (a throwing handler, or no memory) is rethrown after the loop; what was built is
+  // released with the arrays.
+  {
+    std::exception_ptr failure;
+#pragma omp parallel for schedule(dynamic) num_threads(femtokit::ThreadCount())
+    for (int iq = 0; iq < nqmax; iq++) {
+      try {
+        planewave[iq] = new CPlaneWave(eta[iq], q1q2, qarray[iq]);
+      } catch (...) {
+#pragma omp critical(femtokit_solved_failure)
+        if (!failure) failure = std::current_exception();
+      }
+    }
+    if (failure) std::rethrow_exception(failure);
   }
 
   int flat = 0;

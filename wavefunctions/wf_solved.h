@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "wavefunctions/ondemand.h"
 #include "wavefunctions/potentials.h"
 #include "wavefunctions/radialsolver.h"
 #include "wavefunctions/tripletsum.h"
@@ -145,7 +146,9 @@ class CWaveFunction_solved : public CWaveFunction {
       const femtokit::SolvedChannel& ch) const;
 
   // R_ell(r) = e^{-i sigma_ell} (F + iG)(x, eta) / x, tabulated from r0 to r1 (fm) every
-  // 0.05 fm with cubic interpolation (relative error ~ (k h)^4 / 100), direct beyond r1.
+  // 0.05 fm with cubic interpolation (relative error ~ (k h)^4 / 100), direct beyond r1. Each
+  // table point is computed when an evaluation first needs it (femtokit::OnDemandFlags): a
+  // kernel pays for the points around its r bins only. At is safe from several threads.
   class OuterWave {
    public:
     OuterWave() = default;
@@ -158,7 +161,9 @@ class CWaveFunction_solved : public CWaveFunction {
     int ell_ = 0;
     double k_ = 0.0, eta_ = 0.0, r0_ = 0.0;
     std::complex<double> phase_;
-    std::vector<std::complex<double>> values_;
+    // Filled on demand (mutable: a const evaluation completes the table).
+    mutable std::vector<std::complex<double>> values_;
+    std::unique_ptr<femtokit::OnDemandFlags> ondemand_;
   };
 
   femtokit::SolvedPair pair_;

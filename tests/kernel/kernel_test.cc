@@ -8,11 +8,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "common/test_util.h"
 #include "kernel_test_util.h"
+#include "numeric/threads.h"
+#include "wavefunctions/pairs.h"
 
 namespace {
 
@@ -222,5 +225,101 @@ TEST(KernelClassCoul, RepulsionBlocksSmallQRAndNoChargeGivesZero) {
   EXPECT_EQ(CAPTURE_STDOUT(k0->Calc_ClassCoul(m, m, 0)), "q=5, r=0.5, kernel0=1 =? 1\n");
   for (int ell = 0; ell <= 4; ell++) EXPECT_CLOSE_ABS(k0->GetValue(ell, 0, 0), 0.0, 0.0, 1e-4);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Kernels of the pair wave functions against numbers recorded from the code before their radial
+// tables were built on demand (provenance: this test's own output at commit fafe24a, serial
+// construction and kernel). Every pair kind's path is covered: the legacy pp with its integrated
+// inner waves, the exact radial waves of the physical pp, the pi+ pi- and p K+ phase-shift pairs.
+// The samples lie inside EPSILON, in the 30 fm tables, beyond them, and beyond the 60 fm outer
+// tables of the exact pairs; the kernel grid (q = 5, 15, 25, 35 MeV/c) interpolates between the
+// wave function's points (4, 12, ..., 44 MeV/c) and reaches 80 fm. Built and run with one thread
+// and with two: equal within rounding.
+
+struct PairReference {
+  const char* pair;
+  const char* epsilon;  // the EPSILON line of the wave-function parameters
+  bool identical;
+  double psi[5];     // |psi|^2 at kPsiSamples
+  double kernel[6];  // K_ell at kKernelSamples
+};
+
+struct PsiSample {
+  int iq;
+  double r, c;
+};
+constexpr PsiSample kPsiSamples[5] = {
+    {1, 0.75, 0.3}, {2, 7.3, -0.6}, {4, 26.2, 0.85}, {5, 44.1, -0.2}, {3, 71.5, 0.45}};
+struct KernelSample {
+  int ell, iq, ir;
+};
+constexpr KernelSample kKernelSamples[6] = {{0, 0, 0},  {0, 1, 5},  {2, 2, 13},
+                                            {0, 3, 20}, {2, 1, 33}, {1, 2, 7}};
+
+const PairReference kPairReferences[] = {
+    {"pp-legacy",
+     "double EPSILON 5.0\n",
+     true,
+     {5.2257731077203307, 1.0135566420047992, 0.88639808124626973, 1.3819757716958614,
+      1.468643043056086},
+     {0.1465471634132807, -0.20640924224645865, -0.01028124197939558, -0.030830867621458768,
+      -0.13903019308345202, 0}},
+    {"pp",
+     "",
+     true,
+     {5.229778957087154, 1.0109097102193774, 0.88769751278168152, 1.3819838702847234,
+      1.4686115566280196},
+     {0.14674196495080741, -0.20674972903065253, -0.010325659633751797, -0.030804130593643064,
+      -0.13904340998649153, 0}},
+    {"pipluspiminus",
+     "double EPSILON 1.0\n",
+     false,
+     {5.9917928435836352, 1.0770016929356094, 1.0103746552856314, 1.0035397546705709,
+      1.002056745558858},
+     {0.93548026994960953, -0.013750221810235738, 0.0092106816306154905, 0.0023630581878588026,
+      0.008288010876267328, 0}},
+    {"pkplus",
+     "double EPSILON 1.0\n",
+     false,
+     {-0.26116319359254958, 0.66956651569397818, 1.0186625426815326, 0.99037839171357744,
+      0.99934226278491933},
+     {-0.88490310726536547, -0.18171437880010508, -0.030084500721477551, -0.010469323251680969,
+      -0.078533367809072774, 0.067386567359751126}},
+};
+
+class PairKernelReference : public ::testing::TestWithParam<PairReference> {};
+
+TEST_P(PairKernelReference, UnchangedAndIndependentOfTheThreadCount) {
+  const PairReference& ref = GetParam();
+  ScratchDir dir;
+  WriteTextFile(dir / "wf.dat", std::string("int NQMAX 6\ndouble DELQ 8.0\n") + ref.epsilon);
+  for (const int threads : {1, 2}) {
+    SCOPED_TRACE("threads=" + std::to_string(threads));
+    femtokit::SetThreadCount(threads);
+    std::unique_ptr<CWaveFunction> wf;
+    CAPTURE_STDOUT(wf = femtokit::MakeWaveFunction(ref.pair, dir / "wf.dat"));
+    std::unique_ptr<CKernel> k = MakeKernel(dir, 4, 10.0, 40, 2.0, 2, ref.identical);
+    k->Calc(wf.get());
+    for (int i = 0; i < 5; i++) {
+      const PsiSample& s = kPsiSamples[i];
+      EXPECT_CLOSE(wf->CalcPsiSquared(s.iq, s.r, s.c), ref.psi[i], 1e-12) << "psi sample " << i;
+    }
+    for (int i = 0; i < 6; i++) {
+      const KernelSample& s = kKernelSamples[i];
+      EXPECT_CLOSE_ABS(k->GetValue(s.ell, s.iq, s.ir), ref.kernel[i], 1e-12, 1e-17)
+          << "kernel sample " << i;
+    }
+    CAPTURE_STDOUT(k.reset());
+  }
+  femtokit::SetThreadCount(0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, PairKernelReference, ::testing::ValuesIn(kPairReferences),
+                         [](const ::testing::TestParamInfo<PairReference>& info) {
+                           std::string name = info.param.pair;
+                           for (char& c : name)
+                             if (c == '-') c = '_';
+                           return name;
+                         });
 
 }  // namespace

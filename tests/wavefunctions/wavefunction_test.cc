@@ -11,9 +11,13 @@
 #include <complex>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/test_util.h"
 #include "numeric/misc.h"
+#include "wavefunctions/partwave.h"
+#include "wavefunctions/planewave.h"
 
 namespace {
 
@@ -150,6 +154,61 @@ TEST(WaveFunctionTest, InitWavesSetsEtaAndCreatesPartialWavesPerNeededEll) {
   EXPECT_EQ(wf->partwave[0][0], nullptr);
   EXPECT_FATAL(SetUpWaves(*wf, 0, 939.0, 939.0, 1, {0, 2}),
                "CWaveFunction::InitWaves: channel 1 has ell=2 outside 0..ellmax=1\n");
+}
+
+// The partial waves InitWaves builds fill their table points on first use: from two threads at
+// once, in opposite orders, every radius (below the first point, on and between points, across
+// the 30 fm end of the table) gives exactly the full table's value.
+TEST(WaveFunctionTest, OnDemandPartialWavesEqualTheFullTableFromTwoThreads) {
+  const std::vector<double> radii = {-0.3,   0.001,  0.005,   0.37, 0.3749, 2.5,
+                                     17.123, 29.994, 29.9999, 30.0, 41.7};
+  for (const int q1q2 : {1, -1, 0}) {
+    for (const int ell : {0, 1, 2}) {
+      const double q = 37.0, eta = 0.4 * q1q2;
+      CPartWave full(eta, q1q2, q, ell, 1.0);
+      CPartWave lazy(eta, q1q2, q, ell, 1.0, CPartWave::OnDemand{});
+      EXPECT_EQ(lazy.sigma, full.sigma);
+      std::vector<cd> forward(radii.size()), backward(radii.size());
+      std::thread other([&] {
+        for (size_t i = radii.size(); i-- > 0;) backward[i] = lazy.GetPhiOutgoing(radii[i]);
+      });
+      for (size_t i = 0; i < radii.size(); i++) forward[i] = lazy.GetPhiOutgoing(radii[i]);
+      other.join();
+      for (size_t i = 0; i < radii.size(); i++) {
+        SCOPED_TRACE("q1q2=" + std::to_string(q1q2) + " ell=" + std::to_string(ell) +
+                     " r=" + std::to_string(radii[i]));
+        EXPECT_EQ(forward[i], full.GetPhiOutgoing(radii[i]));
+        EXPECT_EQ(backward[i], forward[i]);
+      }
+    }
+  }
+}
+
+// Beyond its 1F1 table the plane wave takes hyper's asymptotic form written out on the imaginary
+// axis: equal to the general form (complex powers and divisions) to rounding, for attraction and
+// repulsion, just past a table that ends at the switch x = 10 and far beyond.
+TEST(WaveFunctionTest, PlaneWaveBeyondItsTableIsTheGeneralAsymptoticForm) {
+  struct Case {
+    double eta, q, r, c;
+  };
+  const Case cases[] = {{0.3, 80.0, 40.0, 0.2},   {-0.3, 80.0, 61.0, -0.35},
+                        {1.4, 20.0, 98.6, 0.9},   {-1.1, 40.0, 90.0, -0.3},
+                        {0.05, 250.0, 33.0, 0.0}, {0.8, 40.0, 49.37, 0.0},
+                        {0.02, 600.0, 95.0, 0.5}};
+  for (const Case& k : cases) {
+    CPlaneWave pw(k.eta, k.eta > 0 ? 1 : -1, k.q);
+    const double x = k.q * k.r * (1.0 + k.c) / kHbarc;
+    ASSERT_GE(x, 10.0);
+    ASSERT_GT(x / 0.01 - 0.5, pw.nrmax) << "inside the table";
+    const cd general = pw.hyper(cd(0.0, -k.eta), 1.0, cd(0.0, x));
+    double phase = -k.q * k.r * k.c / kHbarc;
+    phase -= 2.0 * M_PI * std::floor(phase / (2.0 * M_PI));
+    const cd expected = std::conj(Misc::ceiphi(phase) * pw.coulombnorm * general);
+    const cd got = pw.planewave(k.r, k.c);
+    const double scale = 1e-13 * std::abs(expected);
+    EXPECT_CLOSE_ABS(got.real(), expected.real(), 0.0, scale) << "eta=" << k.eta << " x=" << x;
+    EXPECT_CLOSE_ABS(got.imag(), expected.imag(), 0.0, scale) << "eta=" << k.eta << " x=" << x;
+  }
 }
 
 // Pair rest frame: momenta +-k (masses m1, m2), separation d at times ta, tb;
