@@ -11,13 +11,12 @@
 // straightforward loop (source cells outer), so the result equals calling
 // kernel->GetPsiSquared(|q|, |r|, cos theta) pair by pair up to rounding.
 //
-// Threads split the correlation cells into contiguous slices; each walks every source cell and
-// adds to its own cells only, so no sums are shared and every cell receives its terms in the
-// serial order: any thread count gives the same result, bit for bit. The folded tables are
-// filled once per source cell, shared out among the threads chunk by chunk (filling them in
-// every thread cost each thread the whole serial fill, 5 % of the one-thread time).
-
-#include <omp.h>
+// Threads split the correlation cells, sorted by q row, into contiguous slices; each walks every
+// source cell and adds to its own cells only, so no sums are shared and every cell receives its
+// terms in the serial order: any thread count gives the same result, bit for bit. A slice reads
+// only the q rows of its own |q| range, and fills only those rows of its tables: the threads
+// share the table filling without waiting for each other (filling whole tables in every
+// thread cost each of them the whole serial fill).
 
 #include <algorithm>
 #include <cmath>
@@ -40,7 +39,40 @@ struct CFCells {
   std::vector<double> ex, ey, ez;  // unit vector of the cell centre
   std::vector<double> wq;          // weight of the upper q row
   std::vector<int> offa, offb;     // offsets of the lower and upper q rows in the folded table
+  std::vector<int> loopindex;      // position of the cell in loop order
 };
+
+// The cells of grid, sorted by their lower q row (cells of one row in loop order): a contiguous
+// run of them reads only the table rows between its first and its last cell's.
+CFCells SortedCells(const C3DArray& grid, const CKernelWF& kernel, int ncol) {
+  struct Cell {
+    double ex, ey, ez, wq;
+    int offa, offb, loopindex;
+  };
+  const int nqk = kernel.GetNQMAX();
+  std::vector<Cell> list;
+  femtokit::ForEachCell(femtokit::GridCells(grid), [&](const femtokit::GridCell& c) {
+    const double q = sqrt(c.x * c.x + c.y * c.y + c.z * c.z);
+    int iq;
+    double wq;
+    kernel.QPosition(q, iq, wq);
+    list.push_back({c.x / q, c.y / q, c.z / q, wq, (iq < nqk ? iq : nqk) * ncol,
+                    (iq + 1 < nqk ? iq + 1 : nqk) * ncol, static_cast<int>(list.size())});
+  });
+  std::stable_sort(list.begin(), list.end(),
+                   [](const Cell& a, const Cell& b) { return a.offa < b.offa; });
+  CFCells cells;
+  for (const Cell& c : list) {
+    cells.ex.push_back(c.ex);
+    cells.ey.push_back(c.ey);
+    cells.ez.push_back(c.ez);
+    cells.wq.push_back(c.wq);
+    cells.offa.push_back(c.offa);
+    cells.offb.push_back(c.offb);
+    cells.loopindex.push_back(c.loopindex);
+  }
+  return cells;
+}
 
 // Interpolated |psi|^2 - 1 of one image, given u = (1 - cos theta)/delctheta,
 // the column position: rows a and b are the lower and upper q rows of the
@@ -137,10 +169,11 @@ struct FoldedTable {
 
   size_t Size() const { return static_cast<size_t>(nqk + 1) * (nct + 1); }
 
-  void Fill(const SourceCell& cell, double* table) const {
+  // Fills the rows rowbegin <= iq < rowend (rowend <= nqmax) for cell.
+  void Fill(const SourceCell& cell, double* table, int rowbegin, int rowend) const {
     const int ncol = nct + 1, ir = cell.ir;
     const double wr = cell.wr;
-    for (int iq = 0; iq < nqk; iq++) {
+    for (int iq = rowbegin; iq < rowend; iq++) {
       const double* t0 = ir < nrk ? kernel->kernel[iq][ir] : nullptr;
       const double* t1 = ir + 1 < nrk ? kernel->kernel[iq][ir + 1] : nullptr;
       double* row = table + static_cast<size_t>(iq) * ncol;
@@ -187,22 +220,9 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
   const double invdel = 1.0 / kernel->GetDELCTHETA();
   const double top = nct - 1;
 
-  CFCells cells;
-  const femtokit::GridCells qcells(*CF);
-  femtokit::ForEachCell(qcells, [&](const femtokit::GridCell& c) {
-    const double qx = c.x, qy = c.y, qz = c.z;
-    const double q = sqrt(qx * qx + qy * qy + qz * qz);
-    cells.ex.push_back(qx / q);
-    cells.ey.push_back(qy / q);
-    cells.ez.push_back(qz / q);
-    int iq;
-    double wq;
-    kernel->QPosition(q, iq, wq);
-    cells.wq.push_back(wq);
-    cells.offa.push_back((iq < nqk ? iq : nqk) * ncol);
-    cells.offb.push_back((iq + 1 < nqk ? iq + 1 : nqk) * ncol);
-  });
-  std::vector<double> acc(cells.wq.size(), 0.0);
+  const CFCells cells = SortedCells(*CF, *kernel, ncol);
+  const int ncells = static_cast<int>(cells.wq.size());
+  std::vector<double> acc(ncells, 0.0);
 
   // Mirror images of a source direction: one sign per symmetric axis. With all
   // three axes symmetric the images come in pairs r, -r, which see cos theta
@@ -237,48 +257,34 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
     sources.push_back(cell);
   });
   const FoldedTable folded{kernel, nqk, nrk, nct, foldtable};
-  const size_t tablesize = folded.Size();
-  const int ncells = static_cast<int>(cells.wq.size());
-  const int nsources = static_cast<int>(sources.size());
-  // Adds source cell k (its table filled) to the correlation cells jbegin <= j < jend.
-  const auto add_source = [&](int k, const double* table, int jbegin, int jend) {
-    const SourceCell& sc = sources[k];
-    add(sc.ax, sc.ay, sc.az, cells, table, invdel, top, ones, sc.factor, acc.data(), jbegin, jend);
+  // Every source cell for the sorted correlation cells jbegin <= j < jend, with a table of its
+  // own that holds only the q rows those cells read.
+  const auto slice = [&](int jbegin, int jend) {
+    if (jbegin >= jend) return;
+    const int rowbegin = cells.offa[jbegin] / ncol;
+    const int rowend = std::min(nqk, cells.offb[jend - 1] / ncol + 1);
+    std::vector<double> table(folded.Size(), 0.0);
+    for (const SourceCell& sc : sources) {
+      folded.Fill(sc, table.data(), rowbegin, rowend);
+      add(sc.ax, sc.ay, sc.az, cells, table.data(), invdel, top, ones, sc.factor, acc.data(),
+          jbegin, jend);
+    }
   };
   const int nthreads = femtokit::ThreadCount();
   if (nthreads <= 1) {
-    std::vector<double> table(tablesize, 0.0);
-    for (int k = 0; k < nsources; k++) {
-      folded.Fill(sources[k], table.data());
-      add_source(k, table.data(), 0, ncells);
-    }
+    slice(0, ncells);
   } else {
-    // The source cells go in chunks: the threads fill the chunk's tables together (each table
-    // once), then every thread adds the whole chunk, in source order, to its own slice of the
-    // correlation cells. Two table buffers alternate, so one barrier per chunk suffices: a
-    // thread fills chunk c + 1 only after every thread has entered the filling of chunk c, that
-    // is, has finished adding chunk c - 1, the other buffer's previous contents.
-    const int chunk = 4 * nthreads;
-    std::vector<double> buffers(2 * static_cast<size_t>(chunk) * tablesize, 0.0);
-#pragma omp parallel num_threads(nthreads)
-    {
-      // The runtime may grant fewer threads than asked for: slice by the actual team.
-      const int team = omp_get_num_threads(), t = omp_get_thread_num();
-      const int jbegin = static_cast<int>(static_cast<long long>(ncells) * t / team);
-      const int jend = static_cast<int>(static_cast<long long>(ncells) * (t + 1) / team);
-      for (int k0 = 0, c = 0; k0 < nsources; k0 += chunk, c ^= 1) {
-        const int k1 = std::min(nsources, k0 + chunk);
-        double* base = &buffers[static_cast<size_t>(c) * chunk * tablesize];
-#pragma omp for schedule(static)
-        for (int k = k0; k < k1; k++) folded.Fill(sources[k], base + (k - k0) * tablesize);
-        for (int k = k0; k < k1; k++) add_source(k, base + (k - k0) * tablesize, jbegin, jend);
-      }
-    }
+#pragma omp parallel for num_threads(nthreads) schedule(static, 1)
+    for (int t = 0; t < nthreads; t++)
+      slice(static_cast<int>(static_cast<long long>(ncells) * t / nthreads),
+            static_cast<int>(static_cast<long long>(ncells) * (t + 1) / nthreads));
   }
 
+  std::vector<double> inloop(ncells);
+  for (int j = 0; j < ncells; j++) inloop[cells.loopindex[j]] = acc[j];
   size_t j = 0;
-  femtokit::ForEachCell(qcells, [&](const femtokit::GridCell& c) {
-    CF->IncrementElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz, acc[j++]);
+  femtokit::ForEachCell(femtokit::GridCells(*CF), [&](const femtokit::GridCell& c) {
+    CF->IncrementElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz, inloop[j++]);
   });
   femtokit::Progress("ending big loop in s2c\n");
 }
