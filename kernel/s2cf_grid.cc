@@ -11,10 +11,14 @@
 // straightforward loop (source cells outer), so the result equals calling
 // kernel->GetPsiSquared(|q|, |r|, cos theta) pair by pair up to rounding.
 //
-// Threads split the correlation cells into contiguous slices; each walks every source cell
-// (building its own folded table) and adds to its own cells only, so no sums are shared and
-// every cell receives its terms in the serial order: any thread count gives the same result.
+// Threads split the correlation cells, sorted by q row, into contiguous slices; each walks every
+// source cell and adds to its own cells only, so no sums are shared and every cell receives its
+// terms in the serial order: any thread count gives the same result, bit for bit. A slice reads
+// only the q rows of its own |q| range, and fills only those rows of its tables: the threads
+// share the table filling without waiting for each other (filling whole tables in every
+// thread cost each of them the whole serial fill).
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -35,7 +39,40 @@ struct CFCells {
   std::vector<double> ex, ey, ez;  // unit vector of the cell centre
   std::vector<double> wq;          // weight of the upper q row
   std::vector<int> offa, offb;     // offsets of the lower and upper q rows in the folded table
+  std::vector<int> loopindex;      // position of the cell in loop order
 };
+
+// The cells of grid, sorted by their lower q row (cells of one row in loop order): a contiguous
+// run of them reads only the table rows between its first and its last cell's.
+CFCells SortedCells(const C3DArray& grid, const CKernelWF& kernel, int ncol) {
+  struct Cell {
+    double ex, ey, ez, wq;
+    int offa, offb, loopindex;
+  };
+  const int nqk = kernel.GetNQMAX();
+  std::vector<Cell> list;
+  femtokit::ForEachCell(femtokit::GridCells(grid), [&](const femtokit::GridCell& c) {
+    const double q = sqrt(c.x * c.x + c.y * c.y + c.z * c.z);
+    int iq;
+    double wq;
+    kernel.QPosition(q, iq, wq);
+    list.push_back({c.x / q, c.y / q, c.z / q, wq, (iq < nqk ? iq : nqk) * ncol,
+                    (iq + 1 < nqk ? iq + 1 : nqk) * ncol, static_cast<int>(list.size())});
+  });
+  std::stable_sort(list.begin(), list.end(),
+                   [](const Cell& a, const Cell& b) { return a.offa < b.offa; });
+  CFCells cells;
+  for (const Cell& c : list) {
+    cells.ex.push_back(c.ex);
+    cells.ey.push_back(c.ey);
+    cells.ez.push_back(c.ez);
+    cells.wq.push_back(c.wq);
+    cells.offa.push_back(c.offa);
+    cells.offb.push_back(c.offb);
+    cells.loopindex.push_back(c.loopindex);
+  }
+  return cells;
+}
 
 // Interpolated |psi|^2 - 1 of one image, given u = (1 - cos theta)/delctheta,
 // the column position: rows a and b are the lower and upper q rows of the
@@ -112,6 +149,45 @@ AddFunction SelectAdd(bool mx, bool my, bool mz) {
   }
 }
 
+// A contributing source cell: its direction divided by delctheta, its weight (S times the
+// cell volume times the image weight) and its position in the kernel's r grid.
+struct SourceCell {
+  double ax, ay, az, factor;
+  int ir;
+  double wr;
+};
+
+// The folded table of one source cell: row iq (0 ... nqmax) holds
+// (1 - wr) t[iq][ir][.] + wr t[iq][ir+1][.], the |psi|^2 - 1 of the kernel interpolated to |r|;
+// points outside the kernel's grid (|psi|^2 = 1) are 0, and row nqmax, all zeros, stands for
+// every q row past the grid (Fill never writes it: the buffer starts zeroed). fold stores the
+// even part t(c) + t(-c) (see s2c).
+struct FoldedTable {
+  const CKernelWF* kernel;
+  int nqk, nrk, nct;
+  bool fold;
+
+  size_t Size() const { return static_cast<size_t>(nqk + 1) * (nct + 1); }
+
+  // Fills the rows rowbegin <= iq < rowend (rowend <= nqmax) for cell.
+  void Fill(const SourceCell& cell, double* table, int rowbegin, int rowend) const {
+    const int ncol = nct + 1, ir = cell.ir;
+    const double wr = cell.wr;
+    for (int iq = rowbegin; iq < rowend; iq++) {
+      const double* t0 = ir < nrk ? kernel->kernel[iq][ir] : nullptr;
+      const double* t1 = ir + 1 < nrk ? kernel->kernel[iq][ir + 1] : nullptr;
+      double* row = table + static_cast<size_t>(iq) * ncol;
+      for (int ic = 0; ic < ncol; ic++)
+        row[ic] = (1.0 - wr) * (t0 ? t0[ic] : 0.0) + wr * (t1 ? t1[ic] : 0.0);
+      if (fold) {
+        for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ic] += row[ncol - 1 - ic];
+        if (nct % 2 == 0) row[nct / 2] *= 2.0;
+        for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ncol - 1 - ic] = row[ic];
+      }
+    }
+  }
+};
+
 }  // namespace
 
 namespace S2CF {
@@ -138,31 +214,15 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
   femtokit::Progress("nsxyz=(%d,%d,%d), nxyzmax=(%d,%d,%d), nqxyzmax=(%d,%d,%d)\n", nsx, nsy, nsz, nxmax, nymax,
          nzmax, nqxmax, nqymax, nqzmax);
 
-  // Folded table for one source cell: row iq (0 ... nqmax) holds
-  // (1 - wr) t[iq][ir][.] + wr t[iq][ir+1][.], the |psi|^2 - 1 of the kernel
-  // interpolated to |r|; points outside the kernel's grid (|psi|^2 = 1) are 0,
-  // and row nqmax, all zeros, stands for every q row past the grid.
+  // Each contributing source cell gets a folded table (FoldedTable above).
   const int nqk = kernel->GetNQMAX(), nrk = kernel->GetNRMAX(), nct = kernel->GetNCTHETA();
   const int ncol = nct + 1;
   const double invdel = 1.0 / kernel->GetDELCTHETA();
   const double top = nct - 1;
 
-  CFCells cells;
-  const femtokit::GridCells qcells(*CF);
-  femtokit::ForEachCell(qcells, [&](const femtokit::GridCell& c) {
-    const double qx = c.x, qy = c.y, qz = c.z;
-    const double q = sqrt(qx * qx + qy * qy + qz * qz);
-    cells.ex.push_back(qx / q);
-    cells.ey.push_back(qy / q);
-    cells.ez.push_back(qz / q);
-    int iq;
-    double wq;
-    kernel->QPosition(q, iq, wq);
-    cells.wq.push_back(wq);
-    cells.offa.push_back((iq < nqk ? iq : nqk) * ncol);
-    cells.offb.push_back((iq + 1 < nqk ? iq + 1 : nqk) * ncol);
-  });
-  std::vector<double> acc(cells.wq.size(), 0.0);
+  const CFCells cells = SortedCells(*CF, *kernel, ncol);
+  const int ncells = static_cast<int>(cells.wq.size());
+  std::vector<double> acc(ncells, 0.0);
 
   // Mirror images of a source direction: one sign per symmetric axis. With all
   // three axes symmetric the images come in pairs r, -r, which see cos theta
@@ -181,35 +241,35 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
   const double ones = nimages / imageweight;  // per unit of factor
   const bool foldtable = paired && !ident;
 
-  // Every source cell for the correlation cells jbegin <= j < jend, with a table of its own.
+  // The source cells that contribute (S != 0), in loop order.
+  std::vector<SourceCell> sources;
+  femtokit::ForEachCell(femtokit::GridCells(*S), [&](const femtokit::GridCell& c) {
+    const double s = S->GetElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz);
+    if (s == 0.0) return;  // contributes nothing
+    const double r = sqrt(c.x * c.x + c.y * c.y + c.z * c.z);
+    SourceCell cell;
+    kernel->RPosition(r, cell.ir, cell.wr);
+    const double scale = invdel / r;
+    cell.ax = c.x * scale;
+    cell.ay = c.y * scale;
+    cell.az = c.z * scale;
+    cell.factor = imageweight * volume * s;
+    sources.push_back(cell);
+  });
+  const FoldedTable folded{kernel, nqk, nrk, nct, foldtable};
+  // Every source cell for the sorted correlation cells jbegin <= j < jend, with a table of its
+  // own that holds only the q rows those cells read.
   const auto slice = [&](int jbegin, int jend) {
-    std::vector<double> table(static_cast<size_t>(nqk + 1) * ncol, 0.0);
-    femtokit::ForEachCell(femtokit::GridCells(*S), [&](const femtokit::GridCell& c) {
-      const double s = S->GetElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz);
-      if (s == 0.0) return;  // contributes nothing
-      const double x = c.x, y = c.y, z = c.z;
-      const double r = sqrt(x * x + y * y + z * z);
-      int ir;
-      double wr;
-      kernel->RPosition(r, ir, wr);
-      for (int iq = 0; iq < nqk; iq++) {
-        const double* t0 = ir < nrk ? kernel->kernel[iq][ir] : nullptr;
-        const double* t1 = ir + 1 < nrk ? kernel->kernel[iq][ir + 1] : nullptr;
-        double* row = &table[static_cast<size_t>(iq) * ncol];
-        for (int ic = 0; ic < ncol; ic++)
-          row[ic] = (1.0 - wr) * (t0 ? t0[ic] : 0.0) + wr * (t1 ? t1[ic] : 0.0);
-        if (foldtable) {
-          for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ic] += row[ncol - 1 - ic];
-          if (nct % 2 == 0) row[nct / 2] *= 2.0;
-          for (int ic = 0; ic < ncol - 1 - ic; ic++) row[ncol - 1 - ic] = row[ic];
-        }
-      }
-      const double scale = invdel / r;
-      add(x * scale, y * scale, z * scale, cells, table.data(), invdel, top, ones,
-          imageweight * volume * s, acc.data(), jbegin, jend);
-    });
+    if (jbegin >= jend) return;
+    const int rowbegin = cells.offa[jbegin] / ncol;
+    const int rowend = std::min(nqk, cells.offb[jend - 1] / ncol + 1);
+    std::vector<double> table(folded.Size(), 0.0);
+    for (const SourceCell& sc : sources) {
+      folded.Fill(sc, table.data(), rowbegin, rowend);
+      add(sc.ax, sc.ay, sc.az, cells, table.data(), invdel, top, ones, sc.factor, acc.data(),
+          jbegin, jend);
+    }
   };
-  const int ncells = static_cast<int>(cells.wq.size());
   const int nthreads = femtokit::ThreadCount();
   if (nthreads <= 1) {
     slice(0, ncells);
@@ -220,9 +280,11 @@ void s2c(C3DArray* S, CKernelWF* kernel, C3DArray* CF) {
             static_cast<int>(static_cast<long long>(ncells) * (t + 1) / nthreads));
   }
 
+  std::vector<double> inloop(ncells);
+  for (int j = 0; j < ncells; j++) inloop[cells.loopindex[j]] = acc[j];
   size_t j = 0;
-  femtokit::ForEachCell(qcells, [&](const femtokit::GridCell& c) {
-    CF->IncrementElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz, acc[j++]);
+  femtokit::ForEachCell(femtokit::GridCells(*CF), [&](const femtokit::GridCell& c) {
+    CF->IncrementElement(c.isx, c.ix, c.isy, c.iy, c.isz, c.iz, inloop[j++]);
   });
   femtokit::Progress("ending big loop in s2c\n");
 }

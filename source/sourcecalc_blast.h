@@ -22,7 +22,10 @@
 //
 // The estimate is statistical: the generator `randy` is seeded once (-1234)
 // and never reseeded, so two calls with the same parameters differ by their
-// Monte-Carlo noise.
+// Monte-Carlo noise. The points of each run of 32 come from a RANLUX generator
+// of their own, seeded by a draw of `randy` (one per run, in order), so that
+// the runs can be sampled on several threads and the sample is the same for
+// any thread count.
 //
 // Parameters (keys of `spars`, defaults):
 //   "lambda" 0.5     weight of every pair (integral of the source)
@@ -57,7 +60,7 @@
 // array's IncrementAExpArrayFromE would give (a pair at zero separation adds
 // to the L = 0 coefficient of bin 0 alone). The pair sum runs on
 // femtokit::ThreadCount() threads (per-thread partial sums merged in thread
-// order; the sampling stays serial, so the points do not depend on it).
+// order). The sampling runs on the same threads, run by run (see above).
 
 #include "source/sourcecalc.h"
 
@@ -92,7 +95,9 @@ class CSourceCalc_Blast : public CSourceCalc {
   // Fills r[0 ... Nsample-1] (each a caller-allocated array of four doubles,
   // (t, x, y, z) in fm) with emission points of a particle of four-momentum
   // p = (E, px, 0, 0) (MeV, px >= 0), in the frame moving with the particle's
-  // velocity along x. Reads EtaG, R, T, Tau, Beta, DelTau and Nsample.
+  // velocity along x. Reads EtaG, R, T, Tau, Beta, DelTau and Nsample. Draws
+  // one number of `randy` per run of 32 points (the run's seed) and samples the
+  // runs on femtokit::ThreadCount() threads: the points do not depend on it.
   void Get_r(double* p, double** r);
 
   // Computes the source into A (all bins, all components; A is cleared first).

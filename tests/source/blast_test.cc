@@ -1,6 +1,7 @@
 // Blast-wave source: parameters, the proper-time and emission-point samplers, the pair
 // histogram and its normalisation, and the fatal checks of unusable parameters.
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -97,6 +98,11 @@ TEST(BlastGetR, NoFlowDiskAndBoostInvariant) {
   double mean, second;
   TauMoments(8.0, 2.0, mean, second);
   EXPECT_NEAR(sinv / n, second - R2over4, 0.02 * second);
+  // Each run of points has a generator of its own: a seed reused would repeat points.
+  std::vector<double> t(n);
+  for (int i = 0; i < n; i++) t[i] = r[i][0];
+  std::sort(t.begin(), t.end());
+  EXPECT_EQ(std::adjacent_find(t.begin(), t.end()), t.end());
 }
 
 // CalcS against the direct pair sum of the same points (a second calculator with the same seed
@@ -131,8 +137,9 @@ TEST(BlastCalcS, MatchesDirectPairSumAndNormalisation) {
     }
 }
 
-// The pair sum split over threads (2, and 3 with ranges of unequal pair counts) gives the
-// one-thread array up to the order of the sums; the points are drawn serially either way.
+// The sampling and the pair sum split over threads (2, and 3 with ranges of unequal pair
+// counts) give the one-thread array up to the order of the sums: the points do not depend on
+// the thread count.
 TEST(BlastCalcS, ThreadsGiveTheOneThreadArray) {
   for (const double mb : {938.28, 139.58}) {
     CCHArray one(4, 30, 1.0);
@@ -184,6 +191,9 @@ TEST(BlastCalcS, RepeatedCallsResampleAndShowTheBlastWaveShape) {
 // Parameters that cannot give a sound sample stop before any sampling (one case per message); a
 // thermal weight above 1 (at a very high temperature) stops during it.
 TEST(BlastFatal, MessagesOfUnusableParameters) {
+  // The sampling runs in parallel regions: a forked child of a process whose thread pool
+  // exists would wait for it forever, so each case runs in a re-executed child.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   CCHArray A(2, 10, 1.0);
   const struct {
     const char* key;
