@@ -1,5 +1,7 @@
 #include "numeric/threads.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <thread>
@@ -8,6 +10,15 @@ namespace femtokit {
 
 namespace {
 std::atomic<int> g_override{0};
+
+// A child made by fork() has only the thread that called it, but OpenMP's thread pool still
+// counts the parent's workers: a parallel region there would wait for them forever (Python's
+// multiprocessing forks, so do test harnesses). A forked child runs every loop on one thread.
+std::atomic<bool> g_forked{false};
+const bool g_fork_handler = [] {
+  pthread_atfork(nullptr, nullptr, [] { g_forked.store(true); });
+  return true;
+}();
 
 int FromEnvironment(const char* name) {
   const char* text = std::getenv(name);
@@ -20,6 +31,7 @@ int FromEnvironment(const char* name) {
 }  // namespace
 
 int ThreadCount() {
+  if (g_forked.load()) return 1;
   if (const int n = g_override.load(); n > 0) return n;
   if (const int n = FromEnvironment("FEMTOKIT_THREADS"); n > 0) return n;
   if (const int n = FromEnvironment("OMP_NUM_THREADS"); n > 0) return n;

@@ -52,7 +52,16 @@ TEST(ParallelFor, EveryIndexOnceAndFatalRethrown) {
         << threads;
     femtokit::SetFatalHandler(previous);
   }
+  // A forked child (a death test forks) of a process whose thread pool exists runs the loop on
+  // one thread instead of waiting for the parent's workers.
   femtokit::SetThreadCount(0);
+  EXPECT_EXIT(
+      {
+        std::vector<int> visits(100, 0);
+        femtokit::ParallelFor(100, [&](int i) { visits[i]++; });
+        std::exit(femtokit::ThreadCount() == 1 && visits == std::vector<int>(100, 1) ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 std::vector<std::string> g_seen;

@@ -191,9 +191,6 @@ TEST(BlastCalcS, RepeatedCallsResampleAndShowTheBlastWaveShape) {
 // Parameters that cannot give a sound sample stop before any sampling (one case per message); a
 // thermal weight above 1 (at a very high temperature) stops during it.
 TEST(BlastFatal, MessagesOfUnusableParameters) {
-  // The sampling runs in parallel regions: a forked child of a process whose thread pool
-  // exists would wait for it forever, so each case runs in a re-executed child.
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
   CCHArray A(2, 10, 1.0);
   const struct {
     const char* key;
