@@ -44,6 +44,25 @@ def test_threads_share_a_wavefunction_safely():
         np.testing.assert_array_equal(res, serial)
 
 
+def test_forked_workers_run_threaded_library_code():
+    # multiprocessing forks on Linux: a child of a process whose thread pool exists must not wait
+    # for the parent's workers (it computes on one thread instead).
+    import multiprocessing
+    fk.set_threads(2)
+    src = fk.Source("gaussian3d")
+    parent = src.array(lmax=2, nradial=20, radstep=0.5).component(0, 0, 0)
+    ctx = multiprocessing.get_context("fork")
+    with ctx.Pool(2) as pool:
+        children = pool.map(_gaussian_s00, [20, 20], chunksize=1)
+    fk.set_threads(0)
+    for child in children:
+        np.testing.assert_array_equal(child, parent)
+
+
+def _gaussian_s00(nradial):
+    return fk.Source("gaussian3d").array(lmax=2, nradial=nradial, radstep=0.5).component(0, 0, 0)
+
+
 @pytest.mark.parametrize("model", fk.source_models())
 def test_every_source_model_computes_or_raises(model):
     src = fk.Source(model)
