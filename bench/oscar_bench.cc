@@ -3,9 +3,10 @@
 // second (counter "pairs/s"). The per-pair IncrementAExpArrayFromE path it replaces is measured
 // on fewer particles for comparison.
 //
-// Second argument: threads (1, or 0 for every core): each thread sums a contiguous range of the
-// first particles (ranges of equal pair counts) into its own CPairSeparationSum, merged in
-// thread order, as the sources do. Times: wall ("real") and whole-process CPU.
+// Third argument: threads (1, or 0 for every core): on several threads the particles are cut
+// into 16 ranges of equal pair counts, each summed into its own CPairSeparationSum by whichever
+// thread is free, merged in range order, as the event-file source does. Times: wall ("real")
+// and whole-process CPU.
 //
 // Per-core limit (the "limit" counter is the measured rate over it). A pair costs, in the
 // AVX-512 variant, 8 pairs per vector: one square root and one divide (the direction; the bin is
@@ -81,18 +82,21 @@ void BM_PairLoopMoments(benchmark::State& state) {
   std::vector<double> x, y, z;
   MakePoints(n, x, y, z);
   CCHArray A(lmax, 40, 1.0);
-  std::vector<int> bounds(nthreads + 1, n);
-  for (int t = 0; t < nthreads; ++t)
-    bounds[t] = static_cast<int>(std::sqrt(static_cast<double>(t) / nthreads) * n);
+  // Chunks of equal pair counts, handed out to the threads as they come free, each into its
+  // own sum, merged in chunk order (as the event-file source does on several threads).
+  const int nchunks = nthreads > 1 ? 16 : 1;
+  std::vector<int> bounds(nchunks + 1, n);
+  for (int k = 0; k < nchunks; ++k)
+    bounds[k] = static_cast<int>(std::sqrt(static_cast<double>(k) / nchunks) * n);
   double pairs = 0.0;
   for (auto _ : state) {
     std::vector<std::unique_ptr<CPairSeparationSum>> sums;
-    for (int t = 0; t < nthreads; ++t) sums.push_back(std::make_unique<CPairSeparationSum>(&A));
-#pragma omp parallel for num_threads(nthreads) schedule(static, 1)
-    for (int t = 0; t < nthreads; ++t)
-      for (int ia = bounds[t]; ia < bounds[t + 1]; ++ia)
-        sums[t]->AddPairs(x[ia], y[ia], z[ia], x.data(), y.data(), z.data(), ia);
-    for (int t = 1; t < nthreads; ++t) sums[0]->Merge(*sums[t]);
+    for (int k = 0; k < nchunks; ++k) sums.push_back(std::make_unique<CPairSeparationSum>(&A));
+#pragma omp parallel for num_threads(nthreads) schedule(dynamic, 1)
+    for (int k = 0; k < nchunks; ++k)
+      for (int ia = bounds[k]; ia < bounds[k + 1]; ++ia)
+        sums[k]->AddPairs(x[ia], y[ia], z[ia], x.data(), y.data(), z.data(), ia);
+    for (int k = 1; k < nchunks; ++k) sums[0]->Merge(*sums[k]);
     A.ZeroArray();
     sums[0]->Store(&A);
     benchmark::DoNotOptimize(A.GetElement(0, 0, 0, 3));

@@ -290,34 +290,37 @@ void CSourceCalc_Blast::CalcS(CCHArray* A) {
     by[i] = bl.point(i)[2];
     bz[i] = bl.point(i)[3];
   }
-  // The first points a go to the threads in contiguous ranges of about equal pair counts
-  // (identical species: point ia pairs with the ia points before it); each thread sums its own
-  // pairs, and the partial sums are merged in thread order, so the result depends on the thread
-  // count only through the order of the sums.
+  // On several threads the first points a are cut into kChunks contiguous ranges of about equal
+  // pair counts (identical species: point ia pairs with the ia points before it), handed out to
+  // the threads as they come free; each range has its own partial sum, merged in range order, so
+  // the result is the same for any thread count above one and equals the one-thread sum up to
+  // the order of the additions.
+  constexpr int kChunks = 8;
   const int first = identical ? 1 : 0;
   const int nthreads = std::max(1, std::min(femtokit::ThreadCount(), nsample - first));
-  std::vector<int> bounds(nthreads + 1, nsample);
-  for (int t = 0; t < nthreads; t++) {
-    const double f = static_cast<double>(t) / nthreads;
-    bounds[t] = first + static_cast<int>((identical ? std::sqrt(f) : f) * (nsample - first));
+  const int nchunks = nthreads > 1 ? std::min(kChunks, nsample - first) : 1;
+  std::vector<int> bounds(nchunks + 1, nsample);
+  for (int k = 0; k < nchunks; k++) {
+    const double f = static_cast<double>(k) / nchunks;
+    bounds[k] = first + static_cast<int>((identical ? std::sqrt(f) : f) * (nsample - first));
   }
   std::vector<std::unique_ptr<CPairSeparationSum>> sums;
-  for (int t = 0; t < nthreads; t++) sums.push_back(std::make_unique<CPairSeparationSum>(A));
-  const auto add_range = [&](int t) {
-    for (int ia = bounds[t]; ia < bounds[t + 1]; ia++) {
+  for (int k = 0; k < nchunks; k++) sums.push_back(std::make_unique<CPairSeparationSum>(A));
+  const auto add_range = [&](int k) {
+    for (int ia = bounds[k]; ia < bounds[k + 1]; ia++) {
       const double* p = a.point(ia);
       // Identical species: each unordered pair once, never a point with itself.
-      sums[t]->AddPairs(p[1], p[2], p[3], bx.data(), by.data(), bz.data(),
+      sums[k]->AddPairs(p[1], p[2], p[3], bx.data(), by.data(), bz.data(),
                         identical ? ia : nsample);
     }
   };
-  if (nthreads == 1) {
+  if (nchunks == 1) {
     add_range(0);
   } else {
-#pragma omp parallel for num_threads(nthreads) schedule(static, 1)
-    for (int t = 0; t < nthreads; t++) add_range(t);
+#pragma omp parallel for num_threads(nthreads) schedule(dynamic, 1)
+    for (int k = 0; k < nchunks; k++) add_range(k);
   }
-  for (int t = 1; t < nthreads; t++) sums[0]->Merge(*sums[t]);
+  for (int k = 1; k < nchunks; k++) sums[0]->Merge(*sums[k]);
   sums[0]->Store(A);
 
   // Density: lambda per pair over the number of pairs, per exact shell volume.

@@ -335,32 +335,43 @@ void CSourceCalc_OSCAR::AccumulateS(CCHArray* A, OSCARPairTotals* totals, int pa
   const PairWork work(a, kept.identical ? a : b, &kept.enda, &kept.endb, kept.identical,
                       pairing == "event");
 
-  // This share's items, worked through in ten steps (a progress line after each), every step
-  // split over the threads; each thread keeps its own sum, merged in thread order at the end.
+  // This share's items, worked through in ten steps (a progress line after each). On several
+  // threads every step is cut into kChunks chunks of about equal pair counts, handed out to the
+  // threads as they come free (a thread slowed by other work takes fewer), each summed into its
+  // own partial sum and merged in chunk order: the result does not depend on the thread count
+  // or on which thread ran which chunk. One thread sums everything into one sum.
   const std::vector<size_t> shares = work.Split(0, work.Items(), nparts);
   const size_t begin = shares[part], end = shares[part + 1];
   // Threads only for work worth waking them (a loaded machine makes every fork-join cost
   // milliseconds): about kPairsPerThread pairs each at least.
   constexpr double kPairsPerThread = 50000.0;
+  constexpr int kChunks = 16;
   double share_pairs = 0.0;
   for (size_t i = begin; i < end; ++i) share_pairs += work.Weight(i);
   const int nthreads = static_cast<int>(
       std::max(1.0, std::min<double>(femtokit::ThreadCount(), share_pairs / kPairsPerThread)));
   std::vector<std::unique_ptr<CPairSeparationSum>> sums;
-  for (int t = 0; t < nthreads; ++t) sums.push_back(std::make_unique<CPairSeparationSum>(A));
+  const int nsums = nthreads > 1 ? kChunks + 1 : 1;  // the total, then one per chunk
+  for (int t = 0; t < nsums; ++t) sums.push_back(std::make_unique<CPairSeparationSum>(A));
   const size_t progressstep = (end - begin) / 10;
   for (size_t c0 = begin; c0 < end;) {
     const size_t c1 = progressstep > 0 ? std::min(end, c0 + progressstep) : end;
-    const std::vector<size_t> bounds = work.Split(c0, c1, nthreads);
-#pragma omp parallel for num_threads(nthreads) schedule(static, 1)
-    for (int t = 0; t < nthreads; ++t)
-      for (size_t i = bounds[t]; i < bounds[t + 1]; ++i) work.Add(sums[t].get(), i);
+    if (nthreads == 1) {
+      for (size_t i = c0; i < c1; ++i) work.Add(sums[0].get(), i);
+    } else {
+      const std::vector<size_t> bounds = work.Split(c0, c1, kChunks);
+#pragma omp parallel for num_threads(nthreads) schedule(dynamic, 1)
+      for (int k = 0; k < kChunks; ++k) {
+        sums[k + 1]->Clear();
+        for (size_t i = bounds[k]; i < bounds[k + 1]; ++i) work.Add(sums[k + 1].get(), i);
+      }
+      for (int k = 0; k < kChunks; ++k) sums[0]->Merge(*sums[k + 1]);
+    }
     const size_t k = c1 - begin;
     if (progressstep > 0 && k % progressstep == 0)
       Progress("finished %g percent\n", 100.0 * k / (10.0 * progressstep));
     c0 = c1;
   }
-  for (int t = 1; t < nthreads; ++t) sums[0]->Merge(*sums[t]);
   CPairSeparationSum& sum = *sums[0];
   sum.Store(A);
   totals->npairs = static_cast<double>(sum.npairs);
