@@ -15,22 +15,24 @@
 // loads and 3 stores). With double-pumped 512-bit units (one vector multiply-add per cycle, a
 // 512-bit divide every 10 and a square root every 18 cycles) that is about
 //   (18 + 10 + (LMAX+1)^2 + 2 LMAX) / 8 + 2 (sort) cycles per pair,
-// i.e. 9.6 cycles at LMAX 4 and 17.6 at LMAX 8: 218 and 119 M pairs/s at 2.1 GHz. (A figure of
-// 410 M pairs/s at LMAX 4, estimated once from the operation count alone, assumed full-rate
-// 512-bit arithmetic and no divider limit; a profile shows the separation pass, square root and
-// divide, at about 30 % of the time, as this model has it.)
+// i.e. 9.6 cycles at LMAX 4 and 17.6 at LMAX 8: 281 and 153 M pairs/s at 2.7 GHz (the clock
+// measured on the 2-core VM: a chain of dependent integer multiplies, 3 cycles each, runs at
+// 2.70-2.76 G steps per second). The model is generous to the divider: a profile puts the
+// separation pass (square root and divide) at about 30 % of the time at LMAX 4, 5.4 cycles per
+// pair, against the 3.5 assumed. (A figure of 410 M pairs/s at LMAX 4, estimated once from the
+// operation count alone, assumed two 512-bit multiply-adds per cycle and no divider limit.)
 //
-// Measured (Release, AVX-512 variant, one thread, 2x10^8 pairs, best of 3-4 alternating runs at
-// raised priority while other builds shared the 2-core VM): LMAX 4 62.4 M pairs/s (the code
-// before the pair-loop work) -> 152 M pairs/s (2.4x; 0.70 of the limit above), LMAX 8 34.1 ->
-// 67.7 M pairs/s (2.0x; 0.57).
+// Measured (Release, AVX-512 variant, 2x10^8 pairs, best of 3-4 alternating runs at raised
+// priority on the 2-core VM, whose speed drifts by up to 1.5x between runs): one thread,
+// LMAX 4 55.9-62.4 M pairs/s (the code before the pair-loop work) -> 148-155 M pairs/s (2.4x-
+// 2.8x; 0.53-0.55 of the limit above, 0.37 of the 410), LMAX 8 34.1-38.0 -> 65.8-67.7 M pairs/s
+// (1.7x-2.0x; 0.43). Two threads (16 chunks handed out dynamically): LMAX 4 1.36-1.50 s ->
+// 0.75-0.98 s wall (1.4x-1.9x), LMAX 8 2.81 -> 1.53 s (1.8x).
 //
-// The event-file source as a whole (BM_EventSourceThreads: reading, per-thread sums, merge) and
-// the OSCAR2013 text reader (BM_ReadOSCAR2013). Measured on the 2-core VM while six other builds
-// ran (load average 9.7, so wall times there are meaningless; CPU times of the main thread):
-// one thread 61 M pairs/s (3.28 s CPU for 2x10^8 pairs at LMAX 4); two threads 1.60 s CPU on the
-// main thread for the same work, i.e. the pairs split evenly (2.05x per core-second); reading
-// OSCAR2013 text at 210 MB/s of CPU time (90 MB/s wall under that load).
+// The event-file source as a whole (BM_EventSourceThreads: reading, per-chunk sums, merge) and
+// the OSCAR2013 text reader (BM_ReadOSCAR2013). Measured on the quiet 2-core VM (wall, three
+// runs): one thread 1.39-1.72 s for 2x10^8 pairs at LMAX 4, two threads 0.86-1.09 s (1.4x-2.0x,
+// the spread being the VM's drift); reading OSCAR2013 text at 199 MB/s.
 
 #include <benchmark/benchmark.h>
 
@@ -70,7 +72,7 @@ void MakePoints(int n, std::vector<double>& x, std::vector<double>& y, std::vect
 // Estimated per-core limit in pairs per second (comment above).
 double PerCoreLimit(int lmax) {
   const double cycles = (18.0 + 10.0 + (lmax + 1.0) * (lmax + 1.0) + 2.0 * lmax) / 8.0 + 2.0;
-  return 2.1e9 / cycles;
+  return 2.7e9 / cycles;
 }
 
 // Moment accumulation and conversion, as in CSourceCalc_OSCAR::CalcS.
