@@ -128,7 +128,7 @@ void MultiplyArrays_Partial(int lmaxA, CCHArray *A, int irA, int lmaxB, CCHArray
   A->CheckBin(irA);
   B->CheckBin(irB);
   C->CheckBin(irC);
-  CCHCalc calc;
+  CCHCalc& calc = femtokit::SharedCHCalc();
   const int Lc = std::min({lmaxA + lmaxB, lmaxC, C->LMAX});
   lmaxA = std::min({lmaxA, Lc, A->LMAX});
   lmaxB = std::min({lmaxB, Lc, B->LMAX});
@@ -198,7 +198,7 @@ void DivideArrays(CCHArray *A, int irA, CCHArray *B, int irB, CCHArray *C, int i
   // give infinities silently.
   if (b0 == 0.0) femtokit::Fatal("FATAL: B(0,0,0)=0 in ArrayCalc::DivideArrays, cannot divide\n");
 
-  CCHCalc calc;
+  CCHCalc& calc = femtokit::SharedCHCalc();
   const bool sx = A->XSYM && B->XSYM, sy = A->YSYM && B->YSYM, sz = A->ZSYM && B->ZSYM;
   CCHArray T(kDivideLmax, 1, 1.0, sx, sy, sz);
   const int tdx = T.dlx, tdy = T.dly, tdz = T.dlz;

@@ -146,7 +146,7 @@ void CalcMArrayFromAExpArray(CCHArray *A, CCHArray *M) {
 void Detrace(CCHArray *B, int irB, CCHArray *A, int irA) {
   B->CheckBin(irB);
   A->CheckBin(irA);
-  CCHCalc calc;
+  CCHCalc& calc = femtokit::SharedCHCalc();
   A->ZeroArray(irA);
   CCHArray T(A->LMAX, 1, 1.0, B->XSYM, B->YSYM, B->ZSYM);
   const int dlx = B->dlx, dly = B->dly, dlz = B->dlz;
@@ -443,7 +443,7 @@ void CalcYlmExpArrayFromAExpArray(CCHArray *A, int irA, CYlmArray *Y, int irY) {
 
 void CalcAExpArrayFromYlmExpArray(CYlmArray *Y, int irY, CCHArray *A, int irA) {
   A->CheckBin(irA);
-  CCHCalc calc;
+  CCHCalc& calc = femtokit::SharedCHCalc();
   A->SetElement(0, 0, 0, irA, Y->GetElement(0, 0, irY).real());
   const std::complex<double> minus_i_pow[4] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
   for (int lx = 0; lx <= LxTop(A); lx += A->dlx) {

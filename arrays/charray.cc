@@ -263,9 +263,11 @@ double CCHArray::GetBiggest(int ir) const {
 // ---------------------------------------------------------------- precomputed plan
 
 void CCHArray::EnsureSharedCalc() {
+  // Arrays are made in threaded loops: the lock only until the shared object exists.
+  if (__atomic_load_n(&chcalc, __ATOMIC_ACQUIRE) != nullptr) return;
   static std::mutex mutex;
   const std::lock_guard<std::mutex> lock(mutex);
-  if (chcalc == nullptr) chcalc = new CCHCalc();
+  if (chcalc == nullptr) __atomic_store_n(&chcalc, new CCHCalc(), __ATOMIC_RELEASE);
 }
 
 void CCHArray::DropPlan() {

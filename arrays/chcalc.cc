@@ -49,16 +49,28 @@ void CheckRank(const char* who, int lx, int ly, int lz) {
 
 }  // namespace
 
+// The array operations make a CCHCalc per call, from several threads at once: while the tables
+// exist (another object lives) an object counts itself in and out without taking the lock, which
+// is needed only to build the tables (count 0 -> 1) and to clear them (1 -> 0).
 CCHCalc::CCHCalc() {
+  int n = __atomic_load_n(&INITIALIZED, __ATOMIC_ACQUIRE);
+  while (n > 0)
+    if (__atomic_compare_exchange_n(&INITIALIZED, &n, n + 1, true, __ATOMIC_ACQ_REL,
+                                    __ATOMIC_ACQUIRE))
+      return;
   const std::lock_guard<std::recursive_mutex> lock(TableMutex());
-  if (INITIALIZED == 0) InitStaticData();
-  INITIALIZED += 1;
+  if (__atomic_load_n(&INITIALIZED, __ATOMIC_ACQUIRE) == 0) InitStaticData();
+  __atomic_add_fetch(&INITIALIZED, 1, __ATOMIC_ACQ_REL);
 }
 
 CCHCalc::~CCHCalc() {
+  int n = __atomic_load_n(&INITIALIZED, __ATOMIC_ACQUIRE);
+  while (n > 1)
+    if (__atomic_compare_exchange_n(&INITIALIZED, &n, n - 1, true, __ATOMIC_ACQ_REL,
+                                    __ATOMIC_ACQUIRE))
+      return;
   const std::lock_guard<std::recursive_mutex> lock(TableMutex());
-  INITIALIZED -= 1;
-  if (INITIALIZED == 0) {
+  if (__atomic_sub_fetch(&INITIALIZED, 1, __ATOMIC_ACQ_REL) == 0) {
     ClearStaticData();
     femtokit::Progress("CCHCalc static data cleared\n");
     fflush(stdout);
@@ -282,4 +294,9 @@ double CCHCalc::GetOverlap(int lx, int ly, int lz, int lxp, int lyp, int lzp) {
     row = LoadRow(&overlap[lx][ly][lz]);
   }
   return row[lxp / 2][lyp / 2];
+}
+
+CCHCalc& femtokit::SharedCHCalc() {
+  static CCHCalc* calc = new CCHCalc();  // never freed: the tables must outlive every user
+  return *calc;
 }

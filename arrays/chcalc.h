@@ -75,4 +75,11 @@ class CCHCalc {
   static int INITIALIZED;      // number of live CCHCalc objects
 };
 
+namespace femtokit {
+// One CCHCalc for the whole process, made at first use and never destroyed, so that the tables
+// stay built: for code called in threaded loops, where a CCHCalc per call would make every
+// thread update the shared count of live objects.
+CCHCalc& SharedCHCalc();
+}  // namespace femtokit
+
 #endif  // FEMTOKIT_ARRAYS_CHCALC_H
