@@ -58,6 +58,22 @@ TEST(SharedFirstUse, OverlapRowsAndIncrementTablesFromSeveralThreads) {
   for (int t = 0; t < kThreads; t++) EXPECT_EQ(expanded[t], a.AExpand(0.6, 0.0, 0.8, 1));
 }
 
+// Objects made and dropped on several threads at once (as the array operations of threaded
+// loops did) keep the count of live objects exact, and the tables stay usable throughout.
+TEST(SharedFirstUse, LiveObjectCountUnderConcurrentUse) {
+  CCHCalc keep;  // the tables exist: every thread takes the lock-free path
+  const int before = CCHCalc::INITIALIZED;
+  std::vector<int> bad(kThreads, 0);
+  OnThreads([&](int t) {
+    for (int i = 0; i < 20000; i++) {
+      CCHCalc calc;
+      bad[t] += calc.Factorial(6) != 720.0;
+    }
+  });
+  EXPECT_EQ(CCHCalc::INITIALIZED, before);
+  EXPECT_EQ(bad, std::vector<int>(kThreads, 0));
+}
+
 // Concurrent random fills draw every value exactly once from the shared sequence: together the
 // threads' arrays hold, as a multiset, what the same fills draw one after the other.
 TEST(SharedFirstUse, RandomFillsShareOneSequence) {
