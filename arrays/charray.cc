@@ -135,31 +135,36 @@ void CCHArray::CreateArray() {
       for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz) ++ncomp;
   storage_ = new double[static_cast<size_t>(ncomp) * NRADIAL]();
   lmax_alloc_ = LMAX;
-  A = new double***[LMAX + 1]();
+  // Every slot of a level exists (null where the steps skip it), as the readers expect.
+  level0_.assign(LMAX + 1, nullptr);
+  level1_.assign(static_cast<size_t>(LMAX + 1) * (LMAX + 2) / 2, nullptr);
+  level2_.assign(static_cast<size_t>(LMAX + 1) * (LMAX + 2) * (LMAX + 3) / 6, nullptr);
+  A = level0_.data();
+  double*** row1 = level1_.data();
+  double** row2 = level2_.data();
   double* next = storage_;
-  for (int lx = 0; lx <= LMAX; lx += dlx) {
-    A[lx] = new double**[LMAX - lx + 1]();
-    for (int ly = 0; ly <= LMAX - lx; ly += dly) {
-      A[lx][ly] = new double*[LMAX - lx - ly + 1]();
-      for (int lz = 0; lz <= LMAX - lx - ly; lz += dlz) {
-        A[lx][ly][lz] = next;
-        next += NRADIAL;
-      }
+  for (int lx = 0; lx <= LMAX; ++lx) {
+    const bool xstored = lx % dlx == 0;
+    if (xstored) A[lx] = row1;
+    for (int ly = 0; ly <= LMAX - lx; ++ly) {
+      const bool ystored = xstored && ly % dly == 0;
+      if (ystored) A[lx][ly] = row2;
+      for (int lz = 0; lz <= LMAX - lx - ly; ++lz)
+        if (ystored && lz % dlz == 0) {
+          A[lx][ly][lz] = next;
+          next += NRADIAL;
+        }
+      row2 += LMAX - lx - ly + 1;
     }
+    row1 += LMAX - lx + 1;
   }
 }
 
 void CCHArray::DeleteArray() {
-  if (A != nullptr) {
-    // Unset slots are null, so the levels are released without consulting the steps.
-    for (int lx = 0; lx <= lmax_alloc_; ++lx) {
-      if (A[lx] == nullptr) continue;
-      for (int ly = 0; ly <= lmax_alloc_ - lx; ++ly) delete[] A[lx][ly];
-      delete[] A[lx];
-    }
-    delete[] A;
-    A = nullptr;
-  }
+  A = nullptr;
+  level0_.clear();
+  level1_.clear();
+  level2_.clear();
   delete[] storage_;
   storage_ = nullptr;
 }

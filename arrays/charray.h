@@ -38,6 +38,7 @@
 // generator's lock. Writing one array from several threads at once remains the caller's error.
 
 #include <mutex>
+#include <vector>
 
 #include "arrays/chcalc.h"
 #include "numeric/random.h"
@@ -240,6 +241,11 @@ class CCHArray {
 
   double* storage_ = nullptr;  // one block holding every stored value
   int lmax_alloc_ = -1;        // LMAX the pointer levels of A were built for
+  // The pointer levels of A, each level one block (arrays are made in threaded loops: three
+  // allocations instead of one per (lx, ly) row): A itself, the A[lx] rows, the A[lx][ly] rows.
+  std::vector<double***> level0_;
+  std::vector<double**> level1_;
+  std::vector<double*> level2_;
   // Built on first use for the current LMAX and steps; rebuilt when they change.
   // Published with a release store once complete (readers load it with acquire); built and
   // replaced under plan_mutex_.
