@@ -3,6 +3,10 @@
 // kernel of 55 bins of 2 MeV/c, the expansion of C(q) - 1 onto a 10^3-cell grid of 6 MeV/c per
 // axis (the grids of femtofit3d's example) and the chi-square over the cells. Argument: threads
 // (1, or 0 for every core); wall ("real") time.
+//
+// Measured on the 2-core VM (7 alternating runs): 1 thread 0.73-1.27 ms, 2 threads 0.54-0.77 ms,
+// median ratio 1.82 (range 1.29-2.22). Of one evaluation the Gaussian source takes ~85 %, the
+// expansion onto the grid ~12 %, the transform and the chi-square ~2 %.
 
 #include <benchmark/benchmark.h>
 

@@ -304,9 +304,10 @@ void CSourceCalc_Blast::CalcS(CCHArray* A) {
     const double f = static_cast<double>(k) / nchunks;
     bounds[k] = first + static_cast<int>((identical ? std::sqrt(f) : f) * (nsample - first));
   }
-  std::vector<std::unique_ptr<CPairSeparationSum>> sums;
-  for (int k = 0; k < nchunks; k++) sums.push_back(std::make_unique<CPairSeparationSum>(A));
+  // Each chunk makes its own sum, on the thread that runs it.
+  std::vector<std::unique_ptr<CPairSeparationSum>> sums(nchunks);
   const auto add_range = [&](int k) {
+    sums[k] = std::make_unique<CPairSeparationSum>(A);
     for (int ia = bounds[k]; ia < bounds[k + 1]; ia++) {
       const double* p = a.point(ia);
       // Identical species: each unordered pair once, never a point with itself.
