@@ -16,6 +16,19 @@ CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, do
 
 CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, double epsilon_set,
                      int nrmax_set, double delr_set)
+    : CPartWave(eta_set, q1q2_set, q_set, ell_set, epsilon_set, nrmax_set, delr_set, Unfilled{}) {
+  phi_init();
+}
+
+CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, double epsilon_set,
+                     OnDemand)
+    : CPartWave(eta_set, q1q2_set, q_set, ell_set, epsilon_set, 3000, 0.01, Unfilled{}) {
+  ondemand_ = std::make_unique<femtokit::OnDemandFlags>(nrmax + 1);
+  phi = new std::complex<double>[nrmax + 1]();
+}
+
+CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, double epsilon_set,
+                     int nrmax_set, double delr_set, Unfilled)
     : sigma(0.0),
       ci(0.0, 1.0),
       epsilon(epsilon_set),
@@ -28,25 +41,6 @@ CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, do
       nrmax(nrmax_set),
       delr(delr_set) {
   Setup();
-  phi_init();
-}
-
-CPartWave::CPartWave(double eta_set, int q1q2_set, double q_set, int ell_set, double epsilon_set,
-                     OnDemand)
-    : sigma(0.0),
-      ci(0.0, 1.0),
-      epsilon(epsilon_set),
-      PI(femtokit::constants::kPi),
-      ell(ell_set),
-      q1q2(q1q2_set),
-      q(q_set),
-      eta(eta_set),
-      phi(nullptr),
-      nrmax(3000),
-      delr(0.01) {
-  Setup();
-  ondemand_ = std::make_unique<femtokit::OnDemandFlags>(nrmax + 1);
-  phi = new std::complex<double>[nrmax + 1]();
 }
 
 void CPartWave::Setup() {

@@ -63,6 +63,10 @@ class CPartWave {
   double delr;  // fm
 
  private:
+  // Members and phase set up, no table point computed (what both public forms start from).
+  struct Unfilled {};
+  CPartWave(double eta, int q1q2, double q, int ell, double epsilon, int nrmax, double delr,
+            Unfilled);
   // Coulomb phase and table checks shared by the constructors.
   void Setup();
   // The table formula at any r (fm).
