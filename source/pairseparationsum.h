@@ -63,12 +63,11 @@ class CPairSeparationSum {
 
   // Work space, allocated once (no allocation in the pair loop): one separation pass (direction,
   // bin), the per-bin runs (direction) with their fill counts (two spare bins at the end: beyond
-  // the last bin, origin), the runs filled by one pass, and the power tables of one run (rows of
+  // the last bin, origin), and the power tables of one run (rows of
   // ey^j and ez^j interleaved, so that a row written is never 4 kB from a row read).
   std::vector<double> ex_, ey_, ez_;
   std::vector<int> ir_;
   std::vector<int> count_;
-  std::vector<int> full_;
   std::vector<double> sx_, sy_, sz_;
   std::vector<double> pow_;
 };

@@ -6,6 +6,7 @@
 // must give the same bins.
 
 #include <cmath>
+#include <limits>
 #include <tuple>
 #include <vector>
 
@@ -87,5 +88,29 @@ INSTANTIATE_TEST_SUITE_P(
                       PairSumCase{"L8_step_1p25", 8, 9, 1.25, false, false, false},
                       PairSumCase{"L13_step_two_generic_rank", 13, 5, 2.0, false, true, false}),
     [](const ::testing::TestParamInfo<PairSumCase>& info) { return info.param.name; });
+
+// Separations outside the range of the fast reciprocal square root (tiny, subnormal squares,
+// huge, non-finite) among ordinary ones in the same group of 8: the tiny one is binned with its
+// direction, the others are counted as pairs but not histogrammed.
+TEST(PairSumExtremeSeparations, BinnedAsTheDirectFormBinsThem) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<double> qx = {1e-160, 1e200, inf, std::nan(""), 0.5, -2.5, 3.0, 0.0, 1e-300};
+  const std::vector<double> zeros(qx.size(), 0.0);
+  CCHArray A(2, 4, 1.0), B(2, 4, 1.0);
+  CPairSeparationSum sum(&A);
+  sum.AddPairs(0.0, 0.0, 0.0, qx.data(), zeros.data(), zeros.data(), static_cast<int>(qx.size()));
+  sum.Store(&A);
+  // Direct form (as in the test above): bins 0 (1e-160, 0.5), 2 (-2.5), 3 (3.0); 0.0 and 1e-300
+  // (whose square underflows) at the origin; a subnormal square's direction is not quite unit.
+  for (double q : {1e-160, 0.5, -2.5, 3.0}) {
+    const double d = std::sqrt(q * q);
+    B.IncrementAExpArrayFromE(-q / d, 0.0, 0.0, 1.0, static_cast<int>(std::floor(d)));
+  }
+  B.IncrementElement(0, 0, 0, 0, 2.0);
+  B.FillRemainderX();
+  EXPECT_EQ(sum.npairs, 9);
+  EXPECT_EQ(sum.nbinned, 6);
+  oscar_test::ExpectSameComponents(A, B);
+}
 
 }  // namespace
