@@ -41,6 +41,9 @@ namespace {
 constexpr int kBuffer = 64;
 constexpr int kBinRun = 64;
 constexpr int kRunCapacity = kBinRun + kBuffer;
+// Runs lie kRunStride entries apart, not a power of two: with 1 kB between runs their write
+// heads shared a quarter of the L1 sets (measured 1.03x at LMAX 4).
+constexpr int kRunStride = kRunCapacity + 8;
 constexpr int kLanes = 8;  // pairs summed side by side: one AVX-512 register, two AVX2 ones
 static_assert(kLanes == 8, "LaneSum and the partial sums of Separations add eight lanes");
 
@@ -507,7 +510,7 @@ CPairSeparationSum::CPairSeparationSum(const CCHArray* A)
       ez_(kBuffer),
       ir_(kBuffer),
       count_(nradial_ + 2, 0),
-      sx_(static_cast<size_t>(kRunCapacity) * (nradial_ + 2)),
+      sx_(static_cast<size_t>(kRunStride) * (nradial_ + 2)),
       sy_(sx_.size()),
       sz_(sx_.size()),
       pow_(static_cast<size_t>(2 * (lmax_ + 1)) * kRunCapacity) {}
@@ -579,7 +582,7 @@ void CPairSeparationSum::Distribute(int m) {
   for (int i = 0; i < m; ++i) {
     const int ir = irs[i];
     const int c = count[ir];
-    const size_t p = static_cast<size_t>(ir) * kRunCapacity + c;
+    const size_t p = static_cast<size_t>(ir) * kRunStride + c;
     sx[p] = ex[i];
     sy[p] = ey[i];
     sz[p] = ez[i];
@@ -594,7 +597,7 @@ void CPairSeparationSum::Distribute(int m) {
     const int c = count[ir];
     if (c < kBinRun) continue;
     const int done = c / kLanes * kLanes;
-    const size_t b = static_cast<size_t>(ir) * kRunCapacity;
+    const size_t b = static_cast<size_t>(ir) * kRunStride;
     RunMoments(ir, b, done, done);
     for (int p = done; p < c; ++p) {
       sx[b + p - done] = sx[b + p];
@@ -618,7 +621,7 @@ void CPairSeparationSum::Flush() {
   for (int ir = 0; ir < nradial_; ++ir) {
     const int c = count_[ir];
     if (c == 0) continue;
-    const size_t b = static_cast<size_t>(ir) * kRunCapacity;
+    const size_t b = static_cast<size_t>(ir) * kRunStride;
     const int padded = (c + kLanes - 1) / kLanes * kLanes;
     for (int p = c; p < padded; ++p) sx_[b + p] = sy_[b + p] = sz_[b + p] = 0.0;
     RunMoments(ir, b, c, padded);
