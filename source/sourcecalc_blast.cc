@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "arrays/charray.h"
@@ -127,6 +128,71 @@ class PointList {
   std::vector<double*> rows_;
 };
 
+// The emission of a particle of four-momentum p = (E, px, 0, 0) in the fireball of pars
+// (checked by the caller).
+Emission MakeEmission(const parameter_map& pars, const double* p) {
+  Emission em;
+  em.etaG = parameter::getD(pars, "EtaG", -999.0);
+  em.R = parameter::getD(pars, "R", -999.0);
+  em.T = parameter::getD(pars, "T", -999.0);
+  em.tau0 = parameter::getD(pars, "Tau", -999.0);
+  em.deltau = std::fabs(parameter::getD(pars, "DelTau", -999.0));
+  const double beta = parameter::getD(pars, "Beta", -999.0);
+  em.E = p[0];
+  em.px = p[1];
+  const double mass = std::sqrt(em.E * em.E - em.px * em.px);
+  em.uTmax = beta / std::sqrt(1.0 - beta * beta);
+  em.gv = std::fabs(em.px) / mass;
+  em.g = std::sqrt(1.0 + em.gv * em.gv);
+  // At rest in the fluid (eta = 0) when the flow can reach the particle's velocity, else at
+  // the edge.
+  em.eumin = (em.uTmax > em.gv) ? mass
+                                : std::sqrt(1.0 + em.uTmax * em.uTmax) * em.E - em.uTmax * em.px;
+  return em;
+}
+
+// The points of one species to sample: its emission, one seed per run (drawn from randy in
+// order, before any point) and where the n points go.
+struct SpeciesSample {
+  Emission em;
+  std::vector<int> seeds;
+  double** r;
+  int n;
+};
+
+SpeciesSample PlanSample(const Emission& em, CRandom& randy, double** r, int n) {
+  const int nruns = n > 0 ? (n + kPointsPerStream - 1) / kPointsPerStream : 0;
+  std::vector<int> seeds(nruns);
+  for (int k = 0; k < nruns; k++) seeds[k] = static_cast<int>(1 + randy.iran(kSeedCount));
+  return {em, std::move(seeds), r, n};
+}
+
+// Samples the runs of all the species in one loop on the threads (one wait at its end, not one
+// per species). A thermal weight above 1 is fatal, reported after the loop (a fatal handler may
+// throw, and exceptions must not leave a parallel region): the first run's first, in species
+// order, whatever the thread count.
+void Sample(const std::vector<SpeciesSample>& species) {
+  std::vector<std::pair<int, int>> runs;  // (species, run)
+  for (size_t s = 0; s < species.size(); s++)
+    for (size_t k = 0; k < species[s].seeds.size(); k++)
+      runs.emplace_back(static_cast<int>(s), static_cast<int>(k));
+  const int nruns = static_cast<int>(runs.size());
+  std::vector<WeightFailure> failures(nruns);
+  const int nthreads = femtokit::ThreadCount();
+#pragma omp parallel for num_threads(nthreads) if (nthreads > 1) schedule(dynamic)
+  for (int j = 0; j < nruns; j++) {
+    const SpeciesSample& sp = species[runs[j].first];
+    const int k = runs[j].second;
+    CRandom rng(sp.seeds[k]);
+    failures[j] = SamplePoints(sp.em, rng, sp.r, k * kPointsPerStream,
+                               std::min(sp.n, (k + 1) * kPointsPerStream));
+  }
+  for (const WeightFailure& f : failures)
+    if (f.failed)
+      femtokit::Fatal("DISASTER! weight=%g which is > 1.0, eu=%g, eumin=%g\n", f.w, f.eu,
+                      f.eumin);
+}
+
 }  // namespace
 
 CSourceCalc_Blast::CSourceCalc_Blast() : randy(nullptr) {
@@ -217,45 +283,8 @@ double CSourceCalc_Blast::GetTau(double tau0, double deltau) {
 void CSourceCalc_Blast::Get_r(double* p, double** r) {
   const parameter_map pars = spars;
   CheckPars(pars, false);
-  Emission em;
-  em.etaG = parameter::getD(pars, "EtaG", -999.0);
-  em.R = parameter::getD(pars, "R", -999.0);
-  em.T = parameter::getD(pars, "T", -999.0);
-  em.tau0 = parameter::getD(pars, "Tau", -999.0);
-  em.deltau = std::fabs(parameter::getD(pars, "DelTau", -999.0));
-  const double beta = parameter::getD(pars, "Beta", -999.0);
   const int nsample = parameter::getI(pars, "Nsample", -999);
-
-  em.E = p[0];
-  em.px = p[1];
-  const double mass = std::sqrt(em.E * em.E - em.px * em.px);
-  em.uTmax = beta / std::sqrt(1.0 - beta * beta);
-  em.gv = std::fabs(em.px) / mass;
-  em.g = std::sqrt(1.0 + em.gv * em.gv);
-  // At rest in the fluid (eta = 0) when the flow can reach the particle's velocity, else at
-  // the edge.
-  em.eumin = (em.uTmax > em.gv) ? mass
-                                : std::sqrt(1.0 + em.uTmax * em.uTmax) * em.E - em.uTmax * em.px;
-
-  // One seed per run, drawn in order before any point.
-  const int nruns = nsample > 0 ? (nsample + kPointsPerStream - 1) / kPointsPerStream : 0;
-  std::vector<int> seeds(nruns);
-  for (int k = 0; k < nruns; k++)
-    seeds[k] = static_cast<int>(1 + randy->iran(kSeedCount));
-  std::vector<WeightFailure> failures(nruns);
-  const int nthreads = femtokit::ThreadCount();
-#pragma omp parallel for num_threads(nthreads) if (nthreads > 1) schedule(dynamic)
-  for (int k = 0; k < nruns; k++) {
-    CRandom rng(seeds[k]);
-    failures[k] = SamplePoints(em, rng, r, k * kPointsPerStream,
-                               std::min(nsample, (k + 1) * kPointsPerStream));
-  }
-  // Reported after the loop (a fatal handler may throw, and exceptions must not leave a
-  // parallel region), the first run's failure first whatever the thread count.
-  for (const WeightFailure& f : failures)
-    if (f.failed)
-      femtokit::Fatal("DISASTER! weight=%g which is > 1.0, eu=%g, eumin=%g\n", f.w, f.eu,
-                      f.eumin);
+  Sample({PlanSample(MakeEmission(pars, p), *randy, r, nsample)});
 }
 
 void CSourceCalc_Blast::CalcS(CCHArray* A) {
@@ -276,10 +305,13 @@ void CSourceCalc_Blast::CalcS(CCHArray* A) {
   const bool identical = std::fabs(ma - mb) < kIdenticalMassTolerance;
 
   A->ZeroArray();
+  // The points of both species, as two calls of Get_r would draw them.
   PointList a(nsample);
-  Get_r(Pa, a.rows());
   PointList b(identical ? 0 : nsample);
-  if (!identical) Get_r(Pb, b.rows());
+  std::vector<SpeciesSample> species;
+  species.push_back(PlanSample(MakeEmission(pars, Pa), *randy, a.rows(), nsample));
+  if (!identical) species.push_back(PlanSample(MakeEmission(pars, Pb), *randy, b.rows(), nsample));
+  Sample(species);
   const PointList& bl = identical ? a : b;
 
   // Separations as Cartesian moments per bin, converted once to AExp
@@ -295,7 +327,7 @@ void CSourceCalc_Blast::CalcS(CCHArray* A) {
   // the threads as they come free; each range has its own partial sum, merged in range order, so
   // the result is the same for any thread count above one and equals the one-thread sum up to
   // the order of the additions.
-  constexpr int kChunks = 8;
+  constexpr int kChunks = 16;
   const int first = identical ? 1 : 0;
   const int nthreads = std::max(1, std::min(femtokit::ThreadCount(), nsample - first));
   const int nchunks = nthreads > 1 ? std::min(kChunks, nsample - first) : 1;
