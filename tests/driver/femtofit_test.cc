@@ -75,13 +75,6 @@ TEST_F(FemtofitRun, FitsTheAngleAveragedCorrelationFunction) {
   // The source normalisation of the starting model, about lambdaG = 0.5.
   EXPECT_CLOSE(femtokit_test::PrintedValue(out, "normalization check = "), 0.5, 0.02) << out;
 
-  // Newton runs of two iterations each until converged; every evaluation varies only lambdaG
-  // and R.
-  const int successes = femtokit_test::CountOf(out, "SUCCESS!!!!!!!!!!!\n");
-  EXPECT_EQ(successes % 2, 0);
-  EXPECT_GE(successes, 2);
-  EXPECT_NE(out.find("In GetChiSquare, x[] = 0.5,6,10,5,0,\n"), std::string::npos);
-
   // The final table, then the verdict close the output: lambdaG and R moved towards 0.6 and
   // 5.5 with errors; the fixed ones kept their values and, after Newton, have no error.
   const std::string fixed =

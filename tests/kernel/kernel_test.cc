@@ -114,20 +114,6 @@ TEST(KernelGetValue, IndicesBilinearInQAndRFlatAtTheEdgesZeroBeyond) {
   EXPECT_EQ(k->GetValue(0, 20.0001, 1.0) + k->GetValue(0, 6.0, 3.0001), 0.0);
 }
 
-TEST(KernelPsiSquared, RebuildsThePlaneWaveFromPureHBT) {
-  // The projections summed back give 1 + cos(2 q r cos theta / hbar c).
-  ScratchDir dir;
-  auto k = MakeKernel(dir, 6, 10.0, 20, 0.5, 24, true);
-  k->Calc_PureHBT();
-  for (int iq : {0, 5})
-    for (int ir : {0, 19})
-      for (double c : {-1.0, -0.4, 0.6}) {
-        const double q = (iq + 0.5) * 10.0, r = (ir + 0.5) * 0.5;
-        EXPECT_CLOSE_ABS(k->GetPsiSquared(iq, ir, c), 1.0 + cos(2.0 * q * r * c / kHbarC), 0.0,
-                         2e-3);
-      }
-}
-
 TEST(KernelPsiSquared, TruncationAfterFiveSmallTerms) {
   // Five consecutive terms below 1e-4 end the sum; a larger one resets the count.
   ScratchDir dir;
