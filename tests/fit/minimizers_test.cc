@@ -141,22 +141,8 @@ class ThreeParFit : public ::testing::Test {
   CCF2SFit& fit;
 };
 
-TEST_F(ThreeParFit, ErrorMatrixIsInverseCurvatureOnTheFreeBlock) {
-  double row0[2] = {2.0, 1.0}, row1[2] = {1.0, 2.0};
-  double* C[2] = {row0, row1};
-  fit.CalcErrorMatrixFromCurvature(C);
-  EXPECT_CLOSE(fit.ErrorMatrix[0][0], 2.0 / 3.0, 1e-12);
-  EXPECT_CLOSE(fit.ErrorMatrix[1][0], -1.0 / 3.0, 1e-12);
-  EXPECT_CLOSE(fit.par[1]->error, std::sqrt(2.0 / 3.0), 1e-12);
-  EXPECT_EQ(fit.par[2]->error, 0.0);
-  for (int j = 0; j < 3; j++) EXPECT_EQ(fit.ErrorMatrix[2][j], 0.0);
-  // A zero eigenvalue leaves errors and matrix unchanged.
-  row1[0] = 0.0, row0[1] = 0.0, row1[1] = 0.0;
-  const std::string out = CAPTURE_STDOUT(fit.CalcErrorMatrixFromCurvature(C));
-  EXPECT_EQ(CountOf(out, "curvature matrix is singular or not finite"), 1);
-  EXPECT_CLOSE(fit.ErrorMatrix[1][1], 2.0 / 3.0, 1e-12);
-}
-
+// (The error matrix as the inverse curvature of the free block: NewtonIterations, fixed
+// parameters without errors and a singular curvature: the Newton tests above.)
 TEST_F(ThreeParFit, StepMatrixSquaresToErrorMatrixNegativeEigenvaluesAreRoundOffOrFatal) {
   const double E[3][3] = {{2.0, 0.5, 0.1}, {0.5, 1.0, -0.2}, {0.1, -0.2, 0.5}};
   for (int i = 0; i < 3; i++)
