@@ -33,7 +33,7 @@ def closure_analysis(kernel, truth, noise=0.0):
     return a
 
 
-def test_closure_fit_returns_truth_with_consistent_result(hbt_analysis_kernel):
+def test_closure_fit_returns_truth_with_consistent_result_or_says_why_not(hbt_analysis_kernel):
     truth = {"R": 3.1, "lambda_gen": 0.7, "lambdaX": 0.0, "lambda_flat": 0.1, "N": 1.02, "b1": 2e-4}
     a = closure_analysis(hbt_analysis_kernel, truth, noise=0.004)
     r = a.fit()
@@ -51,12 +51,8 @@ def test_closure_fit_returns_truth_with_consistent_result(hbt_analysis_kernel):
     curves = a.curves(r)[0]
     np.testing.assert_allclose(curves["model"], curves["data"] - a.residuals(dict(zip(r.names, r.values))) * curves["error"])
     assert set(curves["terms"]) == {"genuine", "flat"}
-
-
-def test_non_convergence_is_reported(hbt_analysis_kernel):
-    truth = {"R": 3.1, "lambda_gen": 0.7, "lambdaX": 0.0, "lambda_flat": 0.1, "N": 1.0, "b1": 0.0}
-    r = closure_analysis(hbt_analysis_kernel, truth).fit(max_iterations=1)
-    assert not r.converged and r.status
+    stopped = closure_analysis(hbt_analysis_kernel, truth).fit(max_iterations=1)
+    assert not stopped.converged and stopped.status  # the keyword reaches the minimiser
 
 
 def test_lednicky_genuine_equals_the_model():

@@ -10,15 +10,12 @@ import femtokit as fk
 HBARC = fk.constants.HBARC
 
 
-@pytest.mark.parametrize("identical,channels,sign", [
-    (True, [{"spin": 0, "weight": 1.0}], 1.0),                      # identical bosons
-    (True, [{"spin": 0, "weight": 0.25}, {"spin": 1, "weight": 0.75}], -0.5),  # spin-1/2 fermions
-    (False, [{"spin": 0, "weight": 1.0}], 0.0),                     # distinct, no interaction
-])
-def test_without_interaction_is_quantum_statistics(identical, channels, sign):
-    pair = fk.LednickyPair(channels=channels, identical=identical)
+def test_channels_without_interaction_give_quantum_statistics():
+    # spin-1/2 fermions from channel dictionaries (the other limits: tests/kernel/lednicky_test.cc)
+    pair = fk.LednickyPair(channels=[{"spin": 0, "weight": 0.25}, {"spin": 1, "weight": 0.75}],
+                           identical=True)
     q = np.array([1.0, 20.0, 60.0])
-    expected = 1.0 + sign * np.exp(-4 * q ** 2 * 1.7 ** 2 / HBARC ** 2)
+    expected = 1.0 - 0.5 * np.exp(-4 * q ** 2 * 1.7 ** 2 / HBARC ** 2)
     np.testing.assert_allclose(pair.cf(q, 1.7), expected, rtol=1e-12)
 
 
@@ -45,33 +42,29 @@ def test_builtin_pair_overrides_and_broadcasting():
     (lambda: fk.LednickyPair(channels=[{"weight": 0.5}]), "weights sum"),
     (lambda: fk.LednickyPair(channels=[{"f0": 1.0}], charges=(1, 1)), "needs masses"),
     (lambda: fk.LednickyPair("nn").cf(10.0, -1.0), "R > 0"),
+    (lambda: fk.phase_shifts("pkplus", nqmax=2), "no radial waves"),
 ])
-def test_bad_lednicky_input_raises(call, message):
+def test_bad_interaction_input_raises(call, message):
     with pytest.raises(ValueError, match=message):
         call()
 
 
-def test_pp_phase_shifts_match_the_nijmegen_analysis():
-    # T_lab = 5, 10, 25 MeV, q = sqrt(m_p T_lab / 2); PWA93 1S0 phases in degrees (the other
-    # waves against the analysis: tests/wavefunctions/radialsolver_test.cc)
-    tlab = np.array([5.0, 10.0, 25.0])
-    q = np.sqrt(fk.constants.M_PROTON * tlab / 2)
-    waves = {w["wave"]: w for w in fk.phase_shifts("pp", q=q)}
-    assert set(waves) == {"1S0", "3P0", "3P1", "3P2"}
-    np.testing.assert_allclose(waves["1S0"]["q"], q)
-    np.testing.assert_allclose(waves["1S0"]["delta"], [54.83, 55.22, 48.67], atol=0.15)
-    assert waves["1S0"]["a"] == pytest.approx(-7.82, abs=0.1)
-    assert waves["3P2"]["coupled"] and waves["3P2"]["mixing"].shape == q.shape
-    with pytest.raises(ValueError, match="no radial waves"):
-        fk.phase_shifts("pkplus", nqmax=2)
-
-
-def test_np_phase_shifts_name_every_wave_and_the_deuteron_channel():
-    waves = {w["wave"]: w for w in fk.phase_shifts("np", q=[5.0, 40.0, 80.0])}
-    assert set(waves) == {"1S0", "1P1", "1D2", "3S1-3D1", "3P0", "3P1", "3P2-3F2", "3D2"}
-    assert waves["1S0"]["a"] == pytest.approx(-23.7, abs=0.1)
-    deuteron = waves["3S1-3D1"]
-    assert deuteron["coupled"] and deuteron["a"] == pytest.approx(5.42, abs=0.05)
-    # Levinson's branch from 180 degrees, and a small positive epsilon_1
-    assert 170 < deuteron["delta"][0] and np.all(np.diff(deuteron["delta"]) < 0)
-    assert np.all((deuteron["mixing"] > 0) & (deuteron["mixing"] < 3))
+@pytest.mark.parametrize("pair,waves", [
+    ("pp", {"1S0", "3P0", "3P1", "3P2"}),
+    ("np", {"1S0", "1P1", "1D2", "3S1-3D1", "3P0", "3P1", "3P2-3F2", "3D2"}),
+])
+def test_phase_shifts_are_named_arrays_in_degrees(pair, waves):
+    # q from T_lab = 5, 10, 25 MeV, q = sqrt(m_p T_lab / 2); the waves against the Nijmegen
+    # analysis: tests/wavefunctions/radialsolver_test.cc. Here one value in degrees (PWA93 pp
+    # 1S0 at 10 MeV), the scattering length in fm and the coupled channel's mixing array.
+    q = np.sqrt(fk.constants.M_PROTON * np.array([5.0, 10.0, 25.0]) / 2)
+    got = {w["wave"]: w for w in fk.phase_shifts(pair, q=q)}
+    assert set(got) == waves
+    np.testing.assert_allclose(got["1S0"]["q"], q)
+    coupled = got["3P2" if pair == "pp" else "3S1-3D1"]
+    assert coupled["coupled"] and coupled["mixing"].shape == q.shape
+    if pair == "pp":
+        assert got["1S0"]["delta"][1] == pytest.approx(55.22, abs=0.15)
+        assert got["1S0"]["a"] == pytest.approx(-7.82, abs=0.1)
+    else:
+        assert coupled["a"] == pytest.approx(5.42, abs=0.05)  # the deuteron channel

@@ -12,6 +12,7 @@
 
 namespace {
 
+using femtokit_test::ExpectSameStored;
 using femtokit_test::kSixDigits;
 using femtokit_test::ReadTextFile;
 using femtokit_test::ScratchDir;
@@ -20,15 +21,6 @@ using femtokit_test::WriteTextFile;
 long CountFiles(const std::string& dir) {
   return std::distance(std::filesystem::directory_iterator(dir),
                        std::filesystem::directory_iterator());
-}
-
-// Every stored element of b equals that of a within rel / abs.
-void ExpectSameStored(const CCHArray& a, const CCHArray& b, double rel, double abs) {
-  for (int lx = 0; lx <= a.LMAX; lx += a.dlx)
-    for (int ly = 0; ly <= a.LMAX - lx; ly += a.dly)
-      for (int lz = 0; lz <= a.LMAX - lx - ly; lz += a.dlz)
-        for (int ir = 0; ir < a.NRADIAL; ++ir)
-          EXPECT_CLOSE_ABS(b.GetElement(lx, ly, lz, ir), a.GetElement(lx, ly, lz, ir), rel, abs);
 }
 
 TEST(CCHArrayFileTest, ParameterFileConstruction) {

@@ -55,6 +55,19 @@ inline ::testing::AssertionResult IsCloseComplex(std::complex<double> a, std::co
 #define EXPECT_CLOSE_ABS(a, b, rel, abs) \
   EXPECT_TRUE(::femtokit_test::IsClose((a), (b), (rel), (abs)))
 
+// Every element a Cartesian-harmonic array stores (each bin, each stored (lx, ly, lz)) is the same
+// in b as in a, within rel with abs as a floor.
+template <typename Array>
+void ExpectSameStored(const Array& a, const Array& b, double rel, double abs) {
+  const int lmax = a.GetLMAX();
+  for (int ir = 0; ir < a.GetNRADIAL(); ++ir)
+    for (int lx = 0; lx <= lmax; lx += a.dlx)
+      for (int ly = 0; lx + ly <= lmax; ly += a.dly)
+        for (int lz = 0; lx + ly + lz <= lmax; lz += a.dlz)
+          EXPECT_CLOSE_ABS(b.GetElement(lx, ly, lz, ir), a.GetElement(lx, ly, lz, ir), rel, abs)
+              << "l=(" << lx << "," << ly << "," << lz << ") ir=" << ir;
+}
+
 // The library prints fatal messages on standard output; death tests read the
 // child's standard error, so the child sends its standard output there first.
 inline void StdoutToStderr() {

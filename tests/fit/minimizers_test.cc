@@ -124,6 +124,8 @@ TEST(NewtonTest, SingularCurvatureOrNoFreeParameterStopsAtTheStart) {
   EXPECT_TRUE(fit.par[0]->currentx == 0.5 && fit.par[1]->currentx == 2.0);
   EXPECT_CLOSE(fit.currentchi2, 0.09, kRoundoff);
   EXPECT_EQ(fit.par[0]->error, 0.1);
+  EXPECT_FALSE(fit.Verdict().converged);
+  EXPECT_NE(fit.Verdict().reason.find("no step possible"), std::string::npos);
   // With nothing free, one evaluation.
   BinsProblem fixed(Identity(1), {0.8}, {1.0}, {0.5});
   CAPTURE_STDOUT(fixed.fit->FixPar("A"), fixed.fit->Newton(6));
@@ -139,22 +141,8 @@ class ThreeParFit : public ::testing::Test {
   CCF2SFit& fit;
 };
 
-TEST_F(ThreeParFit, ErrorMatrixIsInverseCurvatureOnTheFreeBlock) {
-  double row0[2] = {2.0, 1.0}, row1[2] = {1.0, 2.0};
-  double* C[2] = {row0, row1};
-  fit.CalcErrorMatrixFromCurvature(C);
-  EXPECT_CLOSE(fit.ErrorMatrix[0][0], 2.0 / 3.0, 1e-12);
-  EXPECT_CLOSE(fit.ErrorMatrix[1][0], -1.0 / 3.0, 1e-12);
-  EXPECT_CLOSE(fit.par[1]->error, std::sqrt(2.0 / 3.0), 1e-12);
-  EXPECT_EQ(fit.par[2]->error, 0.0);
-  for (int j = 0; j < 3; j++) EXPECT_EQ(fit.ErrorMatrix[2][j], 0.0);
-  // A zero eigenvalue leaves errors and matrix unchanged.
-  row1[0] = 0.0, row0[1] = 0.0, row1[1] = 0.0;
-  const std::string out = CAPTURE_STDOUT(fit.CalcErrorMatrixFromCurvature(C));
-  EXPECT_EQ(CountOf(out, "curvature matrix is singular or not finite"), 1);
-  EXPECT_CLOSE(fit.ErrorMatrix[1][1], 2.0 / 3.0, 1e-12);
-}
-
+// (The error matrix as the inverse curvature of the free block: NewtonIterations, fixed
+// parameters without errors and a singular curvature: the Newton tests above.)
 TEST_F(ThreeParFit, StepMatrixSquaresToErrorMatrixNegativeEigenvaluesAreRoundOffOrFatal) {
   const double E[3][3] = {{2.0, 0.5, 0.1}, {0.5, 1.0, -0.2}, {0.1, -0.2, 0.5}};
   for (int i = 0; i < 3; i++)
@@ -296,7 +284,8 @@ TEST(FitVerdictDeathTest, MeaninglessDataAndChiSquareAreFatal) {
 }
 
 // The verdict line: a converged fit of a model that describes the data; a converged fit with a
-// tiny p-value and its warning; a fit stopped by the iteration limit; one without a step.
+// tiny p-value and its warning; a fit stopped by the iteration limit (one without a step: the
+// singular-curvature test above).
 TEST(FitVerdict, LineSaysConvergedOrWhyNot) {
   struct Case {
     std::vector<double> target, sigma;
@@ -333,11 +322,6 @@ TEST(FitVerdict, LineSaysConvergedOrWhyNot) {
     EXPECT_TRUE(::testing::internal::RE::PartialMatch(verdict, c.line)) << verdict;
     EXPECT_EQ(out.find("SUCCESS") != std::string::npos, c.converged || c.maxtries == 1);
   }
-  // A parameter that does not enter chi^2: no step, no success.
-  BinsProblem singular({{1.0, 0.0}, {0.0, 0.0}}, {0.8, 0.0}, {1.0, 1.0}, {0.5, 2.0});
-  CAPTURE_STDOUT(singular.fit->Newton(6));
-  EXPECT_FALSE(singular.fit->Verdict().converged);
-  EXPECT_NE(singular.fit->Verdict().reason.find("no step possible"), std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Kernels from wave functions through the all-angles-at-once path: the pp and pi+ pi- kernels
-// against values of the one-angle-at-a-time implementation it replaced, the batched |psi|^2
-// against the scalar one, and the same tables at one and at two threads.
+// Kernels from wave functions through the all-angles-at-once path: the batched |psi|^2 against
+// the scalar one, and the same tables at one and at two threads (the kernel values themselves are
+// pinned in kernel_test.cc).
 
 #include <memory>
 #include <stdexcept>
@@ -63,48 +63,6 @@ class KernelBatch : public testing::Test {
   static std::unique_ptr<Built> pp_, pipi_;
 };
 std::unique_ptr<Built> KernelBatch::pp_, KernelBatch::pipi_;
-
-struct Reference {
-  const char* pair;
-  int ell, iq, ir;
-  double value;
-};
-
-// Printed (%.17g) by the previous implementation, which evaluated CalcPsiSquared per angle and
-// interpolated each angle in q: K_ell(q_iq, r_ir). Odd pi+ pi- entries near 1e-18 are
-// rounding noise of a vanishing projection.
-const Reference kReferences[] = {
-    {"pp", 0, 0, 0, -0.51233993306035097},
-    {"pp", 0, 1, 1, 0.000329366286954237},
-    {"pp", 0, 1, 6, 0.11598260770963831},
-    {"pp", 0, 3, 11, -0.025645985540791876},
-    {"pp", 2, 2, 1, 0.059135973622883302},
-    {"pp", 2, 0, 7, 0.016715272779466061},
-    {"pp", 2, 3, 10, -0.01314199214773165},
-    {"pp", 4, 1, 0, -1.086210635118687e-05},
-    {"pp", 4, 2, 5, -0.067292078276258577},
-    {"pipi", 0, 0, 0, 1.1846326162011533},
-    {"pipi", 0, 1, 0, 0.18012132834791106},
-    {"pipi", 0, 2, 6, 0.0058748019816255263},
-    {"pipi", 0, 3, 11, 0.0016913633936201653},
-    {"pipi", 1, 0, 0, -0.006021702903653948},
-    {"pipi", 1, 1, 1, -6.3606527452482922e-19},
-    {"pipi", 1, 3, 10, -3.4405348940206675e-18},
-    {"pipi", 2, 0, 3, 0.0008758952868998921},
-    {"pipi", 2, 2, 8, 0.0044484611887924104},
-    {"pipi", 3, 1, 0, 1.4223748867905124e-06},
-    {"pipi", 4, 2, 0, -1.08015670368728e-06},
-};
-
-class KernelReference : public KernelBatch, public testing::WithParamInterface<Reference> {};
-
-// Only the order of the sums changed: rounding of terms of order one (|psi|^2 itself).
-TEST_P(KernelReference, MatchesThePreviousImplementation) {
-  const Reference& ref = GetParam();
-  EXPECT_CLOSE_ABS(Cached(ref.pair).kernel->GetValue(ref.ell, ref.iq, ref.ir), ref.value, 1e-10,
-                   1e-14);
-}
-INSTANTIATE_TEST_SUITE_P(PpAndPiPi, KernelReference, testing::ValuesIn(kReferences));
 
 // The q rows are independent: two threads give bit for bit the one-thread tables.
 TEST_F(KernelBatch, TwoThreadsGiveTheOneThreadTables) {

@@ -5,7 +5,6 @@
 #include <tuple>
 
 #include "arrays/array3d.h"
-#include "arrays/arraycalc.h"
 #include "common/test_util.h"
 #include "kernel/cfcalc.h"
 #include "kernel/s2cf.h"
@@ -149,15 +148,10 @@ TEST(CFCalcGridChiSquared, CellsHalvesSmallErrorsAndMismatch) {
   C3DArray exp(2, 1.0, 3, 1.0, 1, 1.0, false, true, true),
       err(2, 1.0, 3, 1.0, 1, 1.0, false, true, true);
   C3DArray theory(2, 1.0, 3, 1.0, 1, 1.0, false, true, true);
-  exp.Randomize();
-  ArrayCalc::CopyArray(&exp, &theory);
   err.MakeConstant(0.5);
   double chi2 = -1.0;
-  EXPECT_EQ(CAPTURE_STDOUT(chi2 = CFCalc::GetChiSquared(&exp, &err, &theory)), "chi^2/Ndof=0\n");
-  EXPECT_EQ(chi2, 0.0);
   // Differences of 1 over errors of 0.5: 4 per cell, 12 cells (2 x-halves x 2 x 3).
   theory.MakeConstant(1.0);
-  exp.ZeroArray();
   EXPECT_EQ(CAPTURE_STDOUT(chi2 = CFCalc::GetChiSquared(&exp, &err, &theory)), "chi^2/Ndof=4\n");
   EXPECT_CLOSE(chi2, 48.0, femtokit_test::kRoundoff);
   err.SetElement(1, 0, 0, 2, 0, 0, 0.0);  // warns with the cell's indices, chi^2 infinite

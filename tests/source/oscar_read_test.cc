@@ -9,7 +9,6 @@
 
 #include "arrays/charray.h"
 #include "common/test_util.h"
-#include "numeric/random.h"
 #include "oscar_test_files.h"
 #include "source/oscargen.h"
 #include "source/pairseparationsum.h"
@@ -121,10 +120,7 @@ TEST_F(OSCAREvents, PrintoutEventCountAndEndOfFile) {
       Read(Header() + Event({Record(211, 0.3, 0.0, 0.0)}) + Event({}) +
            Event({Record(211, 0.3, 0.0, 0.0), last}) +
            "1 0\n1 211 0 0.3D+00 0.0 0.0d0 0.33 0.13958 1.0 2.0 3.0 12.0");
-  EXPECT_EQ(r.out, "Pt=600, gammav=2.14931, gamma=2.37055\nOpening " + path +
-                       "\ndummy line=OSC1997A\ndummy line=final_id_p_x\ndummy line=test events\n"
-                       "dummy line=header line 4\ndummy line=header line 5\n"
-                       "OSCAR file read: 4 events, na=4, nb=0\n");
+  EXPECT_NE(r.out.find("OSCAR file read: 4 events, na=4, nb=0\n"), std::string::npos) << r.out;
   ASSERT_EQ(r.a.size(), 4u);
   EXPECT_CLOSE_ABS(r.a[3][2], 2.0, kRoundoff, 1e-12);
   // Same species: one list, nb reported equal to na; NEVENTSMAX stops after whole events.
@@ -182,14 +178,11 @@ double Radius(const std::string& text, const std::string& name) {
 using femtokit_test::PrintedValue;
 
 // Writes `nevents` generated events of `count` particles per species (pi+ alone, or pi+ and p)
-// to a file of `dir`, and makes `calc` read them.
+// to a legacy file of `dir`, and makes `calc` read them.
 void Generate(CSourceCalc_OSCAR& calc, const ScratchDir& dir, int nevents, int count, bool protons,
               const OSCARGen::Geometry& geometry, int seed, double ptwidth) {
-  const double Ma = 139.58, Mb = protons ? 938.28 : 139.58;
-  std::vector<OSCARGen::Species> species = {{211, Ma, count, 600.0 * Ma / (Ma + Mb), ptwidth}};
-  if (protons) species.push_back({2212, Mb, count, 600.0 * Mb / (Ma + Mb), ptwidth});
-  CRandom random(seed);
-  EXPECT_TRUE(OSCARGen::WriteFile(dir / "generated.oscar", nevents, species, geometry, &random));
+  oscar_test::GenerateEvents(dir / "generated.oscar", "legacy", nevents, count, protons, geometry,
+                             seed, ptwidth);
   parameter::set(calc.spars, "OSCARfilename", dir / "generated.oscar");
   if (protons) calc.SetIDs(211, 2212);
 }

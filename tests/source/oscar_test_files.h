@@ -14,6 +14,8 @@
 #include "arrays/charray.h"
 #include "common/test_util.h"
 #include "config/parameter.h"
+#include "numeric/random.h"
+#include "source/oscargen.h"
 #include "source/sourcecalc_oscar.h"
 
 namespace oscar_test {
@@ -76,6 +78,18 @@ class OSCARFileTest : public ::testing::Test {
   const std::string path = dir / "events.oscar";
   CSourceCalc_OSCAR calc;
 };
+
+// Writes `nevents` generated events of `count` pi+ (and as many protons with `protons`), whose
+// pair momentum is 600 MeV/c, in `format` to `path`; each species' pt spreads by `ptwidth`.
+inline void GenerateEvents(const std::string& path, const std::string& format, int nevents,
+                           int count, bool protons, const OSCARGen::Geometry& geometry, int seed,
+                           double ptwidth = 15.0) {
+  const double Ma = 139.58, Mb = protons ? 938.28 : 139.58;
+  std::vector<OSCARGen::Species> species = {{211, Ma, count, 600.0 * Ma / (Ma + Mb), ptwidth}};
+  if (protons) species.push_back({2212, Mb, count, 600.0 * Mb / (Ma + Mb), ptwidth});
+  CRandom random(seed);
+  EXPECT_TRUE(OSCARGen::WriteFormat(path, format, nevents, species, geometry, &random));
+}
 
 inline double ShellVolume(int ir, double dr) {
   return 4.0 * M_PI / 3.0 * dr * dr * dr * (3.0 * ir * (ir + 1) + 1.0);

@@ -9,12 +9,7 @@
 
 #include "common/test_util.h"
 #include "kernel/kernel.h"
-#include "wavefunctions/wf_nn.h"
-#include "wavefunctions/wf_pipluspiminus.h"
-#include "wavefunctions/wf_pkplus.h"
 #include "wavefunctions/pairs.h"
-#include "wavefunctions/wf_pp.h"
-#include "wavefunctions/wf_ppiplus.h"
 
 namespace {
 
@@ -88,15 +83,6 @@ TEST(FemtoKernel, UsageErrorsAndWarnings) {
             std::string::npos);
 }
 
-CWaveFunction* MakeWaveFunction(const std::string& pair, const char* pars) {
-  if (pair == "pp-legacy") return new CWaveFunction_pp(pars);
-  if (pair == "pkplus") return new CWaveFunction_pkplus(pars);
-  if (pair == "ppiplus") return new CWaveFunction_ppiplus(pars);
-  if (pair == "nn-legacy") return new CWaveFunction_nn(pars);
-  if (pair == "pipluspiminus") return new CWaveFunction_pipluspiminus(pars);
-  return femtokit::MakeWaveFunction(pair, pars).release();  // the solved pairs
-}
-
 class FemtoKernelPair : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(FemtoKernelPair, WritesTheKernelOfItsWaveFunctionWithProgress) {
@@ -114,7 +100,7 @@ TEST_P(FemtoKernelPair, WritesTheKernelOfItsWaveFunctionWithProgress) {
   std::unique_ptr<CKernel> expected;
   std::unique_ptr<CWaveFunction> wf;
   CAPTURE_STDOUT(expected = std::make_unique<CKernel>((dir / "k.dat").c_str());
-                 wf.reset(MakeWaveFunction(name, (dir / "wf.dat").c_str()));
+                 wf = femtokit::MakeWaveFunction(name, dir / "wf.dat");
                  expected->Calc(wf.get()));
   EXPECT_GT(ExpectWrittenKernel(dir, "kdir", expected.get()), 1e-3);  // not the empty kernel
 }

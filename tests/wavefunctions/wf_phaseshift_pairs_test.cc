@@ -157,8 +157,8 @@ TEST(NNWaveFunction, StrongOffIsTheFreeSpinAverage) {
 
 // Anchor rows of the table on grid points are read as they are; zero phases, and q = 210 beyond
 // the table (200 MeV/c: no strong interaction, no short-range weight), give the free result.
-// Identical particles: r -> -r (ctheta -> -ctheta) leaves |psi|^2 unchanged.
-TEST(NNWaveFunction, TableRowsZeroPhasesAndExchangeSymmetry) {
+// Identical particles: r -> -r (ctheta -> -ctheta) leaves |psi|^2 unchanged. Beyond the grid: fatal.
+TEST(NNWaveFunction, TableRowsZeroPhasesExchangeSymmetryAndGridEnd) {
   auto wf = MakePair("nn", Pars(11, 20.0, true));  // q = 10, 30, 50, ..., 210
   for (int iq : {0, 2, 5})
     for (double r : {0.5, 2.0, 7.0})
@@ -172,11 +172,7 @@ TEST(NNWaveFunction, TableRowsZeroPhasesAndExchangeSymmetry) {
   for (double r : {1.0, 3.3})
     for (double c : {-0.4, 0.0, 0.95})
       EXPECT_CLOSE(wf->CalcPsiSquared(1, r, c), FreeNN(wf->qarray[1], r, c), 1e-12);
-}
-
-TEST(NNWaveFunction, IqBeyondTheGridIsFatal) {
-  auto wf = MakePair("nn", Pars(2, 40.0, true));
-  EXPECT_FATAL(wf->CalcPsiSquared(5, 1.0, 0.0), "^iq too large!\n$");
+  EXPECT_FATAL(wf->CalcPsiSquared(11, 1.0, 0.0), "^iq too large!\n$");
 }
 
 // Outside epsilon without strong phases the isospin sum gives |S|^2/2 + |A|^2/2 =
