@@ -1,5 +1,6 @@
 #include "config/parameter.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -11,6 +12,7 @@
 #include <sstream>
 
 #include "numeric/fatal.h"
+#include "numeric/output.h"
 
 namespace parameter {
 namespace {
@@ -45,21 +47,42 @@ std::vector<double> NumbersOf(const std::string& text) {
 // Lines of this many characters or fewer cannot hold "type key value".
 constexpr std::size_t kMinLineLength = 4;
 
-// The value of an "int" line: as atoi reads it (leading number, fraction dropped), but a
-// number beyond the range of an int is refused rather than wrapped.
-int IntValue(const std::string& value, const std::string& key, const std::string& filename) {
+// The value of an "int" line: as atoi reads it (leading number, fraction dropped), but text
+// without a number is refused rather than read as 0, and a number beyond the range of an int
+// rather than wrapped.
+int IntValue(const std::string& value, const std::string& key, const std::string& filename,
+             const char* type = "int") {
   errno = 0;
-  const long long v = std::strtoll(value.c_str(), nullptr, 10);
+  char* end = nullptr;
+  const long long v = std::strtoll(value.c_str(), &end, 10);
+  // No digits at all: the key would silently read as 0.
+  if (end == value.c_str())
+    femtokit::Fatal("parameter file %s: %s %s = %s is not a number\n", filename.c_str(), type,
+                    key.c_str(), value.c_str());
   if (errno == ERANGE || v > INT_MAX || v < INT_MIN)
     femtokit::Fatal("parameter file %s: int %s = %s is beyond the range of an int\n",
                     filename.c_str(), key.c_str(), value.c_str());
   return static_cast<int>(v);
 }
 
-// The value of a "double" line: as atof reads it, but inf, nan and numbers beyond the
-// range of a double are refused (no parameter means anything at infinity).
+// The value of a "bool" line: the words true and false (any case) as meant, else the leading
+// integer, nonzero for true.
+bool BoolValue(const std::string& value, const std::string& key, const std::string& filename) {
+  std::string word = value;
+  for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (word == "true") return true;
+  if (word == "false") return false;
+  return IntValue(value, key, filename, "bool") != 0;
+}
+
+// The value of a "double" line: as atof reads it, but text without a number, inf, nan and
+// numbers beyond the range of a double are refused (no parameter means anything at infinity).
 double DoubleValue(const std::string& value, const std::string& key, const std::string& filename) {
-  const double v = std::atof(value.c_str());
+  char* end = nullptr;
+  const double v = std::strtod(value.c_str(), &end);
+  if (end == value.c_str())
+    femtokit::Fatal("parameter file %s: double %s = %s is not a number\n", filename.c_str(),
+                    key.c_str(), value.c_str());
   if (!std::isfinite(v))
     femtokit::Fatal("parameter file %s: double %s = %s is not a finite number\n", filename.c_str(),
                     key.c_str(), value.c_str());
@@ -173,9 +196,14 @@ void ReadParsFromFile(parameter_map& pars, const std::string& filename) {
     } else if (type == "double") {
       set(pars, key, DoubleValue(value, key, filename));
     } else if (type == "bool") {
-      set(pars, key, IntValue(value, key, filename) != 0);
+      set(pars, key, BoolValue(value, key, filename));
     } else if (type == "string") {
       set(pars, key, value);
+    } else {
+      femtokit::Warn(
+          "parameter file %s: unknown type %s of %s (int, double, bool or string), line "
+          "skipped\n",
+          filename.c_str(), type.c_str(), key.c_str());
     }
   }
   if (in.bad()) femtokit::Fatal("error reading parameter file %s\n", filename.c_str());

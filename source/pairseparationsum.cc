@@ -65,8 +65,10 @@ typedef double Lanes4 __attribute__((vector_size(sizeof(double) * 4)));
 // ((a0 + a1) + (a2 + a3)) + ((a4 + a5) + (a6 + a7)) by shuffles: no lane is read through
 // memory, so that accumulators can live in registers up to the end.
 inline double LaneSum(const Lanes& a) {
-  const Lanes4 pairs = __builtin_shufflevector(a, a, 0, 2, 4, 6) + __builtin_shufflevector(a, a, 1, 3, 5, 7);
-  const Lanes2 quads = __builtin_shufflevector(pairs, pairs, 0, 2) + __builtin_shufflevector(pairs, pairs, 1, 3);
+  const Lanes4 pairs =
+      __builtin_shufflevector(a, a, 0, 2, 4, 6) + __builtin_shufflevector(a, a, 1, 3, 5, 7);
+  const Lanes2 quads =
+      __builtin_shufflevector(pairs, pairs, 0, 2) + __builtin_shufflevector(pairs, pairs, 1, 3);
   return quads[0] + quads[1];
 }
 #else
@@ -101,9 +103,9 @@ inline double LaneSum(const Lanes& a) {
 FEMTOKIT_PAIRLOOP_CLONES void Separations(double x, double y, double z, const double* __restrict qx,
                                           const double* __restrict qy, const double* __restrict qz,
                                           int m, double radstep, bool multiply, int nradial,
-                                          double* __restrict ex,
-                                          double* __restrict ey, double* __restrict ez,
-                                          int* __restrict bins, double sums[6]) {
+                                          double* __restrict ex, double* __restrict ey,
+                                          double* __restrict ez, int* __restrict bins,
+                                          double sums[6]) {
   const double fmaxbin = nradial, originbin = nradial + 1.0;
   // For a power-of-two RADSTEP, r * (1 / RADSTEP) is exactly r / RADSTEP.
   const double invstep = 1.0 / radstep;
@@ -194,8 +196,8 @@ __attribute__((target("arch=x86-64-v4"))) void SeparationsAvx512(
     const __m512d r2 = _mm512_fmadd_pd(dx, dx, _mm512_fmadd_pd(dy, dy, _mm512_mul_pd(dz, dz)));
     const __mmask8 origin = _mm512_cmp_pd_mask(r2, zero, _CMP_EQ_OQ);
     // Lanes of the group whose r^2 is within [1e-300, 1e300] (not NaN).
-    const __mmask8 safe = _mm512_cmp_pd_mask(r2, lowest, _CMP_GE_OQ) &
-                          _mm512_cmp_pd_mask(r2, highest, _CMP_LE_OQ);
+    const __mmask8 safe =
+        _mm512_cmp_pd_mask(r2, lowest, _CMP_GE_OQ) & _mm512_cmp_pd_mask(r2, highest, _CMP_LE_OQ);
     __m512d inv, r;
     if ((safe & k) == k) {
       const __m512d h = _mm512_mul_pd(half, r2);
@@ -206,7 +208,8 @@ __attribute__((target("arch=x86-64-v4"))) void SeparationsAvx512(
       r = _mm512_fmadd_pd(_mm512_mul_pd(half, inv), _mm512_fnmadd_pd(r, r, r2), r);
     } else {
       r = _mm512_maskz_sqrt_pd(0xFF, r2);
-      inv = _mm512_div_pd(_mm512_set1_pd(1.0), _mm512_mask_blend_pd(origin, r, _mm512_set1_pd(1.0)));
+      inv =
+          _mm512_div_pd(_mm512_set1_pd(1.0), _mm512_mask_blend_pd(origin, r, _mm512_set1_pd(1.0)));
     }
     inv = _mm512_mask_blend_pd(origin, inv, zero);
     _mm512_mask_storeu_pd(ex + i, k, _mm512_mul_pd(dx, inv));
@@ -314,9 +317,8 @@ FEMTOKIT_ALWAYS_INLINE void AllRuns(double* __restrict row, const double* Y, con
 // above 12, slower).
 template <int LT>
 FEMTOKIT_PAIRLOOP_CLONES void BinMoments(double* __restrict row, int lrun, const double* ex,
-                                         const double* ey, const double* ez, int npairs,
-                                         int cp, double* __restrict Y, double* __restrict Z,
-                                         int stride) {
+                                         const double* ey, const double* ez, int npairs, int cp,
+                                         double* __restrict Y, double* __restrict Z, int stride) {
   const int L = LT >= 0 ? LT : lrun;
   for (int p = 0; p < cp; ++p) {
     Y[p] = p < npairs ? 1.0 : 0.0;  // weight 1 for the pairs, 0 for the padding
@@ -390,7 +392,7 @@ FEMTOKIT_ALWAYS_INLINE void GroupMoments(Lanes* acc, const double* ex, const dou
   FEMTOKIT_LOAD_LANES(c1, ex);
   FEMTOKIT_UNROLL
   for (int t = 1; t <= L; ++t) Accumulate<kFirst>(acc[t], zp[t]);  // (0, 0, t)
-  Accumulate<kFirst>(acc[kBlock0], c1);                             // (1, 0, 0)
+  Accumulate<kFirst>(acc[kBlock0], c1);                            // (1, 0, 0)
   FEMTOKIT_UNROLL
   for (int t = 1; t < L; ++t) Accumulate<kFirst>(acc[kBlock0 + t], c1 * zp[t]);
   FEMTOKIT_UNROLL
@@ -413,8 +415,8 @@ FEMTOKIT_ALWAYS_INLINE void GroupMoments(Lanes* acc, const double* ex, const dou
 // nothing to a moment of rank 1 or more, and the rank-0 moment is the number of pairs.
 template <int L>
 FEMTOKIT_PAIRLOOP_CLONES void BinMomentsInRegisters(double* __restrict row, int, const double* ex,
-                                                    const double* ey, const double* ez,
-                                                    int npairs, int cp, double*, double*, int) {
+                                                    const double* ey, const double* ez, int npairs,
+                                                    int cp, double*, double*, int) {
   static_assert(L >= 1, "rank 0 has no direction moments");
   constexpr int kMoments = (L + 1) * (L + 1);
   Lanes acc[kMoments];  // acc[0] unused
@@ -609,9 +611,9 @@ void CPairSeparationSum::Distribute(int m) {
 }
 
 void CPairSeparationSum::RunMoments(int ir, size_t b, int npairs_in_run, int padded) {
-  SelectBinMoments(lmax_)(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_,
-                          sx_.data() + b, sy_.data() + b, sz_.data() + b, npairs_in_run, padded,
-                          pow_.data(), pow_.data() + kRunCapacity, 2 * kRunCapacity);
+  SelectBinMoments(lmax_)(moments_.data() + static_cast<size_t>(ir) * nmono_, lmax_, sx_.data() + b,
+                          sy_.data() + b, sz_.data() + b, npairs_in_run, padded, pow_.data(),
+                          pow_.data() + kRunCapacity, 2 * kRunCapacity);
   nbinned += npairs_in_run;
 }
 

@@ -146,8 +146,8 @@ Emission MakeEmission(const parameter_map& pars, const double* p) {
   em.g = std::sqrt(1.0 + em.gv * em.gv);
   // At rest in the fluid (eta = 0) when the flow can reach the particle's velocity, else at
   // the edge.
-  em.eumin = (em.uTmax > em.gv) ? mass
-                                : std::sqrt(1.0 + em.uTmax * em.uTmax) * em.E - em.uTmax * em.px;
+  em.eumin =
+      (em.uTmax > em.gv) ? mass : std::sqrt(1.0 + em.uTmax * em.uTmax) * em.E - em.uTmax * em.px;
   return em;
 }
 
@@ -189,8 +189,7 @@ void Sample(const std::vector<SpeciesSample>& species) {
   }
   for (const WeightFailure& f : failures)
     if (f.failed)
-      femtokit::Fatal("DISASTER! weight=%g which is > 1.0, eu=%g, eumin=%g\n", f.w, f.eu,
-                      f.eumin);
+      femtokit::Fatal("DISASTER! weight=%g which is > 1.0, eu=%g, eumin=%g\n", f.w, f.eu, f.eumin);
 }
 
 }  // namespace
@@ -225,8 +224,16 @@ void CSourceCalc_Blast::SetSPars(double lambda, double R, double Tau, double Del
 void CSourceCalc_Blast::SetSPars(double lambda, double R, double Tau, double DelTau, double Beta,
                                  double T, double Pt, double EtaG, double Ma, double Mb) {
   InitSPars();
-  SetSParValues({{"lambda", lambda}, {"R", R}, {"Tau", Tau}, {"Beta", Beta}, {"DelTau", DelTau},
-                 {"T", T}, {"Pt", Pt}, {"EtaG", EtaG}, {"Ma", Ma}, {"Mb", Mb}});
+  SetSParValues({{"lambda", lambda},
+                 {"R", R},
+                 {"Tau", Tau},
+                 {"Beta", Beta},
+                 {"DelTau", DelTau},
+                 {"T", T},
+                 {"Pt", Pt},
+                 {"EtaG", EtaG},
+                 {"Ma", Ma},
+                 {"Mb", Mb}});
 }
 
 void CSourceCalc_Blast::CheckPars(const parameter_map& pars, bool for_calcs) {

@@ -69,6 +69,7 @@ TEST(ParameterFile, ReadsTypedLines) {
                 "double DELQ 0.3333333333\n"
                 "int TRUNC 3.7\n"
                 "bool WORD true\n"
+                "bool OFF False\n"
                 "bool TWO 2\n"
                 "string NAME pp extra tokens\n"
                 "float IGNORED 1\n"
@@ -80,8 +81,8 @@ TEST(ParameterFile, ReadsTypedLines) {
   parameter::set(pars, "KEPT", 5);
   parameter::ReadParsFromFile(pars, dir / "pars.dat");
   const parameter_map expected = {{"NQMAX", "120"}, {"DELQ", "0.333333"}, {"TRUNC", "3"},
-                                  {"WORD", "0"},    {"TWO", "1"},         {"NAME", "pp"},
-                                  {"LAST", "9"},    {"KEPT", "5"}};
+                                  {"WORD", "1"},    {"OFF", "0"},         {"TWO", "1"},
+                                  {"NAME", "pp"},   {"LAST", "9"},        {"KEPT", "5"}};
   EXPECT_EQ(pars, expected);
 }
 
@@ -103,7 +104,10 @@ TEST(ParameterFileDeathTest, MeaninglessValuesAndDirectoriesAreFatal) {
       {"bool B -4294967297\n", "int B = -4294967297 is beyond the range of an int"},
       {"double R inf\n", "double R = inf is not a finite number"},
       {"double R nan\n", "double R = nan is not a finite number"},
-      {"double R 1e999\n", "double R = 1e999 is not a finite number"}};
+      {"double R 1e999\n", "double R = 1e999 is not a finite number"},
+      {"int N abc\n", "int N = abc is not a number"},
+      {"double R x1\n", "double R = x1 is not a number"},
+      {"bool B maybe\n", "bool B = maybe is not a number"}};
   for (const auto& [text, message] : cases) {
     WriteTextFile(dir / "pars.dat", text);
     parameter_map pars;

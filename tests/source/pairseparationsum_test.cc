@@ -5,6 +5,8 @@
 // leaves partial runs for Store; RADSTEP a power of two (bin by a multiply) and not (a divide)
 // must give the same bins.
 
+#include "source/pairseparationsum.h"
+
 #include <cmath>
 #include <limits>
 #include <tuple>
@@ -13,7 +15,6 @@
 #include "arrays/charray.h"
 #include "common/test_util.h"
 #include "oscar_test_files.h"
-#include "source/pairseparationsum.h"
 
 namespace {
 
@@ -74,8 +75,7 @@ TEST_P(PairSumMatchesDirect, MomentsCountsAndSums) {
   oscar_test::ExpectSameComponents(A, B);
   // Bin counts are exact: the angular average of each bin is its number of pairs.
   for (int ir = 0; ir < c.nradial; ++ir)
-    EXPECT_EQ(std::lround(A.GetElement(0, 0, 0, ir)), std::lround(B.GetElement(0, 0, 0, ir)))
-        << ir;
+    EXPECT_EQ(std::lround(A.GetElement(0, 0, 0, ir)), std::lround(B.GetElement(0, 0, 0, ir))) << ir;
 }
 
 INSTANTIATE_TEST_SUITE_P(
