@@ -1,18 +1,24 @@
-// One CalcS of the blast-wave source with its default parameters (1000 points of each of two
-// unequal species, 10^6 pairs, including the sampling of the points) into a Cartesian-harmonic
-// array of LMAX 4 and 40 bins of 1 fm. Target: below 0.1 s on one core. Also reports the
-// sampling alone (Get_r for both species) and the pairs per second of the whole call.
-// CalcS argument: threads (1, or 0 for every core); wall ("real") and whole-process CPU time.
+// One CalcS of the blast-wave source with its default parameters (Nsample = 1000 points of each
+// of two unequal species, 10^6 pairs, including the sampling of the points; also 4000 points,
+// 1.6x10^7 pairs) into a Cartesian-harmonic array of LMAX 4 and 40 bins of 1 fm. Target: below
+// 0.1 s on one core. Also reports the sampling alone (Get_r for both species) and the pairs per
+// second of the whole call. CalcS arguments: threads (1, or 0 for every core) and Nsample; wall
+// ("real") and whole-process CPU time.
 //
-// Measured on the 2-core machine with nothing else running (30 runs each; its single-core
-// speed drifts by up to 30 % from run to run): CalcS 1 thread 17-27 ms (median 23.0),
-// 2 threads 9.0-13.5 ms (median 11.5): 2.0x; Get_r of both species on 2 threads 5.1 ms.
-// While the sampling was serial (RANLUX itself was 80 % of it, 40 % of CalcS): 2 threads
-// 13-18 ms, 1.3x; Get_r 8-10 ms.
-// With the pair sum in 8 chunks handed out dynamically (each made on its thread): CalcS 1
-// thread 14.5-21.8 ms, 2 threads 9.9-12.1 ms, median ratio of 7 alternating runs 1.76 (range
-// 1.46-1.88). A 2-thread profile shows both threads busy throughout (process CPU = 2x wall):
-// what is missing to 2x is each core running slower while the other works, not serial code.
+// Measured on the 2-core VM (its single-core speed drifts by up to 30 % from run to run; ratios
+// are medians of 9-11 alternating 1- and 2-thread runs with nothing else running):
+// - serial sampling (before): 2 threads 1.3x;
+// - sampling in runs on the threads, pair sum in 8 chunks: CalcS 1 thread 14.5-21.8 ms,
+//   2 threads 9.9-12.1 ms, 1.71-1.76x;
+// - both species sampled in one loop, 16 chunks, divider-free pair loop: 1 thread 13.4-21.9 ms,
+//   2 threads 7.7-12.2 ms, 1.70-1.76x at Nsample 1000; 1.81x at Nsample 4000 (120-153 ms ->
+//   70-82 ms).
+// Timing the phases inside CalcS at Nsample 1000: the sampling runs at 1.81-1.89x on 2 threads,
+// the pair sum (about 4 ms on 2 threads) at only 1.24-1.45x. The same pair loop scales about
+// 1.9x over seconds (oscar_bench), and a stand-alone test of two 0.5x10^6-pair chunks on the
+// two threads takes 4.3-7.3 ms from run to run against 4.3 ms expected: on this VM both cores
+// run slower at times during such short bursts. No serial part above 1 % shows in a profile.
+// Process CPU = 2x wall at 2 threads (the idle thread spins at the joins: 3 % of the CPU time).
 
 #include <benchmark/benchmark.h>
 
@@ -20,6 +26,7 @@
 #include <vector>
 
 #include "arrays/charray.h"
+#include "config/parameter.h"
 #include "numeric/constants.h"
 #include "numeric/threads.h"
 #include "source/sourcecalc_blast.h"
@@ -29,8 +36,9 @@ namespace {
 void BM_BlastCalcS(benchmark::State& state) {
   femtokit::SetThreadCount(static_cast<int>(state.range(0)));
   CSourceCalc_Blast blast;
+  const int n = static_cast<int>(state.range(1));
+  parameter::set(blast.spars, "Nsample", n);
   CCHArray A(4, 40, 1.0);
-  const int n = 1000;
   for (auto _ : state) {
     blast.CalcS(&A);
     benchmark::DoNotOptimize(A.A[0][0][0][0]);
@@ -41,9 +49,11 @@ void BM_BlastCalcS(benchmark::State& state) {
   femtokit::SetThreadCount(0);
 }
 BENCHMARK(BM_BlastCalcS)
-    ->Arg(1)
-    ->Arg(0)
-    ->ArgName("threads")
+    ->Args({1, 1000})
+    ->Args({0, 1000})
+    ->Args({1, 4000})
+    ->Args({0, 4000})
+    ->ArgNames({"threads", "Nsample"})
     ->MeasureProcessCPUTime()
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);

@@ -8,26 +8,35 @@
 // thread is free, merged in range order, as the event-file source does. Times: wall ("real")
 // and whole-process CPU.
 //
-// Per-core limit (the "limit" counter is the measured rate over it). A pair costs, in the
-// AVX-512 variant, 8 pairs per vector: one square root and one divide (the direction; the bin is
-// a multiply for a power-of-two RADSTEP such as the 1 fm here), about (LMAX+1)^2 fused
-// multiply-adds for the moments plus 2 LMAX multiplies for the powers, and the sort (a count, 3
-// loads and 3 stores). With double-pumped 512-bit units (one vector multiply-add per cycle, a
-// 512-bit divide every 10 and a square root every 18 cycles) that is about
+// Per-core limit (the "limit" counter is the measured rate over it). The work of a pair, as the
+// direct form states it: one square root and one divide (the direction; the bin is a multiply
+// for a power-of-two RADSTEP such as the 1 fm here), about (LMAX+1)^2 fused multiply-adds for
+// the moments plus 2 LMAX multiplies for the powers, and the sort (a count, 3 loads and 3
+// stores). With double-pumped 512-bit units (one vector multiply-add per cycle, a 512-bit
+// divide every 10 and a square root every 18 cycles), 8 pairs per vector, that is about
 //   (18 + 10 + (LMAX+1)^2 + 2 LMAX) / 8 + 2 (sort) cycles per pair,
 // i.e. 9.6 cycles at LMAX 4 and 17.6 at LMAX 8: 281 and 153 M pairs/s at 2.7 GHz (the clock
 // measured on the 2-core VM: a chain of dependent integer multiplies, 3 cycles each, runs at
-// 2.70-2.76 G steps per second). The model is generous to the divider: a profile puts the
-// separation pass (square root and divide) at about 30 % of the time at LMAX 4, 5.4 cycles per
-// pair, against the 3.5 assumed. (A figure of 410 M pairs/s at LMAX 4, estimated once from the
+// 2.70-2.76 G steps per second). (A figure of 410 M pairs/s at LMAX 4, estimated once from the
 // operation count alone, assumed two 512-bit multiply-adds per cycle and no divider limit.)
+// The AVX-512 variant now avoids the divider (reciprocal square root with Newton steps), so it
+// does less than this work; the limit is kept as the yardstick of the work itself. Profile at
+// LMAX 4 after that change: the sort ~45 % (bound by its stores: dropping two of its three
+// direction stores makes the loop 1.17x faster), the separation pass ~26 %, the moments ~25 %.
 //
-// Measured (Release, AVX-512 variant, 2x10^8 pairs, best of 3-4 alternating runs at raised
-// priority on the 2-core VM, whose speed drifts by up to 1.5x between runs): one thread,
-// LMAX 4 55.9-62.4 M pairs/s (the code before the pair-loop work) -> 148-155 M pairs/s (2.4x-
-// 2.8x; 0.53-0.55 of the limit above, 0.37 of the 410), LMAX 8 34.1-38.0 -> 65.8-67.7 M pairs/s
-// (1.7x-2.0x; 0.43). Two threads (16 chunks handed out dynamically): LMAX 4 1.36-1.50 s ->
-// 0.75-0.98 s wall (1.4x-1.9x), LMAX 8 2.81 -> 1.53 s (1.8x).
+// Measured (Release, AVX-512 variant, 2x10^8 pairs, best of 3-5 alternating runs at raised
+// priority on the 2-core VM, whose speed drifts by up to 1.5x between runs), one thread:
+//   LMAX 4: 55.9-62.4 M pairs/s (the code before the pair-loop work) -> 148-162 (after the
+//           register moments and the branch-free sort) -> 185-199 (no divider, no full-run list,
+//           runs 136 entries apart): 3.0x-3.4x; 0.67-0.71 of the limit above, 0.46-0.49 of the
+//           410.
+//   LMAX 8: 34.1-38.0 -> 66-68 -> 98: 2.6x-2.9x; 0.64 of the limit.
+// Two threads (16 chunks handed out dynamically; median of 5-9 alternating 1- and 2-thread runs,
+// ratio of wall times): LMAX 4 1.91 before the divider-free pass, 2.2 after (range 1.8-3.7: the
+// one-thread time itself spread over 1.05-2.05 s); LMAX 8 2.01 before, 1.70 after (range
+// 1.38-2.13; 2-thread wall 1.42-1.69 s before, 1.30-1.46 s after). The faster single thread
+// gains less from the second core of this VM; two independent single-thread processes show no
+// slowdown against one over such runs.
 //
 // The event-file source as a whole (BM_EventSourceThreads: reading, per-chunk sums, merge) and
 // the OSCAR2013 text reader (BM_ReadOSCAR2013). Measured on the quiet 2-core VM (wall, three
