@@ -16,13 +16,15 @@
 // How the pair loop is organised (it is the heaviest computation of the library, up to 2x10^8
 // pairs):
 //  1. AddPairs computes, in one pass the compiler vectorises (wide square roots and divides: the
-//     file is compiled without errno for sqrt), each pair's separation, bin number and unit
-//     direction into a buffer of kBuffer pairs, and, in lanes, the sums of dx, dx^2, ...;
+//     file is compiled without errno for sqrt; with AVX-512 written out with a reciprocal square
+//     root instead, SeparationsAvx512), each pair's separation, bin number and unit direction
+//     into a buffer of kBuffer pairs, and, in lanes, the sums of dx, dx^2, ...;
 //  2. the pairs of the pass are appended to their bin's run (the bin sort: a branch-free loop,
 //     pairs at the origin and beyond the last bin go to two spare bins that are emptied after the
-//     pass); after the pass every run holding kBinRun or more entries goes to step 3 with the
-//     largest multiple of kLanes of them, the rest moving to the run's start. Partial runs are
-//     padded with weight-0 entries to a multiple of kLanes when the sums are read (Flush);
+//     pass; the loop is bound by its stores); after the pass every run holding kBinRun or more
+//     entries (found by a scan of the counts) goes to step 3 with the largest multiple of kLanes
+//     of them, the rest moving to the run's start. Partial runs are padded with weight-0 entries
+//     to a multiple of kLanes when the sums are read (Flush);
 //  3. per bin, every moment is summed over the run kLanes pairs at a time in registers, then
 //     added once to the bin's row: up to LMAX 4 on processors with 32 vector registers all
 //     moments at once from each group's directions (BinMomentsInRegisters), otherwise from
