@@ -2,9 +2,34 @@
 #define FEMTOKIT_SOURCE_PAIRSEPARATIONSUM_H
 
 #include <cstddef>
+#include <new>
 #include <vector>
 
 class CCHArray;
+
+namespace femtokit {
+// Allocates blocks aligned to a cache line (64 bytes). The pair loop reads its tables eight
+// doubles (one line) at a time; a block at another alignment makes every such load span two
+// lines, which measured 1.2-1.4x slower at LMAX 8.
+template <class T>
+struct CacheLineAllocator {
+  using value_type = T;
+  static constexpr std::align_val_t kAlignment{64};
+  CacheLineAllocator() = default;
+  template <class U>
+  CacheLineAllocator(const CacheLineAllocator<U>&) {}
+  T* allocate(std::size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), kAlignment)); }
+  void deallocate(T* p, std::size_t) { ::operator delete(p, kAlignment); }
+  template <class U>
+  bool operator==(const CacheLineAllocator<U>&) const {
+    return true;
+  }
+  template <class U>
+  bool operator!=(const CacheLineAllocator<U>&) const {
+    return false;
+  }
+};
+}  // namespace femtokit
 
 // Histogram of pair separations d = a - b in the Cartesian-harmonic form of an AExp array,
 // accumulated as monomial moments: for every pair with ir = floor(|d|/RADSTEP) < NRADIAL, the
@@ -49,7 +74,8 @@ class CPairSeparationSum {
   bool multiply_;  // RADSTEP a power of two: bins by a multiply instead of a divide
   bool xsym_, ysym_, zsym_;
   int nmono_;  // (LMAX+1)^2 moments per bin: lx = 0 block (ly, lz), then lx = 1 block
-  std::vector<double> moments_;  // moments_[ir * nmono_ + k]
+  using Doubles = std::vector<double, femtokit::CacheLineAllocator<double>>;
+  Doubles moments_;  // moments_[ir * nmono_ + k]
   long long norigin_ = 0;        // pairs at zero separation
 
   // Appends the m pairs of the last separation pass to their bins' runs, then adds the moments
@@ -65,11 +91,11 @@ class CPairSeparationSum {
   // bin), the per-bin runs (direction) with their fill counts (two spare bins at the end: beyond
   // the last bin, origin), and the power tables of one run (rows of
   // ey^j and ez^j interleaved, so that a row written is never 4 kB from a row read).
-  std::vector<double> ex_, ey_, ez_;
+  Doubles ex_, ey_, ez_;
   std::vector<int> ir_;
   std::vector<int> count_;
-  std::vector<double> sx_, sy_, sz_;
-  std::vector<double> pow_;
+  Doubles sx_, sy_, sz_;
+  Doubles pow_;
 };
 
 #endif  // FEMTOKIT_SOURCE_PAIRSEPARATIONSUM_H
