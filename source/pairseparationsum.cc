@@ -526,6 +526,12 @@ void CPairSeparationSum::Clear() {
   std::fill(count_.begin(), count_.end(), 0);
 }
 
+bool CPairSeparationSum::Fits(const CCHArray* A) const {
+  return A->GetLMAX() == lmax_ && std::max(A->GetNRADIAL(), 0) == nradial_ &&
+         A->GetRADSTEP() == radstep_ && A->GetXSYM() == xsym_ && A->GetYSYM() == ysym_ &&
+         A->GetZSYM() == zsym_;
+}
+
 void CPairSeparationSum::Merge(CPairSeparationSum& other) {
   if (other.lmax_ != lmax_ || other.nradial_ != nradial_ || other.radstep_ != radstep_ ||
       other.xsym_ != xsym_ || other.ysym_ != ysym_ || other.zsym_ != zsym_)

@@ -50,6 +50,8 @@ class CPairSeparationSum {
   explicit CPairSeparationSum(const CCHArray* A);
   // Clears every moment and sum.
   void Clear();
+  // Whether this sum was built for A's LMAX, NRADIAL, RADSTEP and symmetries.
+  bool Fits(const CCHArray* A) const;
   // Adds the n pairs (p, q_i): d = p - q_i, p = (x, y, z), q_i = (qx[i], qy[i], qz[i]) (fm).
   void AddPairs(double x, double y, double z, const double* qx, const double* qy, const double* qz,
                 int n);
@@ -75,8 +77,8 @@ class CPairSeparationSum {
   bool xsym_, ysym_, zsym_;
   int nmono_;  // (LMAX+1)^2 moments per bin: lx = 0 block (ly, lz), then lx = 1 block
   using Doubles = std::vector<double, femtokit::CacheLineAllocator<double>>;
-  Doubles moments_;  // moments_[ir * nmono_ + k]
-  long long norigin_ = 0;        // pairs at zero separation
+  Doubles moments_;        // moments_[ir * nmono_ + k]
+  long long norigin_ = 0;  // pairs at zero separation
 
   // Appends the m pairs of the last separation pass to their bins' runs, then adds the moments
   // of the runs that reached their length.

@@ -343,10 +343,15 @@ void CSourceCalc_Blast::CalcS(CCHArray* A) {
     const double f = static_cast<double>(k) / nchunks;
     bounds[k] = first + static_cast<int>((identical ? std::sqrt(f) : f) * (nsample - first));
   }
-  // Each chunk makes its own sum, on the thread that runs it.
-  std::vector<std::unique_ptr<CPairSeparationSum>> sums(nchunks);
+  // Each chunk has its own sum, kept for the next call (made on the thread that first runs it).
+  std::vector<std::unique_ptr<CPairSeparationSum>>& sums = sums_;
+  if (!sums.empty() && (!sums[0] || !sums[0]->Fits(A))) sums.clear();
+  if (static_cast<int>(sums.size()) < nchunks) sums.resize(nchunks);
   const auto add_range = [&](int k) {
-    sums[k] = std::make_unique<CPairSeparationSum>(A);
+    if (sums[k])
+      sums[k]->Clear();
+    else
+      sums[k] = std::make_unique<CPairSeparationSum>(A);
     for (int ia = bounds[k]; ia < bounds[k + 1]; ia++) {
       const double* p = a.point(ia);
       // Identical species: each unordered pair once, never a point with itself.

@@ -62,7 +62,12 @@
 // femtokit::ThreadCount() threads (per-thread partial sums merged in thread
 // order). The sampling runs on the same threads, run by run (see above).
 
+#include <memory>
+#include <vector>
+
 #include "source/sourcecalc.h"
+
+class CPairSeparationSum;
 
 class CCHArray;
 class CRandom;
@@ -111,6 +116,11 @@ class CSourceCalc_Blast : public CSourceCalc {
   // Ends the process when a key CalcS or Get_r reads is absent from `pars`, or
   // when the values cannot give a sound sample (messages above).
   static void CheckPars(const parameter_map& pars, bool for_calcs);
+
+  // The pair sums of CalcS (one per chunk of pairs), kept from call to call while A's layout
+  // stays the same: a fit calls CalcS thousands of times, and their work space (about 150 kB
+  // each at LMAX 4 and 40 bins) freed and taken again was faulted in again on every call.
+  std::vector<std::unique_ptr<CPairSeparationSum>> sums_;
 };
 
 #endif  // FEMTOKIT_SOURCE_SOURCECALC_BLAST_H

@@ -2,14 +2,15 @@
 // histogram and its normalisation, and the fatal checks of unusable parameters.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "arrays/charray.h"
 #include "common/test_util.h"
-#include "oscar_test_files.h"
 #include "numeric/threads.h"
+#include "oscar_test_files.h"
 #include "source/sourcecalc_blast.h"
 
 namespace {
@@ -159,10 +160,28 @@ TEST(BlastCalcS, ThreadsGiveTheOneThreadArray) {
               ASSERT_TRUE(femtokit_test::IsClose(A.GetElement(lx, ly, lz, ir),
                                                  one.GetElement(lx, ly, lz, ir), 1e-12,
                                                  1e-12 * one.GetElement(0, 0, 0, 0)))
-                  << "mb " << mb << " threads " << threads << " l=(" << lx << "," << ly << ","
-                  << lz << ") ir " << ir;
+                  << "mb " << mb << " threads " << threads << " l=(" << lx << "," << ly << "," << lz
+                  << ") ir " << ir;
     }
   }
+}
+
+// The pair sums kept between calls follow the array: a call into an array of another layout
+// after one of LMAX 4 gives what a source whose sums were built for that layout gives.
+TEST(BlastCalcS, KeptPairSumsFollowTheArrayLayout) {
+  femtokit::SetThreadCount(2);
+  CSourceCalc_Blast changed, kept;  // the same seed: the same points call by call
+  for (CSourceCalc_Blast* blast : {&changed, &kept}) parameter::set(blast->spars, "Nsample", 200);
+  CCHArray first(4, 30, 1.0), firstkept(2, 20, 0.5, true, false, true);
+  changed.CalcS(&first);
+  kept.CalcS(&firstkept);
+  CCHArray A(2, 20, 0.5, true, false, true), B(2, 20, 0.5, true, false, true);
+  changed.CalcS(&A);
+  kept.CalcS(&B);
+  femtokit::SetThreadCount(0);
+  for (int ir = 0; ir < 20; ir++)
+    for (const auto& [lx, ly, lz] : {std::array<int, 3>{0, 0, 0}, {2, 0, 0}, {0, 2, 0}, {0, 0, 2}})
+      ASSERT_DOUBLE_EQ(A.GetElement(lx, ly, lz, ir), B.GetElement(lx, ly, lz, ir)) << ir;
 }
 
 // Fresh random numbers at every call, and the blast-wave shape of the default source: the
