@@ -3,10 +3,10 @@
 // second (counter "pairs/s"). The per-pair IncrementAExpArrayFromE path it replaces is measured
 // on fewer particles for comparison.
 //
-// Third argument: threads (1, or 0 for every core): on several threads the particles are cut
-// into 16 ranges of equal pair counts, each summed into its own CPairSeparationSum by whichever
-// thread is free, merged in range order, as the event-file source does. Times: wall ("real")
-// and whole-process CPU.
+// Third argument: threads (1, or 0 for every core): the particles are cut into 64 ranges of
+// equal pair counts, summed by whichever thread is free and merged in range order
+// (ChunkedPairSums, as the event-file source sums its pairs). Times: wall ("real") and
+// whole-process CPU.
 //
 // Per-core limit (the "limit" counter is the measured rate over it). The work of a pair, as the
 // direct form states it: one square root and one divide (the direction; the bin is a multiply
@@ -52,8 +52,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <string>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "arrays/charray.h"
@@ -61,6 +61,7 @@
 #include "numeric/output.h"
 #include "numeric/random.h"
 #include "numeric/threads.h"
+#include "source/chunkedpairsums.h"
 #include "source/eventreader.h"
 #include "source/oscargen.h"
 #include "source/pairseparationsum.h"
@@ -96,30 +97,29 @@ void BM_PairLoopMoments(benchmark::State& state) {
   std::vector<double> x, y, z;
   MakePoints(n, x, y, z);
   CCHArray A(lmax, 40, 1.0);
-  // Chunks of equal pair counts, handed out to the threads as they come free, each into its
-  // own sum, merged in chunk order (as the event-file source does on several threads).
-  const int nchunks = nthreads > 1 ? 16 : 1;
+  // Chunks of equal pair counts, handed out to the threads as they come free and merged in
+  // chunk order (ChunkedPairSums, as the event-file source sums its pairs).
+  const int nchunks = 64;
   std::vector<int> bounds(nchunks + 1, n);
   for (int k = 0; k < nchunks; ++k)
     bounds[k] = static_cast<int>(std::sqrt(static_cast<double>(k) / nchunks) * n);
   double pairs = 0.0;
+  femtokit::ChunkedPairSums sums(&A);
   for (auto _ : state) {
-    std::vector<std::unique_ptr<CPairSeparationSum>> sums;
-    for (int k = 0; k < nchunks; ++k) sums.push_back(std::make_unique<CPairSeparationSum>(&A));
-#pragma omp parallel for num_threads(nthreads) schedule(dynamic, 1)
-    for (int k = 0; k < nchunks; ++k)
+    sums.Clear();
+    sums.Add(nchunks, nthreads, [&](int k, CPairSeparationSum& sum) {
       for (int ia = bounds[k]; ia < bounds[k + 1]; ++ia)
-        sums[k]->AddPairs(x[ia], y[ia], z[ia], x.data(), y.data(), z.data(), ia);
-    for (int k = 1; k < nchunks; ++k) sums[0]->Merge(*sums[k]);
+        sum.AddPairs(x[ia], y[ia], z[ia], x.data(), y.data(), z.data(), ia);
+    });
     A.ZeroArray();
-    sums[0]->Store(&A);
+    sums.Total().Store(&A);
     benchmark::DoNotOptimize(A.GetElement(0, 0, 0, 3));
-    pairs += static_cast<double>(sums[0]->npairs);
+    pairs += static_cast<double>(sums.Total().npairs);
   }
   state.counters["pairs/s"] = benchmark::Counter(pairs, benchmark::Counter::kIsRate);
   // Rate per thread-second of CPU time over the per-core limit.
-  state.counters["limit"] = benchmark::Counter(pairs / PerCoreLimit(lmax),
-                                               benchmark::Counter::kIsRate);
+  state.counters["limit"] =
+      benchmark::Counter(pairs / PerCoreLimit(lmax), benchmark::Counter::kIsRate);
   state.counters["threads"] = nthreads;
   femtokit::SetThreadCount(0);
 }
@@ -168,7 +168,8 @@ std::string GeneratedFile(const std::string& format, int nevents, int count) {
                                .string();
   if (!std::filesystem::exists(path)) {
     CRandom random(99);
-    std::vector<OSCARGen::Species> species = {{211, femtokit::constants::kMassPionCharged, count, 300.0, 20.0}};
+    std::vector<OSCARGen::Species> species = {
+        {211, femtokit::constants::kMassPionCharged, count, 300.0, 20.0}};
     OSCARGen::WriteFormat(path, format, nevents, species, OSCARGen::Geometry(), &random);
   }
   return path;

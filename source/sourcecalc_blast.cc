@@ -13,6 +13,7 @@
 #include "numeric/fatal.h"
 #include "numeric/random.h"
 #include "numeric/threads.h"
+#include "source/chunkedpairsums.h"
 #include "source/pairseparationsum.h"
 
 namespace {
@@ -329,44 +330,30 @@ void CSourceCalc_Blast::CalcS(CCHArray* A) {
     by[i] = bl.point(i)[2];
     bz[i] = bl.point(i)[3];
   }
-  // On several threads the first points a are cut into kChunks contiguous ranges of about equal
-  // pair counts (identical species: point ia pairs with the ia points before it), handed out to
-  // the threads as they come free; each range has its own partial sum, merged in range order, so
-  // the result is the same for any thread count above one and equals the one-thread sum up to
-  // the order of the additions.
-  constexpr int kChunks = 16;
+  // The first points a are cut into kChunks contiguous ranges of about equal pair counts
+  // (identical species: point ia pairs with the ia points before it), summed on the threads and
+  // merged in range order (ChunkedPairSums): the result is the same for any thread count above
+  // one and equals the one-thread sum up to the order of the additions.
+  constexpr int kChunks = 64;
   const int first = identical ? 1 : 0;
-  const int nthreads = std::max(1, std::min(femtokit::ThreadCount(), nsample - first));
-  const int nchunks = nthreads > 1 ? std::min(kChunks, nsample - first) : 1;
+  const int nchunks = std::max(1, std::min(kChunks, nsample - first));
   std::vector<int> bounds(nchunks + 1, nsample);
   for (int k = 0; k < nchunks; k++) {
     const double f = static_cast<double>(k) / nchunks;
     bounds[k] = first + static_cast<int>((identical ? std::sqrt(f) : f) * (nsample - first));
   }
-  // Each chunk has its own sum, kept for the next call (made on the thread that first runs it).
-  std::vector<std::unique_ptr<CPairSeparationSum>>& sums = sums_;
-  if (!sums.empty() && (!sums[0] || !sums[0]->Fits(A))) sums.clear();
-  if (static_cast<int>(sums.size()) < nchunks) sums.resize(nchunks);
-  const auto add_range = [&](int k) {
-    if (sums[k])
-      sums[k]->Clear();
-    else
-      sums[k] = std::make_unique<CPairSeparationSum>(A);
+  if (sums_ && sums_->Fits(A))
+    sums_->Clear();
+  else
+    sums_ = std::make_unique<femtokit::ChunkedPairSums>(A);
+  sums_->Add(nchunks, femtokit::ThreadCount(), [&](int k, CPairSeparationSum& sum) {
     for (int ia = bounds[k]; ia < bounds[k + 1]; ia++) {
       const double* p = a.point(ia);
       // Identical species: each unordered pair once, never a point with itself.
-      sums[k]->AddPairs(p[1], p[2], p[3], bx.data(), by.data(), bz.data(),
-                        identical ? ia : nsample);
+      sum.AddPairs(p[1], p[2], p[3], bx.data(), by.data(), bz.data(), identical ? ia : nsample);
     }
-  };
-  if (nchunks == 1) {
-    add_range(0);
-  } else {
-#pragma omp parallel for num_threads(nthreads) schedule(dynamic, 1)
-    for (int k = 0; k < nchunks; k++) add_range(k);
-  }
-  for (int k = 1; k < nchunks; k++) sums[0]->Merge(*sums[k]);
-  sums[0]->Store(A);
+  });
+  sums_->Total().Store(A);
 
   // Density: lambda per pair over the number of pairs, per exact shell volume.
   const double n = lambda * (identical ? 2.0 / (static_cast<double>(nsample) * (nsample - 1))

@@ -63,11 +63,12 @@
 // order). The sampling runs on the same threads, run by run (see above).
 
 #include <memory>
-#include <vector>
 
 #include "source/sourcecalc.h"
 
-class CPairSeparationSum;
+namespace femtokit {
+class ChunkedPairSums;
+}
 
 class CCHArray;
 class CRandom;
@@ -117,10 +118,10 @@ class CSourceCalc_Blast : public CSourceCalc {
   // when the values cannot give a sound sample (messages above).
   static void CheckPars(const parameter_map& pars, bool for_calcs);
 
-  // The pair sums of CalcS (one per chunk of pairs), kept from call to call while A's layout
-  // stays the same: a fit calls CalcS thousands of times, and their work space (about 150 kB
-  // each at LMAX 4 and 40 bins) freed and taken again was faulted in again on every call.
-  std::vector<std::unique_ptr<CPairSeparationSum>> sums_;
+  // The pair sums of CalcS, kept from call to call while A's layout stays the same: a fit
+  // calls CalcS thousands of times, and their work space (about 150 kB per sum at LMAX 4 and 40
+  // bins) freed and taken again was faulted in again on every call.
+  std::unique_ptr<femtokit::ChunkedPairSums> sums_;
 };
 
 #endif  // FEMTOKIT_SOURCE_SOURCECALC_BLAST_H

@@ -15,6 +15,7 @@
 #include "numeric/fatal.h"
 #include "numeric/output.h"
 #include "numeric/threads.h"
+#include "source/chunkedpairsums.h"
 #include "source/eventreader.h"
 #include "source/pairseparationsum.h"
 #include "source/species.h"
@@ -175,8 +176,12 @@ void CSourceCalc_OSCAR::InitSPars() {
 
 void CSourceCalc_OSCAR::SetSPars(double Pt, double DELPT, double PHIMIN_DEG, double PHIMAX_DEG,
                                  double YMIN, double YMAX) {
-  SetSParValues({{"Pt", Pt}, {"DELPT", DELPT}, {"PHIMIN_DEG", PHIMIN_DEG},
-                 {"PHIMAX_DEG", PHIMAX_DEG}, {"YMIN", YMIN}, {"YMAX", YMAX}});
+  SetSParValues({{"Pt", Pt},
+                 {"DELPT", DELPT},
+                 {"PHIMIN_DEG", PHIMIN_DEG},
+                 {"PHIMAX_DEG", PHIMAX_DEG},
+                 {"YMIN", YMIN},
+                 {"YMAX", YMAX}});
 }
 
 void CSourceCalc_OSCAR::SetIDs(int IDa, int IDb) {
@@ -253,8 +258,9 @@ namespace {
 // counts, each added to a pair sum on its own.
 class PairWork {
  public:
-  PairWork(const std::vector<double>* a, const std::vector<double>* b, const std::vector<size_t>* enda,
-           const std::vector<size_t>* endb, bool identical, bool same_event)
+  PairWork(const std::vector<double>* a, const std::vector<double>* b,
+           const std::vector<size_t>* enda, const std::vector<size_t>* endb, bool identical,
+           bool same_event)
       : a_(a), b_(b), enda_(enda), endb_(endb), identical_(identical), same_event_(same_event) {}
 
   size_t Items() const { return same_event_ ? enda_->size() : a_[0].size(); }
@@ -335,44 +341,50 @@ void CSourceCalc_OSCAR::AccumulateS(CCHArray* A, OSCARPairTotals* totals, int pa
   const PairWork work(a, kept.identical ? a : b, &kept.enda, &kept.endb, kept.identical,
                       pairing == "event");
 
-  // This share's items, worked through in ten steps (a progress line after each). On several
-  // threads every step is cut into kChunks chunks of about equal pair counts, handed out to the
-  // threads as they come free (a thread slowed by other work takes fewer), each summed into its
-  // own partial sum and merged in chunk order: the result does not depend on the thread count
-  // or on which thread ran which chunk. One thread sums everything into one sum.
+  // This share's items, in ten steps of kChunks chunks of about equal pair counts (a progress
+  // line after each step). On several threads the chunks are handed out as threads come free (a
+  // thread slowed by other work takes fewer) and merged in chunk order: the result does not
+  // depend on the thread count or on which thread ran which chunk. One thread sums the items in
+  // order into one sum.
   const std::vector<size_t> shares = work.Split(0, work.Items(), nparts);
   const size_t begin = shares[part], end = shares[part + 1];
   // Threads only for work worth waking them (a loaded machine makes every fork-join cost
   // milliseconds): about kPairsPerThread pairs each at least.
   constexpr double kPairsPerThread = 50000.0;
   constexpr int kChunks = 16;
+  constexpr int kSteps = 10;
   double share_pairs = 0.0;
   for (size_t i = begin; i < end; ++i) share_pairs += work.Weight(i);
   const int nthreads = static_cast<int>(
       std::max(1.0, std::min<double>(femtokit::ThreadCount(), share_pairs / kPairsPerThread)));
-  std::vector<std::unique_ptr<CPairSeparationSum>> sums;
-  const int nsums = nthreads > 1 ? kChunks + 1 : 1;  // the total, then one per chunk
-  for (int t = 0; t < nsums; ++t) sums.push_back(std::make_unique<CPairSeparationSum>(A));
-  const size_t progressstep = (end - begin) / 10;
+  // Chunk boundaries, step by step; the steps end where the ten progress lines fall.
+  const size_t progressstep = (end - begin) / kSteps;
+  std::vector<size_t> bounds(1, begin);
+  std::vector<size_t> step_ends;  // index in bounds where each step ends
   for (size_t c0 = begin; c0 < end;) {
     const size_t c1 = progressstep > 0 ? std::min(end, c0 + progressstep) : end;
-    if (nthreads == 1) {
-      for (size_t i = c0; i < c1; ++i) work.Add(sums[0].get(), i);
-    } else {
-      const std::vector<size_t> bounds = work.Split(c0, c1, kChunks);
-#pragma omp parallel for num_threads(nthreads) schedule(dynamic, 1)
-      for (int k = 0; k < kChunks; ++k) {
-        sums[k + 1]->Clear();
-        for (size_t i = bounds[k]; i < bounds[k + 1]; ++i) work.Add(sums[k + 1].get(), i);
-      }
-      for (int k = 0; k < kChunks; ++k) sums[0]->Merge(*sums[k + 1]);
-    }
-    const size_t k = c1 - begin;
-    if (progressstep > 0 && k % progressstep == 0)
-      Progress("finished %g percent\n", 100.0 * k / (10.0 * progressstep));
+    const std::vector<size_t> step =
+        nthreads > 1 ? work.Split(c0, c1, kChunks) : std::vector<size_t>{c0, c1};
+    bounds.insert(bounds.end(), step.begin() + 1, step.end());
+    step_ends.push_back(bounds.size() - 1);
     c0 = c1;
   }
-  CPairSeparationSum& sum = *sums[0];
+  femtokit::ChunkedPairSums sums(A);
+  const int nchunks = static_cast<int>(bounds.size()) - 1;
+  size_t step = 0;
+  sums.Add(
+      nchunks, nthreads,
+      [&](int k, CPairSeparationSum& sum) {
+        for (size_t i = bounds[k]; i < bounds[k + 1]; ++i) work.Add(&sum, i);
+      },
+      [&](int k) {
+        if (static_cast<size_t>(k) + 1 != step_ends[step]) return;
+        const size_t done = bounds[k + 1] - begin;
+        ++step;
+        if (progressstep > 0 && done % progressstep == 0)
+          Progress("finished %g percent\n", 100.0 * done / (10.0 * progressstep));
+      });
+  CPairSeparationSum& sum = sums.Total();
   sum.Store(A);
   totals->npairs = static_cast<double>(sum.npairs);
   totals->sumx = sum.sumx;
@@ -452,15 +464,14 @@ namespace {
 constexpr char kPartialTitle[] = "femtokit pair-separation partial sums 1";
 }
 
-bool WriteOSCARPartial(const std::string& filename, const CCHArray& A,
-                       const OSCARPairTotals& t) {
+bool WriteOSCARPartial(const std::string& filename, const CCHArray& A, const OSCARPairTotals& t) {
   FILE* f = fopen(filename.c_str(), "w");
   if (f == nullptr) return false;
   fprintf(f, "%s\n", kPartialTitle);
   fprintf(f, "array %d %d %.17g %d %d %d\n", A.GetLMAX(), A.GetNRADIAL(), A.GetRADSTEP(),
           A.GetXSYM() ? 1 : 0, A.GetYSYM() ? 1 : 0, A.GetZSYM() ? 1 : 0);
-  fprintf(f, "totals %.17g %.17g %.17g %.17g %.17g %.17g %.17g\n", t.npairs, t.sumx, t.sumy,
-          t.sumz, t.sumxx, t.sumyy, t.sumzz);
+  fprintf(f, "totals %.17g %.17g %.17g %.17g %.17g %.17g %.17g\n", t.npairs, t.sumx, t.sumy, t.sumz,
+          t.sumxx, t.sumyy, t.sumzz);
   const std::vector<double> values = FlattenArray(A);
   fprintf(f, "values %zu\n", values.size());
   for (double v : values) fprintf(f, "%.17g\n", v);
@@ -481,15 +492,15 @@ std::unique_ptr<CCHArray> ReadOSCARPartial(const std::string& filename, OSCARPai
     return std::istringstream(line);
   };
   auto bad = [&](const char* what) {
-    femtokit::Fatal("partial sums file %s, line %d: %s expected, found \"%s\"\n",
-                    filename.c_str(), lineno, what, line.c_str());
+    femtokit::Fatal("partial sums file %s, line %d: %s expected, found \"%s\"\n", filename.c_str(),
+                    lineno, what, line.c_str());
   };
   if (next("the title").str() != kPartialTitle) bad(kPartialTitle);
   int lmax, nradial, xs, ys, zs;
   double radstep;
   std::istringstream s = next("the array line");
-  if (!(s >> word >> lmax >> nradial >> radstep >> xs >> ys >> zs) || word != "array" ||
-      lmax < 0 || nradial < 1 || !(radstep > 0.0))
+  if (!(s >> word >> lmax >> nradial >> radstep >> xs >> ys >> zs) || word != "array" || lmax < 0 ||
+      nradial < 1 || !(radstep > 0.0))
     bad("\"array LMAX NRADIAL RADSTEP XSYM YSYM ZSYM\"");
   s = next("the totals line");
   if (!(s >> word >> t->npairs >> t->sumx >> t->sumy >> t->sumz >> t->sumxx >> t->sumyy >>
@@ -500,7 +511,8 @@ std::unique_ptr<CCHArray> ReadOSCARPartial(const std::string& filename, OSCARPai
   std::vector<double> values = FlattenArray(*A);
   size_t n = 0;
   s = next("the values line");
-  if (!(s >> word >> n) || word != "values" || n != values.size()) bad("\"values N\" for this array");
+  if (!(s >> word >> n) || word != "values" || n != values.size())
+    bad("\"values N\" for this array");
   for (double& v : values) {
     s = next("a value");
     if (!(s >> v) || !std::isfinite(v)) bad("a finite value");
