@@ -276,6 +276,8 @@ void CCHArray::EnsureSharedCalc() {
 }
 
 void CCHArray::DropPlan() {
+  // Most arrays never build a plan (and a new one has none): no lock for them.
+  if (__atomic_load_n(&plan_, __ATOMIC_ACQUIRE) == nullptr) return;
   const std::lock_guard<std::mutex> lock(plan_mutex_);
   delete plan_;
   __atomic_store_n(&plan_, static_cast<IncrementPlan*>(nullptr), __ATOMIC_RELEASE);

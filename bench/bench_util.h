@@ -7,12 +7,39 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "numeric/threads.h"
+
 namespace femtokit_bench {
+
+// Runs work() `block` times on one thread, then `block` times on every core
+// (femtokit::SetThreadCount), `rounds` times over, and returns the summed one-thread time over
+// the summed all-core time. Alternating in short blocks averages out the speed swings of a shared
+// machine (on the 2-core VM they last from milliseconds to seconds), which make the ratio of two
+// separate runs of a short loop spread over 1.0-2.7; blocks rather than single calls, because
+// the idle threads fall asleep during a long one-thread stretch and waking them costs a
+// thread-count switch, not the loop.
+template <class Work>
+double AlternatingThreadRatio(const Work& work, int rounds, int block) {
+  double one = 0.0, all = 0.0;
+  for (int r = 0; r < rounds; ++r)
+    for (int threads : {1, 0}) {
+      femtokit::SetThreadCount(threads);
+      work();  // wakes the threads (not timed)
+      const auto start = std::chrono::steady_clock::now();
+      for (int b = 0; b < block; ++b) work();
+      const double seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      (threads == 1 ? one : all) += seconds;
+    }
+  femtokit::SetThreadCount(0);
+  return one / all;
+}
 
 // Silences standard output while alive (the constructors print their parameters).
 class QuietStdout {
