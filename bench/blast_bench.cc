@@ -10,15 +10,16 @@
 // - serial sampling (before): 2 threads 1.3x;
 // - sampling in runs on the threads, pair sum in 8 chunks: CalcS 1 thread 14.5-21.8 ms,
 //   2 threads 9.9-12.1 ms, 1.71-1.76x;
-// - both species sampled in one loop, 16 chunks, divider-free pair loop: 1 thread 13.4-21.9 ms,
-//   2 threads 7.7-12.2 ms, 1.70-1.76x at Nsample 1000; 1.81x at Nsample 4000 (120-153 ms ->
-//   70-82 ms).
-// Timing the phases inside CalcS at Nsample 1000: the sampling runs at 1.81-1.89x on 2 threads,
-// the pair sum (about 4 ms on 2 threads) at only 1.24-1.45x. The same pair loop scales about
-// 1.9x over seconds (oscar_bench), and a stand-alone test of two 0.5x10^6-pair chunks on the
-// two threads takes 4.3-7.3 ms from run to run against 4.3 ms expected: on this VM both cores
-// run slower at times during such short bursts. No serial part above 1 % shows in a profile.
-// Process CPU = 2x wall at 2 threads (the idle thread spins at the joins: 3 % of the CPU time).
+// - both species sampled in one loop, 16 chunks, divider-free pair loop: 1.70-1.76x at Nsample
+//   1000; 1.81x at Nsample 4000.
+//   Timing the phases inside CalcS at Nsample 1000: the sampling ran at 1.81-1.89x on 2
+//   threads, the pair sum (about 4 ms on 2 threads) at only 1.24-1.45x. Without glibc's trimming
+//   of freed memory (GLIBC_TUNABLES=glibc.malloc.trim_threshold=...) the ratio rose to 1.84: the
+//   chunk sums' work space, freed at the end of each call, was faulted in anew on every call.
+// - pair sums kept by the source from call to call, in 64 chunks through ChunkedPairSums (three
+//   work sums per thread, made by their thread), work arrays on cache lines: 1 thread
+//   13.0-21.7 ms, 2 threads 6.9-10.7 ms, median ratio 1.87-1.94 at Nsample 1000 (11 runs), 1.97
+//   at Nsample 4000 (132-191 ms -> 73-101 ms).
 
 #include <benchmark/benchmark.h>
 

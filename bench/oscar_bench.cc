@@ -25,26 +25,25 @@
 // direction stores makes the loop 1.17x faster), the separation pass ~26 %, the moments ~25 %.
 //
 // Measured (Release, AVX-512 variant, 2x10^8 pairs, best of 3-5 alternating runs at raised
-// priority on the 2-core VM, whose speed drifts by up to 1.5x between runs), one thread:
-//   LMAX 4: 55.9-62.4 M pairs/s (the code before the pair-loop work) -> 148-162 (after the
-//           register moments and the branch-free sort) -> 185-199 (no divider, no full-run list,
-//           runs 136 entries apart): 3.0x-3.4x; 0.67-0.71 of the limit above, 0.46-0.49 of the
-//           410.
-//   LMAX 8: 34.1-38.0 -> 66-68 -> 98: 2.6x-2.9x; 0.64 of the limit.
-// Two threads (16 chunks handed out dynamically; median of 5-11 alternating 1- and 2-thread
-// runs, ratio of wall times): LMAX 4 1.91 before the divider-free pass, 2.2 after (range 1.8-3.7:
-// the one-thread time itself spread over 1.05-2.05 s). LMAX 8 2.0 before, 1.5-1.7 after: the
-// 2-thread wall time hardly moved (1.38-1.69 s before, 1.30-1.59 s after) while one thread went
-// from 2.9-4.2 s to 2.0-2.4 s. Two single-thread processes side by side do scale about 2x at
-// LMAX 8, and the same 16 chunk sums run on one thread take 1.1-1.2x the time of one sum (the
-// table moments, BinMoments<8>, account for the difference in a profile): what is lost is in the
-// chunked sums, not in the threads. Not resolved; this VM's speed also swings by up to 1.6x
-// within 100 ms, which a stand-alone test of 16 equal chunks shows directly.
+// priority on the 2-core VM, whose speed drifts by up to 1.5x between runs and phases), one
+// thread:
+//   LMAX 4: 55.9-62.4 M pairs/s (the code before the pair-loop work) -> 148-162 (register
+//           moments, branch-free sort) -> 199-253 (no divider, no full-run list, runs 136
+//           entries apart, work arrays on cache lines; 1.16-1.25x over the previous step run side
+//           by side): 3.2x-4x; 0.71-0.90 of the limit above, 0.49-0.62 of the 410.
+//   LMAX 8: 34.1-38.0 -> 66-78 -> 98-118 (1.44-1.53x over the previous step): 2.9x-3.1x;
+//           0.64-0.77 of the limit.
+// Two threads (64 chunks through ChunkedPairSums; median of 7 alternating 1- and 2-thread runs,
+// ratio of wall times): LMAX 4 1.88 (range 1.69-2.06), LMAX 8 1.83 (1.58-2.02). Before the work
+// arrays were aligned, LMAX 8 gave only 1.5-1.7: a power table that malloc placed off a cache
+// line made every vector load span two lines (1.2-1.4x slower), which hit some of the chunk
+// sums and not the single sum of one thread.
 //
-// The event-file source as a whole (BM_EventSourceThreads: reading, per-chunk sums, merge) and
-// the OSCAR2013 text reader (BM_ReadOSCAR2013). Measured on the quiet 2-core VM (wall, three
-// runs): one thread 1.39-1.72 s for 2x10^8 pairs at LMAX 4, two threads 0.86-1.09 s (1.4x-2.0x,
-// the spread being the VM's drift); reading OSCAR2013 text at 199 MB/s.
+// The event-file source as a whole (BM_EventSourceThreads: reading, chunked sums, merge) and
+// the OSCAR2013 text reader (BM_ReadOSCAR2013). Event source, 2x10^8 pairs at LMAX 4, one
+// thread 0.98-1.44 s, two threads 0.54-0.79 s, median ratio 1.87-1.96 (7 runs each time; it
+// was 1.60 with one wait per progress step and the chunk sums made by the main thread). Reading
+// OSCAR2013 text at 199 MB/s.
 
 #include <benchmark/benchmark.h>
 
