@@ -30,9 +30,10 @@
 //   LMAX 4: 55.9-62.4 M pairs/s (the code before the pair-loop work) -> 148-162 (register
 //           moments, branch-free sort) -> 199-253 (no divider, no full-run list, runs 136
 //           entries apart, work arrays on cache lines; 1.16-1.25x over the previous step run side
-//           by side): 3.2x-4x; 0.71-0.90 of the limit above, 0.49-0.62 of the 410.
-//   LMAX 8: 34.1-38.0 -> 66-78 -> 98-118 (1.44-1.53x over the previous step): 2.9x-3.1x;
-//           0.64-0.77 of the limit.
+//           by side): 2.8x-3.5x in all (the product of the side-by-side gains, 2.4-2.8x and
+//           1.16-1.25x); 0.71-0.90 of the limit above, 0.49-0.62 of the 410.
+//   LMAX 8: 34.1-38.0 -> 66-78 -> 98-118 (1.44-1.53x over the previous step): 2.4x-3.1x in
+//           all; 0.64-0.77 of the limit.
 // Two threads (64 chunks through ChunkedPairSums; median of 7 alternating 1- and 2-thread runs,
 // ratio of wall times): LMAX 4 1.88 (range 1.69-2.06), LMAX 8 1.83 (1.58-2.02). Before the work
 // arrays were aligned, LMAX 8 gave only 1.5-1.7: a power table that malloc placed off a cache
