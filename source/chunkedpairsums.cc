@@ -54,9 +54,10 @@ void ChunkedPairSums::Add(int nchunks, int threads, const ChunkFn& add, const Me
       std::lock_guard<std::mutex> guard(lock);
       t = next_thread++;
     }
-    for (int s = t * kSumsPerThread; s < (t + 1) * kSumsPerThread; ++s)
+    for (int s = t * kSumsPerThread; s < (t + 1) * kSumsPerThread; ++s) {
       if (!work_[s]) work_[s] = std::make_unique<CPairSeparationSum>(*total_);
-        // Nothing is merged into the total before every thread has copied its layout.
+    }
+    // Nothing is merged into the total before every thread has copied its layout.
 #pragma omp barrier
     while (true) {
       int k, s;
