@@ -91,8 +91,8 @@ class CPairSeparationSum {
 
   // Work space, allocated once (no allocation in the pair loop): one separation pass (direction,
   // bin), the per-bin runs (direction) with their fill counts (two spare bins at the end: beyond
-  // the last bin, origin), and the power tables of one run (rows of
-  // ey^j and ez^j interleaved, so that a row written is never 4 kB from a row read).
+  // the last bin, origin), and the power tables of one run (rows of ey^j and ez^j interleaved,
+  // so that a row written is never 4 kB from a row read).
   Doubles ex_, ey_, ez_;
   std::vector<int> ir_;
   std::vector<int> count_;

@@ -59,8 +59,9 @@
 // AExp coefficients, which gives exactly what adding every pair with the
 // array's IncrementAExpArrayFromE would give (a pair at zero separation adds
 // to the L = 0 coefficient of bin 0 alone). The pair sum runs on
-// femtokit::ThreadCount() threads (per-thread partial sums merged in thread
-// order). The sampling runs on the same threads, run by run (see above).
+// femtokit::ThreadCount() threads (64 chunks of pairs merged in chunk order:
+// the same result for any thread count above one, the one-thread result up to
+// rounding). The sampling runs on the same threads, run by run (see above).
 
 #include <memory>
 
