@@ -1,12 +1,14 @@
 """Helpers shared by the femtokit modules: parameter files and broadcasting."""
 
 import os
+import re
 import tempfile
+import warnings
 from contextlib import contextmanager
 
 import numpy as np
 
-# Longest line the library's parameter-file reader accepts (it stops at 100).
+# Longest line written: earlier versions of the library stopped reading at a line of 100.
 _MAX_LINE = 99
 
 
@@ -27,30 +29,53 @@ def _typed(key, value):
     raise TypeError(f"parameter {key}: expected bool, int, float or str, got {type(value).__name__}")
 
 
+_INT = re.compile(r"\s*[+-]?\d+")
+_DOUBLE = re.compile(r"\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?")
+
+
+def _number(kind, key, value, path):
+    """The leading number of value, as the library reads an int, bool or double line."""
+    match = (_DOUBLE if kind == "double" else _INT).match(value)
+    if match is None:
+        raise ValueError(f"parameter file {path}: {kind} {key} = {value} is not a number")
+    if kind != "double":
+        return int(match.group())
+    number = float(match.group())
+    if not np.isfinite(number):
+        raise ValueError(f"parameter file {path}: double {key} = {value} is not a finite number")
+    return number
+
+
 def read_parameter_file(path):
     """The entries of a parameter file ("type key value" lines) as {key: value}.
 
-    Follows the library's reader: '#' lines and lines of four characters or
-    fewer are skipped; int/bool values become int, double float, string str.
-    A missing file raises FileNotFoundError.
+    Reads as the library does: '#' lines, lines of four characters or fewer
+    and lines without a value are skipped; int values become int (the leading
+    integer), bool values bool (true/false, or a number: nonzero is true),
+    double float, string str. A value that is not a number where one is
+    needed raises ValueError; a line of another type is skipped with a
+    warning. A missing file raises FileNotFoundError.
     """
     out = {}
     with open(path) as f:
         for line in f:
-            if len(line) >= 100:
-                break
             if line.startswith("#") or len(line.rstrip("\n")) <= 4:
                 continue
             words = line.split()
             if len(words) < 3:
                 continue
             kind, key, value = words[:3]
-            if kind in ("int", "bool"):
-                out[key] = int(float(value)) if kind == "int" else bool(int(float(value)))
-            elif kind == "double":
-                out[key] = float(value)
+            if kind == "bool" and value.lower() in ("true", "false"):
+                out[key] = value.lower() == "true"
+            elif kind == "bool":
+                out[key] = _number(kind, key, value, path) != 0
+            elif kind in ("int", "double"):
+                out[key] = _number(kind, key, value, path)
             elif kind == "string":
                 out[key] = value
+            else:
+                warnings.warn(f"parameter file {path}: unknown type {kind} of {key} (int, double, "
+                              "bool or string), line skipped")
     return out
 
 

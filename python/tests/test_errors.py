@@ -89,3 +89,22 @@ def test_fatal_does_not_end_the_process():
     assert out.returncode == 0, out.stderr
     assert out.stdout.strip().endswith("alive")
     assert "raised:" in out.stdout
+
+
+def test_parameter_files_read_as_the_library_reads_them(tmp_path):
+    from femtokit._util import read_parameter_file
+    path = tmp_path / "pars.dat"
+    path.write_text("# comment\nbool ON true\nbool OFF False\nbool TWO 2\nint TRUNC 3.7\n"
+                    "double D 1e-3\nstring NAME pp extra\nint NOVALUE\n"
+                    f"double LONG 2.5 {'x' * 120}\n")
+    assert read_parameter_file(path) == {"ON": True, "OFF": False, "TWO": True, "TRUNC": 3,
+                                         "D": 1e-3, "NAME": "pp", "LONG": 2.5}
+    for line, message in [("int N abc", "int N = abc is not a number"),
+                          ("bool B maybe", "bool B = maybe is not a number"),
+                          ("double R 1e999", "double R = 1e999 is not a finite number")]:
+        path.write_text(line + "\n")
+        with pytest.raises(ValueError, match=message):
+            read_parameter_file(path)
+    path.write_text("float X 1\n")
+    with pytest.warns(UserWarning, match="unknown type float of X"):
+        assert read_parameter_file(path) == {}
