@@ -183,18 +183,19 @@ __attribute__((target("arch=x86-64-v4"))) void SeparationsAvx512(
   const __m512d zero = _mm512_setzero_pd(), half = _mm512_set1_pd(0.5),
                 threehalves = _mm512_set1_pd(1.5);
   const __m512d lowest = _mm512_set1_pd(1e-300), highest = _mm512_set1_pd(1e300);
-  __m512d s[6] = {zero, zero, zero, zero, zero, zero};
+  // The six sums in named registers (an array of them was kept on the stack).
+  __m512d s0 = zero, s1 = zero, s2 = zero, s3 = zero, s4 = zero, s5 = zero;
   for (int i = 0; i < m; i += kLanes) {
     const __mmask8 k = m - i >= kLanes ? 0xFF : static_cast<__mmask8>((1u << (m - i)) - 1u);
     const __m512d dx = _mm512_sub_pd(px, _mm512_maskz_loadu_pd(k, qx + i));
     const __m512d dy = _mm512_sub_pd(py, _mm512_maskz_loadu_pd(k, qy + i));
     const __m512d dz = _mm512_sub_pd(pz, _mm512_maskz_loadu_pd(k, qz + i));
-    s[0] = _mm512_mask_add_pd(s[0], k, s[0], dx);
-    s[1] = _mm512_mask_add_pd(s[1], k, s[1], dy);
-    s[2] = _mm512_mask_add_pd(s[2], k, s[2], dz);
-    s[3] = _mm512_mask3_fmadd_pd(dx, dx, s[3], k);
-    s[4] = _mm512_mask3_fmadd_pd(dy, dy, s[4], k);
-    s[5] = _mm512_mask3_fmadd_pd(dz, dz, s[5], k);
+    s0 = _mm512_mask_add_pd(s0, k, s0, dx);
+    s1 = _mm512_mask_add_pd(s1, k, s1, dy);
+    s2 = _mm512_mask_add_pd(s2, k, s2, dz);
+    s3 = _mm512_mask3_fmadd_pd(dx, dx, s3, k);
+    s4 = _mm512_mask3_fmadd_pd(dy, dy, s4, k);
+    s5 = _mm512_mask3_fmadd_pd(dz, dz, s5, k);
     const __m512d r2 = _mm512_fmadd_pd(dx, dx, _mm512_fmadd_pd(dy, dy, _mm512_mul_pd(dz, dz)));
     const __mmask8 origin = _mm512_cmp_pd_mask(r2, zero, _CMP_EQ_OQ);
     // Lanes of the group whose r^2 is within [1e-300, 1e300] (not NaN).
@@ -225,7 +226,12 @@ __attribute__((target("arch=x86-64-v4"))) void SeparationsAvx512(
   // The lanes combined as in Separations. (The maskz forms above avoid GCC 12's uninitialised-
   // value warnings of the unmasked intrinsics.)
   double part[6][kLanes];
-  for (int q = 0; q < 6; ++q) _mm512_storeu_pd(part[q], s[q]);
+  _mm512_storeu_pd(part[0], s0);
+  _mm512_storeu_pd(part[1], s1);
+  _mm512_storeu_pd(part[2], s2);
+  _mm512_storeu_pd(part[3], s3);
+  _mm512_storeu_pd(part[4], s4);
+  _mm512_storeu_pd(part[5], s5);
   for (int q = 0; q < 6; ++q) {
     const double* l = part[q];
     sums[q] += ((l[0] + l[1]) + (l[2] + l[3])) + ((l[4] + l[5]) + (l[6] + l[7]));
