@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "numeric/misc.h"
+#include "numeric/threads.h"
 
 namespace PhaseShiftWF {
 
@@ -37,8 +38,10 @@ void SetShortRangeWeight(CWaveFunction* wf, int c, int iq) {
 }
 
 void SetShortRangeWeights(CWaveFunction* wf) {
-  for (int c = 0; c < wf->nchannels; c++)
-    for (int iq = 0; iq < wf->nqmax; iq++) SetShortRangeWeight(wf, c, iq);
+  // Independent per grid point (Coulomb functions each): the points run on the threads.
+  femtokit::ParallelFor(wf->nqmax, [wf](int iq) {
+    for (int c = 0; c < wf->nchannels; c++) SetShortRangeWeight(wf, c, iq);
+  });
 }
 
 void InitMesonProtonChannels(CWaveFunction* wf, double meson_mass, bool announce) {

@@ -9,6 +9,7 @@
 #include "numeric/fatal.h"
 #include "numeric/misc.h"
 #include "numeric/output.h"
+#include "numeric/threads.h"
 #include "wavefunctions/coulwave.h"
 #include "wavefunctions/phaseshift_wf.h"
 
@@ -89,15 +90,17 @@ CWaveFunction_pipluspiminus::CWaveFunction_pipluspiminus(const char* parsfilenam
   m1 = m2 = MPI;
   InitChannels({0, 2, 1, 0, 2}, {2.0 / 3.0, 10.0 / 3.0, 3.0, 1.0 / 3.0, 5.0 / 3.0}, false);
   const int isospin[5] = {0, 0, 1, 2, 2};
-  for (int c = 0; c < nchannels; c++) {
-    for (int iq = 0; iq < nqmax; iq++) {
-      const double q = qarray[iq];
+  // Each grid point's phase shifts (Coulomb-corrected) and short-range weights are its own: the
+  // points run on the threads.
+  femtokit::ParallelFor(nqmax, [&](int iq) {
+    const double q = qarray[iq];
+    for (int c = 0; c < nchannels; c++) {
       getphaseshift_pipi(isospin[c], channelell[c], q, &delta[c][iq], &ddeltadq[c][iq]);
       CoulWave::phaseshift_CoulombCorrect(channelell[c], q, eta[iq], delta[c][iq],
                                           ddeltadq[c][iq]);
       PhaseShiftWF::SetShortRangeWeight(this, c, iq);
     }
-  }
+  });
   femtokit::Progress("pipluspiminus wf initialized\n");
 }
 

@@ -28,8 +28,10 @@ using femtokit::constants::kPi;
 cdouble EMinus2iDelta(double beta) { return Misc::ceiphi(-2.0 * (beta - 0.5 * kPi)); }
 
 cdouble** NewTable(int rows, int cols) {
-  cdouble** table = new cdouble*[rows > 0 ? rows : 1];
-  for (int i = 0; i < rows; i++) table[i] = NewZeroed(cols);
+  cdouble** table = new cdouble*[rows > 0 ? rows : 1]();
+  // The rows (4 MB at a kernel's 50 grid points) zeroed on the threads: on one, this was 5 % of
+  // the construction on two threads.
+  femtokit::ParallelFor(rows, [&](int i) { table[i] = NewZeroed(cols); });
   return table;
 }
 
@@ -130,14 +132,15 @@ void CWaveFunction_pp::Initialize() {
 
 void CWaveFunction_pp::TabulatePotentials() {
   const double delr = rmax / nrmax;
-  double v12, v22;
-  for (int k = 0; k < kNStrongWaves; k++) {
-    potential_[k].resize(nrmax + 1);
+  for (int k = 0; k < kNStrongWaves; k++) potential_[k].resize(nrmax + 1);
+  // Every table entry is its own Reid93 evaluation: the waves run on the threads.
+  femtokit::ParallelFor(kNStrongWaves, [&](int k) {
+    double v12, v22;
     for (int j = 0; j <= nrmax; j++) {
       const double r = (j + 1) * delr;
       creid93(&r, kStrongWaves[k], pottype, &potential_[k][j], &v12, &v22);
     }
-  }
+  });
 }
 
 const double* CWaveFunction_pp::PotentialTable(const char* wave) const {
