@@ -24,6 +24,10 @@
 //   pi+ pi-, both           2.29 s / 0.98 s   12901 M     0.74 s / 0.37 s   4529 M
 // Under heavier load (other builds on the second core) the two-thread runs show no gain and the
 // one-thread times vary by a third: compare the instruction counts.
+// Later, on the quiet VM (median of 5-7 alternating 1- and 2-thread runs): kernel alone pp
+// 1.98x, construction plus kernel pp 2.02x, pi+ pi- 1.89x; construction alone pp 1.80x and
+// pi+ pi- 1.80-1.83x, then 1.92x both once the phase shifts, short-range weights, Reid93
+// tables and the zeroing of the pp inner tables also ran on the threads.
 // Of the 3001 points of each 30 fm partial-wave table the kernel touches two per r bin below
 // 30 fm; beyond 30 fm the waves are computed once per (q, r): 50 x 140 x 2 evaluations of
 // about 3300 instructions, 46 M of the 3927 M (1 %). Tables out to 100 fm would cost at least
