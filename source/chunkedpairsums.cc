@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 
 #include "arrays/charray.h"
@@ -46,6 +47,15 @@ void ChunkedPairSums::Add(int nchunks, int threads, const ChunkFn& add, const Me
   }
   std::vector<int> holder(nchunks, -1);
   int next_thread = 0, next_chunk = 0, next_merge = 0;
+  // The first exception (of add, merged or an allocation: a fatal error under a throwing
+  // handler) stops the handing out of chunks and is rethrown after the loop: exceptions must not
+  // leave the parallel region. Called under the lock, in a handler.
+  std::exception_ptr failure;
+  const auto fail = [&] {
+    if (!failure) failure = std::current_exception();
+    next_chunk = nchunks;
+    freed.notify_all();
+  };
 
 #pragma omp parallel num_threads(nthreads)
   {
@@ -54,8 +64,13 @@ void ChunkedPairSums::Add(int nchunks, int threads, const ChunkFn& add, const Me
       std::lock_guard<std::mutex> guard(lock);
       t = next_thread++;
     }
-    for (int s = t * kSumsPerThread; s < (t + 1) * kSumsPerThread; ++s) {
-      if (!work_[s]) work_[s] = std::make_unique<CPairSeparationSum>(*total_);
+    try {
+      for (int s = t * kSumsPerThread; s < (t + 1) * kSumsPerThread; ++s) {
+        if (!work_[s]) work_[s] = std::make_unique<CPairSeparationSum>(*total_);
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> guard(lock);
+      fail();
     }
     // Nothing is merged into the total before every thread has copied its layout.
 #pragma omp barrier
@@ -69,20 +84,32 @@ void ChunkedPairSums::Add(int nchunks, int threads, const ChunkFn& add, const Me
         s = free_sums[t].back();
         free_sums[t].pop_back();
       }
-      work_[s]->Clear();
-      add(k, *work_[s]);
+      try {
+        work_[s]->Clear();
+        add(k, *work_[s]);
+      } catch (...) {
+        std::lock_guard<std::mutex> guard(lock);
+        fail();
+        break;
+      }
       std::lock_guard<std::mutex> guard(lock);
       holder[k] = s;
-      while (next_merge < nchunks && holder[next_merge] >= 0) {
-        const int done = holder[next_merge];
-        total_->Merge(*work_[done]);
-        free_sums[owner[done]].push_back(done);
-        if (merged) merged(next_merge);
-        ++next_merge;
+      try {
+        while (next_merge < nchunks && holder[next_merge] >= 0) {
+          const int done = holder[next_merge];
+          total_->Merge(*work_[done]);
+          free_sums[owner[done]].push_back(done);
+          if (merged) merged(next_merge);
+          ++next_merge;
+        }
+      } catch (...) {
+        fail();
+        break;
       }
       freed.notify_all();
     }
   }
+  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace femtokit

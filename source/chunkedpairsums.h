@@ -23,7 +23,9 @@ namespace femtokit {
 class ChunkedPairSums {
  public:
   // Adds the pairs of chunk k to `sum` (which may already hold pairs: add, do not assume it is
-  // empty). Runs on any thread, several at once for different k; must not throw.
+  // empty). Runs on any thread, several at once for different k. If it throws (or `merged`
+  // does), no further chunk is started, Add rethrows the first exception once the running
+  // chunks are done, and the total is left incomplete.
   using ChunkFn = std::function<void(int k, CPairSeparationSum& sum)>;
   // Called once chunk k has been merged into the total, in chunk order, one call at a time.
   using MergedFn = std::function<void(int k)>;

@@ -5,6 +5,7 @@
 #include "source/chunkedpairsums.h"
 
 #include <cmath>
+#include <stdexcept>
 #include <vector>
 
 #include "arrays/charray.h"
@@ -50,6 +51,19 @@ TEST(ChunkedPairSums, TotalIndependentOfThreadsAndMergedInOrder) {
       EXPECT_EQ(moments[t][ir], moments[1][ir]) << t << " " << ir;
       EXPECT_CLOSE_ABS(moments[t][ir], moments[0][ir], 1e-12, 1e-12);
     }
+}
+
+// A chunk that throws (a fatal error under a throwing handler) surfaces as the exception of Add
+// on any thread count, without ending the process or hanging the other threads.
+TEST(ChunkedPairSums, ExceptionOfAChunkIsRethrown) {
+  CCHArray A(2, 5, 1.0);
+  for (int threads : {1, 2, 3}) {
+    femtokit::ChunkedPairSums sums(&A);
+    const auto add = [](int k, CPairSeparationSum&) {
+      if (k == 5) throw std::runtime_error("chunk 5");
+    };
+    EXPECT_THROW(sums.Add(40, threads, add), std::runtime_error) << threads;
+  }
 }
 
 }  // namespace
