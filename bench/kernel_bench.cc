@@ -106,13 +106,11 @@ void BuildAndKernelBench(benchmark::State& state, const char* wftext, bool ident
 }
 
 void BM_KernelPP(benchmark::State& state) {
-  KernelBench<CWaveFunction_pp>(state, "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 5.0\n",
-                                true);
+  KernelBench<CWaveFunction_pp>(state, "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 5.0\n", true);
 }
 void BM_KernelPiPlusPiMinus(benchmark::State& state) {
-  KernelBench<CWaveFunction_pipluspiminus>(state,
-                                           "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 1.0\n",
-                                           false);
+  KernelBench<CWaveFunction_pipluspiminus>(
+      state, "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 1.0\n", false);
 }
 
 // Construction alone on 50 q points, the q points on the threads.
@@ -136,18 +134,19 @@ void BM_ConstructPiPlusPiMinus(benchmark::State& state) {
 void BM_ConstructPP(benchmark::State& state) {
   ConstructBench<CWaveFunction_pp>(state, "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 5.0\n");
 }
-BENCHMARK(BM_ConstructPiPlusPiMinus)
-    ->Arg(1)
-    ->Arg(0)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ConstructPP)
-    ->Arg(1)
-    ->Arg(0)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+// Registration shared by the benchmarks below: argument 1 (one thread) and 0 (every core, or
+// FEMTOKIT_THREADS / OMP_NUM_THREADS), wall time and the CPU time of the whole process.
+void OneAndAllThreads(benchmark::internal::Benchmark* b) {
+  b->Arg(1)->Arg(0)->MeasureProcessCPUTime()->UseRealTime();
+}
+// The same, one iteration each (runs of a second or more).
+void OneAndAllThreadsOnce(benchmark::internal::Benchmark* b) {
+  OneAndAllThreads(b);
+  b->Iterations(1);
+}
+
+BENCHMARK(BM_ConstructPiPlusPiMinus)->Apply(OneAndAllThreads)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConstructPP)->Apply(OneAndAllThreads)->Unit(benchmark::kMillisecond);
 
 void BM_BuildAndKernelPP(benchmark::State& state) {
   BuildAndKernelBench<CWaveFunction_pp>(
@@ -158,35 +157,10 @@ void BM_BuildAndKernelPiPlusPiMinus(benchmark::State& state) {
       state, "int NQMAX 50\ndouble DELQ 4.0\ndouble EPSILON 1.0\n", false);
 }
 
-// Argument: thread count (0: every core, or FEMTOKIT_THREADS / OMP_NUM_THREADS).
-BENCHMARK(BM_BuildAndKernelPP)
-    ->Arg(1)
-    ->Arg(0)
-    ->Iterations(1)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-BENCHMARK(BM_BuildAndKernelPiPlusPiMinus)
-    ->Arg(1)
-    ->Arg(0)
-    ->Iterations(1)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-BENCHMARK(BM_KernelPP)
-    ->Arg(1)
-    ->Arg(0)
-    ->Iterations(1)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
-BENCHMARK(BM_KernelPiPlusPiMinus)
-    ->Arg(1)
-    ->Arg(0)
-    ->Iterations(1)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime()
-    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_BuildAndKernelPP)->Apply(OneAndAllThreadsOnce)->Unit(benchmark::kSecond);
+BENCHMARK(BM_BuildAndKernelPiPlusPiMinus)->Apply(OneAndAllThreadsOnce)->Unit(benchmark::kSecond);
+BENCHMARK(BM_KernelPP)->Apply(OneAndAllThreadsOnce)->Unit(benchmark::kSecond);
+BENCHMARK(BM_KernelPiPlusPiMinus)->Apply(OneAndAllThreadsOnce)->Unit(benchmark::kSecond);
 
 }  // namespace
 

@@ -449,50 +449,19 @@ bool HasWideRegisterFile() {
 }
 
 BinMomentsFn SelectBinMoments(int lmax) {
-  if (HasWideRegisterFile()) {
-    switch (lmax) {
-      case 1:
-        return &BinMomentsInRegisters<1>;
-      case 2:
-        return &BinMomentsInRegisters<2>;
-      case 3:
-        return &BinMomentsInRegisters<3>;
-      case 4:
-        return &BinMomentsInRegisters<4>;
-      default:
-        break;
-    }
-  }
-  switch (lmax) {
-    case 0:
-      return &BinMoments<0>;
-    case 1:
-      return &BinMoments<1>;
-    case 2:
-      return &BinMoments<2>;
-    case 3:
-      return &BinMoments<3>;
-    case 4:
-      return &BinMoments<4>;
-    case 5:
-      return &BinMoments<5>;
-    case 6:
-      return &BinMoments<6>;
-    case 7:
-      return &BinMoments<7>;
-    case 8:
-      return &BinMoments<8>;
-    case 9:
-      return &BinMoments<9>;
-    case 10:
-      return &BinMoments<10>;
-    case 11:
-      return &BinMoments<11>;
-    case 12:
-      return &BinMoments<12>;
-    default:
-      return &BinMoments<-1>;
-  }
+  // The forms compiled for a fixed rank (accumulators in registers); above them, the rank from
+  // the argument.
+  static constexpr BinMomentsFn kInRegisters[] = {
+      nullptr, &BinMomentsInRegisters<1>, &BinMomentsInRegisters<2>, &BinMomentsInRegisters<3>,
+      &BinMomentsInRegisters<4>};
+  static constexpr BinMomentsFn kTables[] = {
+      &BinMoments<0>,  &BinMoments<1>,  &BinMoments<2>, &BinMoments<3>, &BinMoments<4>,
+      &BinMoments<5>,  &BinMoments<6>,  &BinMoments<7>, &BinMoments<8>, &BinMoments<9>,
+      &BinMoments<10>, &BinMoments<11>, &BinMoments<12>};
+  constexpr int kRegisterRanks = sizeof(kInRegisters) / sizeof(kInRegisters[0]);
+  constexpr int kTableRanks = sizeof(kTables) / sizeof(kTables[0]);
+  if (HasWideRegisterFile() && lmax >= 1 && lmax < kRegisterRanks) return kInRegisters[lmax];
+  return lmax >= 0 && lmax < kTableRanks ? kTables[lmax] : &BinMoments<-1>;
 }
 
 }  // namespace
